@@ -1,0 +1,1 @@
+// placeholder, replaced as the subsystem is built

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test. Exits non-zero when
+# anything fails.
+set -euo pipefail
+cd "$(dirname "$0")"
+./scripts/install-deps.sh
+
+build=${BUILD_DIR:-build}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$build" -j "$(nproc)"
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
