@@ -1,0 +1,1 @@
+// placeholder for the Calibrate operation, replaced as the operations are built

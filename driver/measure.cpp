@@ -1,0 +1,1 @@
+// placeholder for the Measure operation, replaced as the operations are built

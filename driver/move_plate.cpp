@@ -1,0 +1,1 @@
+// placeholder for the MovePlate operation, replaced as the operations are built

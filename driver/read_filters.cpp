@@ -1,0 +1,1 @@
+// placeholder for the ReadFilters operation, replaced as the operations are built
