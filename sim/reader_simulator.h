@@ -1,0 +1,99 @@
+// A stand-in for the 96-well reader on the far end of the serial line: it
+// answers the program's frames the way the three reader families do, with
+// deterministic readings and on-demand line faults for tests and demos.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace sim {
+
+enum class Family { DigiScan, Jupiter, Expert };
+
+enum class Fault {
+  NakCommand,          // NAK the next command frame (the program must resend it)
+  CorruptReplyCheck,   // corrupt the check byte of the next reply frame
+  StrayBytes,          // send some stray bytes before the next reply
+  SilentBeforeAck,     // receive the next command but never answer (not even ACK)
+  SilentMidReply,      // stop in the middle of the next reply frame
+  SilentBeforeBlock,   // stop before data block number `param` (0-based) of the next transfer
+  HangUpMidTransfer,   // close the line in the middle of the next data transfer
+  ReaderError,         // next status poll reports a reader error (number = param, default 7)
+  SyntaxError,         // next status poll reports a syntax error
+  StuckBusy,           // status stays busy (for abort tests)
+  ShortBlock,          // next data block one character short
+  LongBlock,           // next data block one character long
+  BlockOutOfSequence,  // DigiScan: next block carries a wrong block number
+  BlankField,          // next data block has a value field of blanks
+};
+
+struct Options {
+  Family family = Family::DigiScan;
+  std::string id = "12345";  // five-digit identification in the "Ap" reply
+  std::array<int, 6> filters{405, 450, 492, 540, 620, 690};
+  int measureMs = 500, moveMs = 300, calibrateMs = 300;  // how long the reader stays busy
+  unsigned seed = 1;
+  bool overflow = false;      // a few wells above the family's range
+  bool noValueWells = false;  // a few wells carry the family's "no value" code
+  int baud = 0;               // 0 = no pacing; else no faster than the line (11 bits per char)
+  bool verbose = false;       // log commands and replies to stderr
+  std::string plateFile;      // optional readings, see plate_file.h for the format
+};
+
+class ReaderSimulator {
+ public:
+  explicit ReaderSimulator(Options options);
+  ~ReaderSimulator();
+  ReaderSimulator(const ReaderSimulator&) = delete;
+  ReaderSimulator& operator=(const ReaderSimulator&) = delete;
+
+  // Serves conversations on fd (a pty master or any byte stream) until Stop()
+  // or until fd hangs up / reaches EOF; blocks the calling thread.
+  void Serve(int fd);
+  void Stop();  // thread-safe; Serve returns within ~100 ms
+  void InjectFault(Fault fault, int times = 1, int param = 0);  // times < 0: forever
+  void ClearFaults();
+
+  // Raw reading sent for a well (0..95, row-major A1..H12) at a wavelength in
+  // nm, before the program's value rule; identical to what goes over the line.
+  int Reading(int wavelength, int well) const;
+  std::vector<std::string> Commands() const;  // every command text received in a good frame
+  void ClearLog();
+  int EotCount() const;                 // conversations the program ended with EOT
+  std::array<int, 6> Filters() const;   // current filter table (after calibration)
+  const Options& options() const;
+
+  // Not part of the original surface: lets a pty host keep serving while no
+  // program has the far end open.
+  void SetKeepServingOnHangUp(bool keep);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// Runs a simulator on a fresh pseudo-terminal on its own thread: the program
+// opens slavePath().
+class PtySimulator {
+ public:
+  explicit PtySimulator(Options options);
+  ~PtySimulator();  // stops and joins
+  PtySimulator(const PtySimulator&) = delete;
+  PtySimulator& operator=(const PtySimulator&) = delete;
+  const std::string& slavePath() const;
+  ReaderSimulator& reader();
+
+ private:
+  ReaderSimulator reader_;
+  int master_ = -1;
+  std::string slavePath_;
+  std::thread thread_;
+};
+
+}  // namespace sim
