@@ -1,0 +1,2 @@
+// placeholder, replaced as the dialog builder is built
+#include "ui/template_dialog.h"
