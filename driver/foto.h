@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
@@ -40,14 +41,13 @@ class TFoto {
   TFoto(int readerType, int readerSubType);
   virtual ~TFoto();
 
-  virtual void Measure(PortHandle* port, DialogHandle** dialog, AbortFlag* abort,
-                       int32_t* values, int32_t primary, int32_t reference) = 0;
+  virtual void Measure(PortHandle* port, DialogHandle** dialog, AbortFlag* abort, int32_t* values,
+                       int32_t primary, int32_t reference) = 0;
   virtual void ReadFilters(PortHandle* port, DialogHandle** dialog, AbortFlag* abort,
                            int32_t* wavelengths, int32_t* count) = 0;
   virtual void Calibrate(PortHandle* port, DialogHandle** dialog, AbortFlag* abort,
                          int32_t* wavelengths, int32_t* flags, int32_t* count) = 0;
-  virtual void MovePlate(PortHandle* port, DialogHandle** dialog, AbortFlag* abort,
-                         bool out) = 0;
+  virtual void MovePlate(PortHandle* port, DialogHandle** dialog, AbortFlag* abort, bool out) = 0;
 
   // Finds the status line (control 208) of the dialog and keeps it.
   ControlHandle FindStatusLine(DialogHandle* dialog);
@@ -72,10 +72,10 @@ class TRodeFoto : public TFoto {
 
   void Measure(PortHandle* port, DialogHandle** dialog, AbortFlag* abort, int32_t* values,
                int32_t primary, int32_t reference) override;
-  void ReadFilters(PortHandle* port, DialogHandle** dialog, AbortFlag* abort,
-                   int32_t* wavelengths, int32_t* count) override;
-  void Calibrate(PortHandle* port, DialogHandle** dialog, AbortFlag* abort,
-                 int32_t* wavelengths, int32_t* flags, int32_t* count) override;
+  void ReadFilters(PortHandle* port, DialogHandle** dialog, AbortFlag* abort, int32_t* wavelengths,
+                   int32_t* count) override;
+  void Calibrate(PortHandle* port, DialogHandle** dialog, AbortFlag* abort, int32_t* wavelengths,
+                 int32_t* flags, int32_t* count) override;
   void MovePlate(PortHandle* port, DialogHandle** dialog, AbortFlag* abort, bool out) override;
 
   // The line protocol (link/line_protocol.cpp). All but SendEot throw ESerExc.
@@ -104,8 +104,21 @@ class TRodeFoto : public TFoto {
 
   DialogHandle** ppDialog_ = nullptr;
 
-  // Throws ESerExc with code after putting text into szMessage.
-  [[noreturn]] void Fail(int code, const char* text);
+  // Throws ESerExc with code after putting the formatted text into szMessage
+  // (cut to fit).
+  [[noreturn]] void Fail(int code, const char* format, ...) __attribute__((format(printf, 3, 4)));
+
+ private:
+  // Link helpers (link/line_protocol.cpp).
+  // Code 2 with the system's text for the last error.
+  [[noreturn]] void FailWithSystemError();
+  // A frame the reader got wrong: "Serial error %d." (code 2) when the line
+  // reported errors, else text (code 4).
+  [[noreturn]] void FailFrame(const char* text);
+  // Writes the bytes; code 2 unless all of them went out.
+  void WriteAll(const char* data, size_t count);
+  // Writes one control byte whose fate nobody examines (ACK, NAK, EOT).
+  void WriteQuietly(char byte);
 };
 
 // A new driver for the reader family, or null when memory runs out.
