@@ -4,10 +4,8 @@
 #pragma once
 
 #include <array>
-#include <atomic>
-#include <deque>
+#include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,7 +41,7 @@ struct Options {
   bool noValueWells = false;  // a few wells carry the family's "no value" code
   int baud = 0;               // 0 = no pacing; else no faster than the line (11 bits per char)
   bool verbose = false;       // log commands and replies to stderr
-  std::string plateFile;      // optional readings, see plate_file.h for the format
+  std::string plateFile;      // optional readings; the format is in plate_model.h
 };
 
 class ReaderSimulator {
@@ -54,7 +52,9 @@ class ReaderSimulator {
   ReaderSimulator& operator=(const ReaderSimulator&) = delete;
 
   // Serves conversations on fd (a pty master or any byte stream) until Stop()
-  // or until fd hangs up / reaches EOF; blocks the calling thread.
+  // or until fd hangs up / reaches EOF; blocks the calling thread. Each
+  // conversation runs from the opening sequence to EOT. Bad options (an
+  // unreadable plate file) throw std::runtime_error from the constructor.
   void Serve(int fd);
   void Stop();  // thread-safe; Serve returns within ~100 ms
   void InjectFault(Fault fault, int times = 1, int param = 0);  // times < 0: forever
@@ -65,21 +65,29 @@ class ReaderSimulator {
   int Reading(int wavelength, int well) const;
   std::vector<std::string> Commands() const;  // every command text received in a good frame
   void ClearLog();
-  int EotCount() const;                 // conversations the program ended with EOT
-  std::array<int, 6> Filters() const;   // current filter table (after calibration)
+  int EotCount() const;                // conversations the program ended with EOT
+  std::array<int, 6> Filters() const;  // current filter table (after calibration)
   const Options& options() const;
 
-  // Not part of the original surface: lets a pty host keep serving while no
-  // program has the far end open.
+  // A pseudo-terminal master reads EIO while no program holds the far end
+  // open; its host wants Serve to wait for the next program instead of ending.
   void SetKeepServingOnHangUp(bool keep);
+  // Called for HangUpMidTransfer with the line's fd; returns the fd to go on
+  // serving, or -1 to end Serve. Without a handler the simulator shuts a
+  // socket down and Serve returns: the owner closes the line.
+  void SetHangUpHandler(std::function<int(int fd)> handler);
+
+  struct State;  // defined where the simulator serves the line
 
  private:
-  struct State;
   std::unique_ptr<State> state_;
 };
 
 // Runs a simulator on a fresh pseudo-terminal on its own thread: the program
-// opens slavePath().
+// opens slavePath(), a symbolic link that follows the simulator to a new
+// pseudo-terminal after HangUpMidTransfer.
+class PtyHost;
+
 class PtySimulator {
  public:
   explicit PtySimulator(Options options);
@@ -91,8 +99,9 @@ class PtySimulator {
 
  private:
   ReaderSimulator reader_;
-  int master_ = -1;
+  std::string directory_;
   std::string slavePath_;
+  std::unique_ptr<PtyHost> host_;
   std::thread thread_;
 };
 
