@@ -6,8 +6,12 @@
 #include <QDialog>
 #include <QString>
 #include <map>
+#include <vector>
 
 #include "resources/dialog_templates.h"
+
+class QButtonGroup;
+class QLabel;
 
 class TemplateDialog : public QDialog {
   Q_OBJECT
@@ -33,6 +37,9 @@ class TemplateDialog : public QDialog {
   // Pixels for a rectangle in dialog units, through the dialog font's metrics.
   QRect DialogUnitsToPixels(int x, int y, int cx, int cy) const;
 
+  // The id of the default push button (Enter acts on it), 0 when none.
+  int DefaultId() const { return defaultId_; }
+
  protected:
   // A button was pressed, a check box or radio button clicked, Enter (the
   // default button's id) or Escape (2) pressed, or a command posted. Returns
@@ -42,9 +49,19 @@ class TemplateDialog : public QDialog {
   // The close box posts 2, as the dialog manager does.
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  // Enter and Escape inside a control (an editable combo box swallows them).
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  QWidget* CreateControl(const ControlTemplate& control);
+  QButtonGroup* RadioGroupFor(const ControlTemplate& control);
+  // Enter or Escape pressed; returns true when it was taken as a command.
+  bool HandleDialogKey(int key);
+
   std::map<int, QWidget*> items_;
+  std::vector<QWidget*> tabOrder_;
+  QLabel* pendingBuddy_ = nullptr;  // a label whose mnemonic waits for the next control
+  QButtonGroup* radioGroup_ = nullptr;
   int defaultId_ = 0;
   int baseUnitX_ = 0;
   int baseUnitY_ = 0;

@@ -2,7 +2,16 @@
 // line below; a modal dialog owned by the main dialog.
 #pragma once
 
+#include <memory>
+
 class QWidget;
+class TemplateDialog;
 
 // Runs the preview modally; its result is of no interest to the caller.
 int RunDataPreview(QWidget* owner);
+
+// The preview, filled and not yet shown, for a caller that runs it itself.
+std::unique_ptr<TemplateDialog> CreateDataPreview(QWidget* owner);
+
+// Writes every cell (102 + well index) and the header line (217).
+void FillPreview(TemplateDialog& preview);

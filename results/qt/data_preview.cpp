@@ -1,0 +1,40 @@
+#include "results/qt/data_preview.h"
+
+#include "results/result_text.h"
+#include "results/shared_state.h"
+#include "ui/template_dialog.h"
+
+namespace {
+
+constexpr int kFirstCellId = 102;
+constexpr int kHeaderLineId = 217;
+
+}  // namespace
+
+void FillPreview(TemplateDialog& preview) {
+  const bool decimalComma = AppSettings.bDelimComma != 0;
+  char number[kWellTextSize];
+  for (int well = 0; well < kWells; ++well) {
+    const int32_t value = PlateResult.nValue[well];
+    // A well the reader gave no value for stays blank here.
+    if (value == kNoValue) {
+      number[0] = '\0';
+    } else {
+      FormatWellValue(value, decimalComma, number, sizeof number);
+    }
+    preview.SetItemText(kFirstCellId + well, QString::fromLatin1(number));
+  }
+  preview.SetItemText(kHeaderLineId, QString::fromLocal8Bit(BuildResultHeader()));
+}
+
+std::unique_ptr<TemplateDialog> CreateDataPreview(QWidget* owner) {
+  auto preview = std::make_unique<TemplateDialog>(PreviewDialogTemplate(), owner);
+  if (owner && !owner->windowIcon().isNull()) preview->setWindowIcon(owner->windowIcon());
+  // A snapshot: filled once, it does not follow later results.
+  FillPreview(*preview);
+  return preview;
+}
+
+int RunDataPreview(QWidget* owner) {
+  return CreateDataPreview(owner)->exec();
+}
