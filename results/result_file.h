@@ -1,0 +1,44 @@
+// A plate result as a file for other programs: CSV for spreadsheets and
+// LIMS imports, JSON for scripts. Both carry what a lab needs to trace the
+// read (which reader, which filters, when) next to the 96 values.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include "results/atomic_file.h"
+#include "results/shared_state.h"
+
+enum class ResultFormat { Tsv, Csv, Json };
+
+// What the plate record does not hold itself. The filters come from the
+// record; the completion time falls back to its ftMeasured.
+struct ResultContext {
+  std::string readerKind;  // "DigiScan", "Jupiter", "Expert"; empty when not known
+  std::string readerId;    // the five-digit identification number; empty when not known
+  std::optional<std::chrono::system_clock::time_point> started;
+  std::optional<std::chrono::system_clock::time_point> completed;
+};
+
+// Local time with its offset from UTC, e.g. 2026-12-07T16:20:05+01:00.
+std::string FormatIsoLocalTime(std::chrono::system_clock::time_point when);
+
+// The metadata block, a blank line, then the grid ",1,...,12" / "A,..." in
+// the number form. A decimal comma turns the field separator into ';' so
+// that spreadsheets in comma locales split the fields. A well without a
+// value is an empty field. withMetadata false leaves only the grid.
+std::string BuildResultCsv(const TPlateResult& plate, const ResultContext& context,
+                           bool decimalComma, bool withMetadata = true);
+
+// One JSON object: the metadata and "values", 8 arrays of 12 integers in
+// thousandths, null for a well without a value.
+std::string BuildResultJson(const TPlateResult& plate, const ResultContext& context);
+
+// CSV unless the name ends in ".json" (any case).
+ResultFormat ResultFormatForPath(const std::string& path);
+
+// Writes the plate as CSV or JSON, chosen by the file name, replacing the
+// file only as a whole (atomic_file.h); false with the system's text.
+bool SaveResultFile(const std::string& path, const TPlateResult& plate,
+                    const ResultContext& context, bool decimalComma, std::string* error);
