@@ -1,0 +1,8 @@
+// The program's icon, drawn rather than stored: a small microplate whose
+// wells carry the colours of the spectrum. The window icon and the icon file
+// installed for the desktop come from the same drawing.
+#pragma once
+
+#include <QImage>
+
+QImage DrawProgramIcon(int size);
