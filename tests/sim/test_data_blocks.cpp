@@ -75,7 +75,8 @@ TEST_F(SimTest, JupiterSendsSixColumnsPerBlockColumnByColumn) {
   EXPECT_EQ(blocks[1].size(), 240u);
   EXPECT_EQ(client().Read(1, 100), "");
   // Without a reference: two blocks.
-  EXPECT_EQ(MeasureAndFetch(client(), "Sf1i4x3G", "Ax", 3, true).size(), 2u);
+  EXPECT_EQ(MeasureAndFetch(client(), "Sf1i4x3G", "Ax", 2, true).size(), 2u);
+  EXPECT_EQ(client().Read(1, 100), "");
 }
 
 TEST_F(SimTest, ExpertSendsTwoColumnsPerBlock) {
@@ -87,7 +88,8 @@ TEST_F(SimTest, ExpertSendsTwoColumnsPerBlock) {
   EXPECT_EQ(blocks[6], " 300 312 324 336 348 360 372 384 301 313 325 337 349 361 373 385");
   EXPECT_EQ(blocks[11], " 310 322 334 346 358 370 382 394 311 323 335 347 359 371 383 395");
   EXPECT_EQ(client().Read(1, 100), "");
-  EXPECT_EQ(MeasureAndFetch(client(), "Sf1c0i1x3G", "Ax", 7).size(), 6u);
+  EXPECT_EQ(MeasureAndFetch(client(), "Sf1c0i1x3G", "Ax", 6).size(), 6u);
+  EXPECT_EQ(client().Read(1, 100), "");
 }
 
 TEST_F(SimTest, ReadingMatchesWhatGoesOverTheLine) {

@@ -101,7 +101,8 @@ TEST_F(FaultTest, SilentMidReplyStopsHalfwayOnce) {
 TEST_F(FaultTest, SilentBeforeBlockStopsOneTransfer) {
   reader().InjectFault(Fault::SilentBeforeBlock, 1, 3);
   ASSERT_TRUE(RequestData(client()));
-  EXPECT_EQ(Blocks(client(), 12).size(), 3u);
+  EXPECT_EQ(Blocks(client(), 3).size(), 3u);
+  EXPECT_EQ(client().Read(1, 200), "");
   EXPECT_EQ(client().Exchange("Q"), "Q@");  // the reader listens again
   ASSERT_TRUE(RequestData(client()));
   EXPECT_EQ(Blocks(client(), 12).size(), 12u);
