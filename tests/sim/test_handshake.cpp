@@ -134,3 +134,15 @@ TEST(SimServe, EndOfStreamEndsServe) {
   serving.join();  // returns by itself
   close(fds[0]);
 }
+
+TEST_F(SimTest, BaudSettingPacesTheReplies) {
+  sim::Options o = FastOptions(Family::DigiScan);
+  o.baud = 1200;  // 11 bits a character: about 9.2 ms each
+  Start(o);
+  ASSERT_TRUE(client().Open());
+  ASSERT_EQ(client().Send("Af"), ByteClient::ACK);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(client().Reply(), "405 450 492 540 620 690");
+  // 26 characters cannot arrive sooner than a 1200 baud line carries them.
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+}
