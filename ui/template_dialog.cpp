@@ -272,7 +272,9 @@ bool TemplateDialog::HandleDialogKey(int key) {
       return true;
     }
   }
-  QWidget* defaultButton = Item(defaultId_);
-  if (defaultButton && defaultButton->isEnabled()) OnCommand(defaultId_);
+  // Without a default button Enter means OK (1), as in the dialog manager.
+  const int id = defaultId_ != 0 ? defaultId_ : 1;
+  QWidget* button = Item(id);
+  if (!button || button->isEnabled()) OnCommand(id);
   return true;
 }
