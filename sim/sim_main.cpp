@@ -99,13 +99,13 @@ struct FaultRequest {
   int param = 0;
 };
 
-FaultRequest ParseFault(const std::string& spec) {
+FaultRequest ParseFault(const std::string& text) {
   std::vector<std::string> parts;
-  std::stringstream in(spec);
+  std::stringstream in(text);
   for (std::string part; std::getline(in, part, ':');) parts.push_back(part);
   FaultRequest request{};
   if (parts.empty() || parts.size() > 3 || !sim::FaultFromName(parts[0], &request.fault))
-    Fail("unknown fault \"" + spec + "\"");
+    Fail("unknown fault \"" + text + "\"");
   if (parts.size() > 1) request.times = Number("--fault", parts[1].c_str(), -1, 1000000);
   if (parts.size() > 2) request.param = Number("--fault", parts[2].c_str(), 0, 1000);
   return request;
