@@ -1,0 +1,315 @@
+#include "cli/cli_run.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <clocale>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <system_error>
+#include <thread>
+
+#include "cli/cli_options.h"
+#include "cli/result_output.h"
+#include "cli/terminal_dialog.h"
+#include "driver/foto.h"
+#include "link/port_setup.h"
+#include "link/posix_serial_port.h"
+#include "results/file_time.h"
+#include "results/settings.h"
+#include "results/shared_state.h"
+
+namespace {
+
+using Clock = std::chrono::system_clock;
+using Steady = std::chrono::steady_clock;
+
+constexpr char kProgram[] = "platovix-cli: ";
+
+// Everything one command needs once the port is open.
+struct Session {
+  const CliOptions& options;
+  const CliIo& io;
+  TerminalDialog& dialog;
+  TFoto& driver;
+  PortHandle port;
+};
+
+// Runs one driver operation and turns its completion command into an exit
+// code, with the failure text on stderr.
+int RunOperation(Session& session, const std::function<void(PortHandle*, DialogHandle**)>& op) {
+  session.dialog.ClearCompletion();
+  DialogHandle* dialog = &session.dialog;
+  op(&session.port, &dialog);
+  session.dialog.EndLine();
+  const std::string message = session.driver.szMessage;
+  switch (session.dialog.Completion()) {
+    case kMeasureDone:
+    case kFiltersDone:
+    case kCalibrateDone:
+    case kPlateMoved:
+      return kExitSuccess;
+    case kUserAborted:
+      session.io.err << kProgram << message << '\n';
+      return kExitAborted;
+    case kReaderTimeout:
+      session.io.err << kProgram << "Reader not responding. " << message << '\n';
+      return kExitNotResponding;
+    default:
+      session.io.err << kProgram << message << '\n';
+      return kExitFailure;
+  }
+}
+
+// The driver names the reader in the status line once it knows the model.
+std::string ReaderKindName(const TerminalDialog& dialog, size_t firstText) {
+  if (AppSettings.readerSubType == 0) return "DigiScan";
+  const auto& texts = dialog.StatusTexts();
+  for (size_t i = firstText; i < texts.size(); ++i) {
+    if (texts[i] == "Jupiter" || texts[i] == "Expert") return texts[i];
+  }
+  return "Jupiter / Expert";
+}
+
+// Sleeps until the given time unless the abort flag is raised first.
+bool WaitUntil(Steady::time_point when) {
+  while (Steady::now() < when) {
+    if (bAbort.load() != 0) return false;
+    const auto slice =
+        std::min<Steady::duration>(when - Steady::now(), std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(slice);
+  }
+  return bAbort.load() == 0;
+}
+
+int Measure(Session& session) {
+  const CliOptions& options = session.options;
+  ResultOutput output(options, session.io.out);
+  const int reads = options.repeat > 0 ? options.repeat : 1;
+  const auto interval = std::chrono::duration_cast<Steady::duration>(
+      std::chrono::duration<double>(options.everySeconds));
+  const Steady::time_point first = Steady::now();
+  int result = kExitSuccess;
+
+  for (int read = 0; read < reads && result == kExitSuccess; ++read) {
+    // A kinetic series keeps its rhythm: read n starts n intervals after the
+    // first, or at once when the one before took longer.
+    if (read > 0 && !WaitUntil(first + read * interval)) {
+      session.io.err << kProgram << "User aborted.\n";
+      result = kExitAborted;
+      break;
+    }
+    if (reads > 1)
+      session.dialog.Status("read " + std::to_string(read + 1) + " of " + std::to_string(reads));
+
+    TPlateResult plate;
+    std::fill(std::begin(plate.nValue), std::end(plate.nValue), kNoValue);
+    plate.nPrimary = options.primary;
+    plate.nReference = options.reference;
+    ResultContext context;
+    context.started = Clock::now();
+    const size_t firstText = session.dialog.StatusTexts().size();
+
+    result = RunOperation(session, [&](PortHandle* port, DialogHandle** dialog) {
+      session.driver.Measure(port, dialog, &bAbort, plate.nValue, plate.nPrimary, plate.nReference);
+    });
+    if (result != kExitSuccess) break;
+
+    context.completed = Clock::now();
+    plate.ftMeasured = FileTimeFromLocalNow();
+    plate.bValid = 1;
+    context.readerKind = ReaderKindName(session.dialog, firstText);
+    context.readerId = session.driver.szReaderId;
+    std::string error;
+    if (!output.Add(FormatRead(plate, context, options), &error)) {
+      session.io.err << kProgram << "cannot write " << options.output << ": " << error
+                     << " (the result went to stdout)\n";
+      result = kExitFailure;
+    }
+  }
+  output.Finish();
+  return result;
+}
+
+std::string SixFilters(const int32_t* wavelengths) {
+  std::string text;
+  for (int i = 0; i < kReaderPositions; ++i) {
+    if (i > 0) text += ' ';
+    text += std::to_string(wavelengths[i]);
+  }
+  return text + '\n';
+}
+
+int Filters(Session& session, bool idOnly) {
+  int32_t wavelengths[kFilterSlots] = {};
+  int32_t count = 0;
+  const int result = RunOperation(session, [&](PortHandle* port, DialogHandle** dialog) {
+    session.driver.ReadFilters(port, dialog, &bAbort, wavelengths, &count);
+  });
+  if (result != kExitSuccess) return result;
+  if (!idOnly) {
+    session.io.out << SixFilters(wavelengths) << std::flush;
+    return kExitSuccess;
+  }
+  if (session.driver.szReaderId[0] == '\0') {
+    session.io.err << kProgram << "the reader sent no identification number\n";
+    return kExitFailure;
+  }
+  session.io.out << session.driver.szReaderId << '\n' << std::flush;
+  return kExitSuccess;
+}
+
+int Calibrate(Session& session) {
+  // The positions not named keep what the settings file knows of them;
+  // they are not sent to the reader.
+  int32_t wavelengths[kFilterSlots] = {};
+  int32_t flags[kFilterSlots] = {};
+  for (int i = 0; i < kReaderPositions && i < FilterTable.nCount; ++i) {
+    wavelengths[i] = FilterTable.nWavelength[i];
+  }
+  for (int i = 0; i < kReaderPositions; ++i) {
+    if (!session.options.calibrate[i]) continue;
+    wavelengths[i] = session.options.calibrateNm[i];
+    flags[i] = 1;
+  }
+  int32_t count = kReaderPositions;
+  const int result = RunOperation(session, [&](PortHandle* port, DialogHandle** dialog) {
+    session.driver.Calibrate(port, dialog, &bAbort, wavelengths, flags, &count);
+  });
+  if (result == kExitSuccess) session.io.out << SixFilters(wavelengths) << std::flush;
+  return result;
+}
+
+int MovePlate(Session& session, bool out) {
+  return RunOperation(session, [&](PortHandle* port, DialogHandle** dialog) {
+    session.driver.MovePlate(port, dialog, &bAbort, out);
+  });
+}
+
+int RunCommand(Session& session) {
+  switch (session.options.command) {
+    case CliCommand::Measure:
+      return Measure(session);
+    case CliCommand::Filters:
+      return Filters(session, false);
+    case CliCommand::Id:
+      return Filters(session, true);
+    case CliCommand::Calibrate:
+      return Calibrate(session);
+    case CliCommand::PlateIn:
+      return MovePlate(session, false);
+    case CliCommand::PlateOut:
+      return MovePlate(session, true);
+    case CliCommand::Help:
+      break;
+  }
+  return kExitUsage;
+}
+
+// A result file that cannot be written is better known before the plate is
+// read than after.
+bool OutputWritable(const std::string& path, std::string* error) {
+  const size_t slash = path.rfind('/');
+  const std::string directory =
+      slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  if (access(directory.c_str(), W_OK | X_OK) == 0) return true;
+  *error = std::generic_category().message(errno);
+  return false;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, const CliIo& io) {
+  const CliParse parse = ParseCliArguments(args);
+  if (!parse.ok) {
+    io.err << kProgram << parse.error << '\n';
+    return kExitUsage;
+  }
+  const CliOptions& options = parse.options;
+  if (options.command == CliCommand::Help) {
+    io.out << CliHelpText();
+    return kExitSuccess;
+  }
+
+  // The settings are only read: nothing given here is ever stored.
+  LoadSettings();
+  if (options.family) AppSettings.readerSubType = *options.family;
+  if (options.baud) AppSettings.nBaudRate = *options.baud;
+  std::string device;
+  if (options.devicePath) {
+    device = *options.devicePath;
+  } else {
+    const int comPort = options.comPort.value_or(AppSettings.nComPort);
+    if (comPort < 1 || comPort > 4) {
+      io.err << kProgram << "no serial port set up; give --port COMn or --port DEVICE\n";
+      return kExitUsage;
+    }
+    device = PortDevicePath(comPort);
+  }
+  if (!options.output.empty()) {
+    std::string error;
+    if (!OutputWritable(options.output, &error)) {
+      io.err << kProgram << "cannot write " << options.output << ": " << error << '\n';
+      return kExitFailure;
+    }
+  }
+
+  int openError = 0;
+  std::unique_ptr<PosixSerialPort> port =
+      PosixSerialPort::Open(device, LineSettingsFromApp(), &openError);
+  if (!port) {
+    io.err << kProgram << device << ": " << std::generic_category().message(openError) << '\n';
+    return kExitFailure;
+  }
+  std::unique_ptr<TFoto> driver(
+      CreateReaderDriver(AppSettings.readerType, AppSettings.readerSubType));
+  if (!driver) {
+    io.err << kProgram << "out of memory\n";
+    return kExitFailure;
+  }
+  TerminalDialog dialog(io.err, io.errIsTerminal, io.terminalFd, options.yes);
+  Session session{options, io, dialog, *driver, port.get()};
+  return RunCommand(session);
+}
+
+namespace {
+
+// Only a lock-free atomic store: safe in a signal handler. The handler
+// resets itself, so a second Ctrl+C ends a program that does not react.
+void RaiseAbortFlag(int) {
+  bAbort.store(1);
+}
+
+void CatchAbortSignals() {
+  struct sigaction action {};
+  action.sa_handler = RaiseAbortFlag;
+  sigemptyset(&action.sa_mask);
+  // No SA_RESTART: a read from the terminal (the plate question) ends at
+  // once and counts as Cancel.
+  action.sa_flags = SA_RESETHAND;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  // A reader closed early (| head) must not kill us mid-conversation: the
+  // reader is released with EOT all the same.
+  signal(SIGPIPE, SIG_IGN);
+}
+
+}  // namespace
+
+int CliMain(int argc, char** argv) {
+  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  bAbort.store(0);
+  CatchAbortSignals();
+  // Dates in the header in the user's form, as the desktop program writes
+  // them; numbers never depend on the locale.
+  setlocale(LC_ALL, "");
+  setlocale(LC_NUMERIC, "C");
+  const int terminal = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  CliIo io{std::cout, std::cerr, isatty(STDERR_FILENO) == 1, terminal};
+  const int code = RunCli(args, io);
+  if (terminal >= 0) close(terminal);
+  return code;
+}
