@@ -14,6 +14,7 @@
 #include "results/result_text.h"
 #include "results/shared_state.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/result_state_guard.h"
 
 namespace {
 
@@ -39,9 +40,6 @@ class ClipboardTest : public ::testing::Test {
       GTEST_SKIP() << "the " << QGuiApplication::platformName().toStdString()
                    << " clipboard is private to this process";
     }
-    savedSettings_ = AppSettings;
-    savedPlate_ = PlateResult;
-    SetResultDateTimeFormats("%d.%m.%Y", "%H:%M:%S");
     for (int well = 0; well < kWells; ++well) PlateResult.nValue[well] = well * 37 - 500;
     PlateResult.nValue[5] = -12;
     PlateResult.nValue[8] = kNoValue;
@@ -51,15 +49,9 @@ class ClipboardTest : public ::testing::Test {
     PlateResult.bValid = 1;
     AppSettings.bIncludeHeader = 1;
   }
-  void TearDown() override {
-    AppSettings = savedSettings_;
-    PlateResult = savedPlate_;
-    SetResultDateTimeFormats(nullptr, nullptr);
-  }
 
  private:
-  TAppSettings savedSettings_;
-  TPlateResult savedPlate_;
+  ResultStateGuard guard_;
 };
 
 TEST_F(ClipboardTest, AnotherProgramReadsTheResultText) {

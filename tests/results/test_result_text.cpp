@@ -11,6 +11,7 @@
 #include "results/file_time.h"
 #include "results/result_text.h"
 #include "results/shared_state.h"
+#include "tests/support/result_state_guard.h"
 
 namespace {
 
@@ -45,9 +46,6 @@ std::string Well(int32_t value, bool comma) {
 class ResultTextTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    savedSettings_ = AppSettings;
-    savedPlate_ = PlateResult;
-    SetResultDateTimeFormats("%d.%m.%Y", "%H:%M:%S");
     AppSettings.bDelimComma = 0;
     AppSettings.bIncludeHeader = 1;
     const int32_t rowA[] = {125, 1310, 87, 2004, 0, -12, 333, 333, 9999, 1000, 50, 3200};
@@ -60,15 +58,9 @@ class ResultTextTest : public ::testing::Test {
     PlateResult.ftMeasured = FileTimeOf(2026, 12, 7, 16, 20, 5);
     PlateResult.bValid = 1;
   }
-  void TearDown() override {
-    AppSettings = savedSettings_;
-    PlateResult = savedPlate_;
-    SetResultDateTimeFormats(nullptr, nullptr);
-  }
 
  private:
-  TAppSettings savedSettings_;
-  TPlateResult savedPlate_;
+  ResultStateGuard guard_;
 };
 
 TEST_F(ResultTextTest, WorkedExample) {

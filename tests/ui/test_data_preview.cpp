@@ -10,6 +10,7 @@
 #include "results/result_text.h"
 #include "results/shared_state.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/result_state_guard.h"
 #include "ui/template_dialog.h"
 
 namespace {
@@ -18,9 +19,6 @@ class DataPreviewTest : public ::testing::Test {
  protected:
   void SetUp() override {
     TestApp();
-    savedSettings_ = AppSettings;
-    savedPlate_ = PlateResult;
-    SetResultDateTimeFormats("%d.%m.%Y", "%H:%M:%S");
     // Each well holds its own index plus one, so a cell tells which well it shows.
     for (int well = 0; well < kWells; ++well) PlateResult.nValue[well] = (well + 1) * 1000;
     PlateResult.nPrimary = 450;
@@ -29,15 +27,9 @@ class DataPreviewTest : public ::testing::Test {
     PlateResult.bValid = 1;
     AppSettings.bDelimComma = 0;
   }
-  void TearDown() override {
-    AppSettings = savedSettings_;
-    PlateResult = savedPlate_;
-    SetResultDateTimeFormats(nullptr, nullptr);
-  }
 
  private:
-  TAppSettings savedSettings_;
-  TPlateResult savedPlate_;
+  ResultStateGuard guard_;
 };
 
 TEST_F(DataPreviewTest, CellsKeepTheirIdsAndShowTheNumberForm) {
