@@ -8,6 +8,7 @@
 
 #include "sim/reader_simulator.h"
 #include "tests/driver/operation_fixture.h"
+#include "tests/driver/scripted_reader.h"
 
 namespace {
 
@@ -120,6 +121,24 @@ TEST_F(CalibrateTest, AbortWhileAPositionIsPolled) {
   EXPECT_LT(AbortAndTime(), 1.5);
   EXPECT_EQ(dialog().Commands(), std::vector<int>{kUserAborted});
   EXPECT_EQ(dialog().LastStatus(), "User aborted.");
+}
+
+// A reply to "Q" too short to hold a status character says nothing: the
+// position is polled again rather than judged by a character left over from
+// an earlier frame.
+TEST_F(CalibrateTest, AStatusReplyWithoutAStatusCharacterMeansBusy) {
+  int statusQueries = 0;
+  ScriptedReader reader(0, [&](const std::string& command) -> std::optional<std::string> {
+    if (command == "Q") return ++statusQueries <= 3 ? "" : "0@";
+    if (command == "Af") return "405 450 492 540 620 690";
+    if (command == "Ap") return "Ap 12345";
+    if (command == "E") return "E0";
+    return std::nullopt;
+  });
+  Open(reader.slavePath(), 0);
+  Choose({405, 450, 492, 540, 620, 690}, {0, 0, 0, 0, 1, 0});
+  EXPECT_EQ(Run(Calibrate(table, chosen, &count)), kCalibrateDone);
+  EXPECT_EQ(reader.Commands(), (Texts{"E", "Q", "Ap", "Jf5620G", "Q", "Q", "Q", "Af"}));
 }
 
 }  // namespace
