@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(cmake g++ ninja-build qt6-base-dev libgl1-mesa-dev libgtest-dev googletest
-          libbenchmark-dev xvfb xauth xclip)
+          libbenchmark-dev xvfb xauth xclip
+          clang libclang-rt-14-dev llvm)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
