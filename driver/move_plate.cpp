@@ -9,10 +9,11 @@ void TRodeFoto::MovePlate(PortHandle* port, DialogHandle** dialog, AbortFlag* ab
     Exchange("E");
     Exchange("Q");
     Exchange("Ap");
-    // The number comes from the reply to "Ap" for every reader: digits in a
-    // model reply name the model, not this instrument.
-    TakeReaderId(*this);
     const ReaderTraits& reader = TraitsOf(IdentifyReader(*this));
+    // The carrier takes the instrument's number from the last reply it got:
+    // the model reply of a Jupiter or Expert, which carries it there, or the
+    // reply to "Ap" of a DigiScan.
+    TakeReaderId(*this);
 
     // Each step must finish before the next one is sent; error bits are of
     // no interest here, only an idle reader ends the move.

@@ -28,6 +28,7 @@ class OperationTest : public ::testing::Test {
   // line at path.
   void Open(const std::string& path, int subType) {
     Join();
+    port_.reset();  // the line is ours alone: let go of it before opening again
     int error = 0;
     port_ = PosixSerialPort::Open(path, LineSettings{}, &error);
     ASSERT_NE(port_, nullptr) << "errno " << error;

@@ -81,11 +81,12 @@ TEST_F(MovePlateTest, AReaderStuckBusyIsPolledUntilTheOperatorAborts) {
   EXPECT_EQ(reader.reader().EotCount(), 1);
 }
 
-// Digits in the model reply name the model; the instrument's number is the
-// one in the reply to "Ap".
-TEST_F(MovePlateTest, TheIdentificationNumberComesFromTheReplyToAp) {
-  ScriptedReader reader(1, [](const std::string& command) -> std::optional<std::string> {
-    if (command == "F") return "FSCH 96000 rev 3";
+// A Jupiter or Expert carries its number in the model reply; the carrier
+// move takes it from there, and keeps the old one when that reply has none.
+TEST_F(MovePlateTest, TheIdentificationNumberComesFromTheModelReply) {
+  std::string model = "FSCH 96000 rev 3";
+  ScriptedReader reader(1, [&model](const std::string& command) -> std::optional<std::string> {
+    if (command == "F") return model;
     if (command == "Ap") return "Ap SN 54321";
     if (command == "Q" || command == "E") return "0D";
     return std::nullopt;
@@ -93,9 +94,15 @@ TEST_F(MovePlateTest, TheIdentificationNumberComesFromTheReplyToAp) {
   Open(reader.slavePath(), 1);
   std::strcpy(driver().szReaderId, "11111");
   EXPECT_EQ(Run(MovePlate(true)), kPlateMoved);
-  EXPECT_STREQ(driver().szReaderId, "54321");
+  EXPECT_STREQ(driver().szReaderId, "96000");
   EXPECT_EQ(FoldPolls(reader.Commands()),
             (Commands{"E", "Q+", "Ap", "F", "Mx1jG", "Q+", "Mx0m3000G", "Q+"}));
+
+  model = "FSCH rev 3";
+  Open(reader.slavePath(), 1);
+  std::strcpy(driver().szReaderId, "11111");
+  EXPECT_EQ(Run(MovePlate(false)), kPlateMoved);
+  EXPECT_STREQ(driver().szReaderId, "11111");
 }
 
 }  // namespace
