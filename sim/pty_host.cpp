@@ -33,10 +33,16 @@ bool PtyHost::Open(const std::string& linkPath, std::string* error) {
 }
 
 int PtyHost::Reopen() {
-  Close();
+  // The new pair and the link come first: a program that sees the line drop
+  // and opens the path again at once must find the new far end there.
+  const int old = master_;
+  master_ = -1;
   std::string error;
-  if (!OpenPair(&error) || !PointLink(&error)) {
+  const bool ok = OpenPair(&error) && PointLink(&error);
+  if (old >= 0) close(old);
+  if (!ok) {
     std::fprintf(stderr, "platovix-sim: %s\n", error.c_str());
+    Close();
     return -1;
   }
   return master_;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdio>
 #include <mutex>
+#include <thread>
 
 #include "link/check_byte.h"
 #include "sim/data_blocks.h"
@@ -264,6 +265,9 @@ void Server::SendTransfer(const std::vector<std::string>& blocks) {
 
 void Server::HangUp() {
   inConversation_ = false;
+  // Let the half block reach the program first: closing a pseudo-terminal
+  // throws away what its far end has not read yet.
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
   std::function<int(int)> handler;
   {
     std::lock_guard<std::mutex> lock(s_.mutex);
