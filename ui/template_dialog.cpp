@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 
 namespace {
 
@@ -71,6 +72,12 @@ TemplateDialog::TemplateDialog(const DialogTemplate& dialogTemplate, QWidget* pa
     // A combo box template's height is that of its open list; the closed
     // box is as tall as the style draws it.
     if (qobject_cast<QComboBox*>(widget)) rect.setHeight(widget->sizeHint().height());
+    // This style draws larger boxes than the templates were laid out for;
+    // a check box or radio button may reach into the free room beside it
+    // rather than cut its text.
+    if (qobject_cast<QCheckBox*>(widget) || qobject_cast<QRadioButton*>(widget)) {
+      rect.setWidth(std::max(rect.width(), widget->sizeHint().width()));
+    }
     widget->setGeometry(rect);
     widget->installEventFilter(this);
     if (control.id != kNoId) items_.emplace(control.id, widget);
@@ -95,7 +102,12 @@ QWidget* TemplateDialog::CreateControl(const ControlTemplate& control) {
       auto* label = new QLabel(this);
       label->setTextFormat(Qt::PlainText);  // texts come from the reader and the operator
       label->setAlignment(LabelAlignment(control.style));
-      if (control.style & kSunken) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+      if (control.style & kSunken) {
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        // A framed label would indent by half an 'x'; a narrow value cell
+        // needs that room for its minus sign.
+        label->setIndent(1);
+      }
       label->setText(text);
       if (!(control.style & kNoPrefix) && text.contains(u'&')) {
         if (pendingBuddy_) pendingBuddy_->setText(WithoutMnemonic(pendingBuddy_->text()));
@@ -216,6 +228,27 @@ void TemplateDialog::EnableItem(int id, bool enabled) {
 
 void TemplateDialog::ShowItem(int id, bool shown) {
   if (QWidget* item = Item(id)) item->setVisible(shown);
+}
+
+void TemplateDialog::FitLabelFonts(int firstId, int lastId, double minimumPoints) {
+  std::vector<QLabel*> labels;
+  for (int id = firstId; id <= lastId; ++id) {
+    if (auto* label = qobject_cast<QLabel*>(Item(id))) labels.push_back(label);
+  }
+  const auto fits = [&labels](const QFont& candidate) {
+    const QFontMetrics metrics(candidate);
+    return std::all_of(labels.begin(), labels.end(), [&metrics](const QLabel* label) {
+      const int room =
+          label->contentsRect().width() - std::max(label->indent(), 0) - 2 * label->margin();
+      return metrics.horizontalAdvance(label->text()) <= room;
+    });
+  };
+  QFont candidate = font();
+  if (candidate.pointSizeF() <= 0) return;  // a pixel-sized font: leave it
+  while (!fits(candidate) && candidate.pointSizeF() - 0.5 >= minimumPoints) {
+    candidate.setPointSizeF(candidate.pointSizeF() - 0.5);
+  }
+  for (QLabel* label : labels) label->setFont(candidate);
 }
 
 void TemplateDialog::PostCommand(int id) {

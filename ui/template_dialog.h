@@ -37,6 +37,10 @@ class TemplateDialog : public QDialog {
   // Pixels for a rectangle in dialog units, through the dialog font's metrics.
   QRect DialogUnitsToPixels(int x, int y, int cx, int cy) const;
 
+  // Shrinks the font of the labels firstId..lastId, all alike, until every
+  // text fits its label's width; never below minimumPoints.
+  void FitLabelFonts(int firstId, int lastId, double minimumPoints = 6.0);
+
   // The id of the default push button (Enter acts on it), 0 when none.
   int DefaultId() const { return defaultId_; }
 

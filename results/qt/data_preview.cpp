@@ -25,6 +25,10 @@ void FillPreview(TemplateDialog& preview) {
     preview.SetItemText(kFirstCellId + well, QString::fromLatin1(number));
   }
   preview.SetItemText(kHeaderLineId, QString::fromLocal8Bit(BuildResultHeader()));
+  // The cells were drawn up for narrower digits than this font's: a number
+  // must never lose its sign or a digit at the edge.
+  preview.FitLabelFonts(kFirstCellId, kFirstCellId + kWells - 1);
+  preview.FitLabelFonts(kHeaderLineId, kHeaderLineId);
 }
 
 std::unique_ptr<TemplateDialog> CreateDataPreview(QWidget* owner) {

@@ -61,6 +61,22 @@ TEST_F(DataPreviewTest, CellsKeepTheirIdsAndShowTheNumberForm) {
   EXPECT_EQ(comma->ItemText(102), "1,000");
 }
 
+TEST_F(DataPreviewTest, WideNumbersAreNeverCut) {
+  for (int well = 0; well < kWells; ++well) PlateResult.nValue[well] = well % 2 ? -8888 : 12345;
+  PlateResult.nValue[95] = INT32_MIN;
+  auto preview = CreateDataPreview(nullptr);
+  for (int id = 102; id <= 197; ++id) {
+    auto* cell = qobject_cast<QLabel*>(preview->Item(id));
+    ASSERT_NE(cell, nullptr);
+    const int textWidth = QFontMetrics(cell->font()).horizontalAdvance(cell->text());
+    if (id == 197) {
+      EXPECT_EQ(cell->text(), "-2147483.648") << "may be cut, but never changed";
+    } else {
+      EXPECT_LE(textWidth, cell->contentsRect().width()) << cell->text().toStdString();
+    }
+  }
+}
+
 TEST_F(DataPreviewTest, IsASnapshotFilledOnce) {
   auto preview = CreateDataPreview(nullptr);
   PlateResult.nValue[0] = 4321;
