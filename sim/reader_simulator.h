@@ -63,7 +63,9 @@ class ReaderSimulator {
   // Raw reading sent for a well (0..95, row-major A1..H12) at a wavelength in
   // nm, before the program's value rule; identical to what goes over the line.
   int Reading(int wavelength, int well) const;
-  std::vector<std::string> Commands() const;  // every command text received in a good frame
+  // Every command text received in a good frame, in order; a frame refused
+  // by NakCommand is not counted, one swallowed by SilentBeforeAck is.
+  std::vector<std::string> Commands() const;
   void ClearLog();
   int EotCount() const;                // conversations the program ended with EOT
   std::array<int, 6> Filters() const;  // current filter table (after calibration)
@@ -83,11 +85,11 @@ class ReaderSimulator {
   std::unique_ptr<State> state_;
 };
 
+class PtyHost;
+
 // Runs a simulator on a fresh pseudo-terminal on its own thread: the program
 // opens slavePath(), a symbolic link that follows the simulator to a new
 // pseudo-terminal after HangUpMidTransfer.
-class PtyHost;
-
 class PtySimulator {
  public:
   explicit PtySimulator(Options options);
