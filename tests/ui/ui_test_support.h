@@ -80,7 +80,8 @@ class ModalWatcher {
   explicit ModalWatcher(std::function<void(QWidget*)> handle) : handle_(std::move(handle)) {
     QObject::connect(&timer_, &QTimer::timeout, [this] {
       QWidget* modal = QApplication::activeModalWidget();
-      if (modal == nullptr || !modal->isVisible() || busy_) return;
+      // The main dialog itself is modal too; only what it opens counts.
+      if (modal == nullptr || !modal->isVisible() || modal->inherits("MainDialog") || busy_) return;
       busy_ = true;
       ++seen_;
       handle_(modal);
