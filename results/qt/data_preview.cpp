@@ -1,5 +1,6 @@
 #include "results/qt/data_preview.h"
 
+#include "results/qt/preview_save.h"
 #include "results/result_text.h"
 #include "results/shared_state.h"
 #include "ui/template_dialog.h"
@@ -36,6 +37,7 @@ std::unique_ptr<TemplateDialog> CreateDataPreview(QWidget* owner) {
   if (owner && !owner->windowIcon().isNull()) preview->setWindowIcon(owner->windowIcon());
   // A snapshot: filled once, it does not follow later results.
   FillPreview(*preview);
+  AddSaveButton(*preview);
   return preview;
 }
 

@@ -1,0 +1,78 @@
+#include "results/qt/preview_save.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <ctime>
+
+#include "driver/foto.h"
+#include "results/file_time.h"
+#include "results/result_file.h"
+#include "ui/template_dialog.h"
+
+namespace {
+
+constexpr int kCloseId = 2;
+// Left of "Close" (256, 112, 38 x 14), right of the header line.
+constexpr int kSaveX = 212, kSaveY = 112, kSaveWidth = 38, kSaveHeight = 14;
+
+const QString kCsvFilter = QStringLiteral("CSV (*.csv)");
+const QString kJsonFilter = QStringLiteral("JSON (*.json)");
+
+QString AskWithFileDialog(QWidget* parent, const QString& suggestedName) {
+  QString filter = kCsvFilter;
+  QString name = QFileDialog::getSaveFileName(parent, QStringLiteral("Save"), suggestedName,
+                                              kCsvFilter + ";;" + kJsonFilter, &filter);
+  // A name typed without an extension takes the one of the chosen type.
+  const QString lower = name.toLower();
+  if (!name.isEmpty() && !lower.endsWith(".csv") && !lower.endsWith(".json")) {
+    name += filter == kJsonFilter ? ".json" : ".csv";
+  }
+  return name;
+}
+
+SaveFileChooser chooseFile = AskWithFileDialog;
+
+void SavePlate(QWidget* owner, const TPlateResult& plate, const ResultContext& context,
+               bool decimalComma) {
+  const QString name = chooseFile(owner, DefaultResultFileName(plate));
+  if (name.isEmpty()) return;
+  std::string error;
+  if (!SaveResultFile(name.toLocal8Bit().toStdString(), plate, context, decimalComma, &error)) {
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"),
+                    name + "\n" + QString::fromLocal8Bit(error.c_str()), QMessageBox::Ok, owner);
+    box.exec();
+  }
+}
+
+}  // namespace
+
+QString DefaultResultFileName(const TPlateResult& plate) {
+  std::tm when{};
+  char stamp[32] = "";
+  if (plate.ftMeasured != 0 && FileTimeToCalendar(plate.ftMeasured, &when)) {
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S-", &when);
+  }
+  return QStringLiteral("plate-%1%2nm.csv").arg(QString::fromLatin1(stamp)).arg(plate.nPrimary);
+}
+
+void SetSaveFileChooserForTesting(SaveFileChooser chooser) {
+  chooseFile = chooser != nullptr ? chooser : AskWithFileDialog;
+}
+
+void AddSaveButton(TemplateDialog& preview) {
+  ResultContext context;
+  context.readerKind = AppSettings.readerSubType == 0 ? "DigiScan" : "Jupiter / Expert";
+  if (pDriver != nullptr) context.readerId = pDriver->szReaderId;
+  const TPlateResult plate = PlateResult;
+  const bool decimalComma = AppSettings.bDelimComma != 0;
+
+  auto* save = new QPushButton(QStringLiteral("&Save..."), &preview);
+  save->setObjectName(QStringLiteral("save"));
+  save->setAutoDefault(false);  // Enter keeps its meaning in the preview
+  save->setGeometry(preview.DialogUnitsToPixels(kSaveX, kSaveY, kSaveWidth, kSaveHeight));
+  if (QWidget* close = preview.Item(kCloseId)) QWidget::setTabOrder(close, save);
+  QObject::connect(save, &QPushButton::clicked, &preview, [&preview, plate, context, decimalComma] {
+    SavePlate(&preview, plate, context, decimalComma);
+  });
+}
