@@ -89,13 +89,6 @@ void ExpectWells(const std::array<int32_t, kWells>& expected,
   }
 }
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 class CliReader : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -203,7 +196,7 @@ TEST_F(CliReader, ExpertKineticSeriesWritesThreeStampedReads) {
   EXPECT_TRUE(run.out.empty());
   EXPECT_NE(run.err.find("read 3 of 3"), std::string::npos) << run.err;
 
-  const auto lines = SplitLines(ReadFile(file));
+  const auto lines = SplitLines(ReadWholeFile(file));
   constexpr size_t kBlockLines = 6 + 1 + 9;  // metadata, blank, grid
   ASSERT_EQ(lines.size(), 3 * kBlockLines + 2);
   const auto expected = ExpectedPlate(reader.reader(), sim::Family::Expert, 405, 690);

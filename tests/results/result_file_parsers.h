@@ -4,14 +4,23 @@
 #pragma once
 
 #include <cstdlib>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace result_parsers {
+
+inline std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
 
 inline std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;

@@ -64,13 +64,6 @@ ResultContext SampleContext() {
   return context;
 }
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 void ExpectSameWells(const TPlateResult& plate, const std::vector<std::optional<int>>& wells) {
   ASSERT_EQ(wells.size(), 96u);
   for (int i = 0; i < kWells; ++i) {
@@ -217,13 +210,13 @@ TEST(ResultFile, SaveWritesTheFormatOfTheNameAndReplacesWholeFiles) {
   std::string error;
   const fs::path json = dir.path() / "plate.json";
   ASSERT_TRUE(SaveResultFile(json, plate, SampleContext(), false, &error)) << error;
-  EXPECT_EQ(ParseJson(ReadFile(json))["primary_nm"].number, 450);
+  EXPECT_EQ(ParseJson(ReadWholeFile(json))["primary_nm"].number, 450);
 
   const fs::path csv = dir.path() / "plate.csv";
   std::ofstream(csv) << "an older and much longer file that must not shine through at the end\n"
                      << std::string(4000, 'x');
   ASSERT_TRUE(SaveResultFile(csv, plate, SampleContext(), false, &error)) << error;
-  EXPECT_EQ(ReadFile(csv), BuildResultCsv(plate, SampleContext(), false));
+  EXPECT_EQ(ReadWholeFile(csv), BuildResultCsv(plate, SampleContext(), false));
   EXPECT_EQ(dir.Entries(), 2u) << "no temporary file left behind";
   EXPECT_EQ(fs::status(csv).permissions() & fs::perms::owner_read, fs::perms::owner_read);
 }
@@ -253,7 +246,7 @@ TEST(ResultFile, FailedWriteKeepsTheOldFileWhole) {
 
   EXPECT_FALSE(ok);
   EXPECT_EQ(error, "File too large");
-  EXPECT_EQ(ReadFile(path), "old");
+  EXPECT_EQ(ReadWholeFile(path), "old");
   EXPECT_EQ(dir.Entries(), 1u);
 }
 

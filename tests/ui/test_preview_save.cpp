@@ -38,13 +38,6 @@ QString ChooseForTest(QWidget*, const QString& suggested) {
   return ChosenName();
 }
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 class PreviewSaveTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -119,7 +112,7 @@ TEST_F(PreviewSaveTest, WritesTheShownPlateAsJsonOrCsv) {
   ChosenName() = QString::fromStdString((dir_ / "plate.json").string());
   QTest::mouseClick(SaveButton(*preview), Qt::LeftButton);
   EXPECT_EQ(SuggestedName(), "plate-20261207-162005-450nm.csv");
-  const Json json = ParseJson(ReadFile(dir_ / "plate.json"));
+  const Json json = ParseJson(ReadWholeFile(dir_ / "plate.json"));
   EXPECT_EQ(json["primary_nm"].number, 450);
   EXPECT_EQ(json["reference_nm"].number, 620);
   std::vector<std::optional<int>> wells;
@@ -139,7 +132,7 @@ TEST_F(PreviewSaveTest, WritesTheShownPlateAsJsonOrCsv) {
   // The mnemonic presses the button visibly, so the click comes a moment later.
   QTest::keyClick(commaPreview.get(), Qt::Key_S, Qt::AltModifier);
   EXPECT_TRUE(QTest::qWaitFor([&] { return fs::exists(dir_ / "plate.csv"); }, 2000));
-  const CsvPlate csv = ParseCsvPlate(SplitLines(ReadFile(dir_ / "plate.csv")), ';', ',');
+  const CsvPlate csv = ParseCsvPlate(SplitLines(ReadWholeFile(dir_ / "plate.csv")), ';', ',');
   EXPECT_EQ(csv.metadata.at("completed").rfind("2026-12-07T16:20:05", 0), 0u);
   EXPECT_EQ(csv.wells[0], 4000);  // this preview was opened after the change
   EXPECT_TRUE(commaPreview->isVisible()) << "saving does not close the preview";
