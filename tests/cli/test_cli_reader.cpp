@@ -96,6 +96,7 @@ class CliReader : public ::testing::Test {
     home_ = mkdtemp(pattern);
     setenv("XDG_CONFIG_HOME", home_.c_str(), 1);  // no settings file: defaults only
     AppSettings = TAppSettings{};
+    PortMap = TPortMap{};
     bAbort.store(0);
     // A fixed date and time form: the header is then the same in the
     // program's output and in the text built here a few seconds later.
@@ -250,6 +251,22 @@ TEST_F(CliReader, FiltersIdCalibrateAndCarrier) {
   EXPECT_NE(std::find(commands.begin(), commands.end(), "Jf2500G"), commands.end());
   EXPECT_NE(std::find(commands.begin(), commands.end(), "Jf60G"), commands.end());
   EXPECT_NE(std::find(commands.begin(), commands.end(), "IG"), commands.end());
+}
+
+// Without options the settings file names the port and the family; the
+// file is read, never written.
+TEST_F(CliReader, TakesPortAndFamilyFromTheSettingsFileAndLeavesItAlone) {
+  sim::PtySimulator reader(Reader(sim::Family::Jupiter));
+  const fs::path settings = home_ / "platovix.ini";
+  const std::string text =
+      "[Setup]\nreaderSubType=1\nnComPort=2\n[Ports]\nCOM2=" + reader.slavePath() + "\n";
+  std::ofstream(settings) << text;
+  const CliRun run = RunInProcess({"plate", "out"});
+  EXPECT_EQ(run.code, kExitSuccess) << run.err;
+  const auto commands = reader.reader().Commands();
+  EXPECT_NE(std::find(commands.begin(), commands.end(), "Mx1jG"), commands.end())
+      << "the Jupiter's way out";
+  EXPECT_EQ(ReadWholeFile(settings), text);
 }
 
 // Ctrl+C in the middle of a measurement: the program releases the reader
