@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds the benchmarks and the program (optimised, in build-bench/) and
+# prints the link's and the start-up figures with their goals beside them.
+#   ./bench.sh [--runs N] [--trials N]    (defaults: 3 measurements of each
+#                                         kind, 200 abort trials of each wait)
+set -euo pipefail
+cd "$(dirname "$0")"
+./scripts/install-deps.sh
+
+build=${BUILD_DIR:-build-bench}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPLATOVIX_BENCH=ON -DPLATOVIX_TESTS=OFF >/dev/null
+cmake --build "$build" -j "$(nproc)" --target platovix_bench platovix
+echo "Measuring (about two minutes; keep the machine otherwise idle)..."
+"$build/bench/platovix_bench" "$@"
+bench/startup.sh "$build/ui/platovix" 5
