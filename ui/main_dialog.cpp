@@ -6,6 +6,8 @@
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
+#include <QPushButton>
+#include <QStyle>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -46,6 +48,21 @@ QString FilterText(int wavelength) {
   return QString::fromLatin1(text);
 }
 
+// Shrinks a button's font until its text fits: the program's own font is
+// wider than the one the dialog was laid out for ("Calib&rate ...").
+void FitButtonFont(QPushButton* button) {
+  const int room =
+      button->width() - 2 * button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+  QString text = button->text();
+  text.remove(QLatin1Char('&'));
+  QFont font = button->font();
+  if (font.pointSizeF() <= 0) return;
+  while (QFontMetrics(font).horizontalAdvance(text) > room && font.pointSizeF() > 6.5) {
+    font.setPointSizeF(font.pointSizeF() - 0.5);
+  }
+  button->setFont(font);
+}
+
 // The edit field of a filter list: the wavelength, or empty for 0. No list
 // entry stays selected, so the field shows exactly this.
 void SetFilterText(QComboBox* list, int wavelength) {
@@ -76,6 +93,7 @@ QRect MainDialog::ItemScreenRect(int id) const {
 
 void MainDialog::InitDialog() {
   setWindowIcon(QIcon(QPixmap::fromImage(DrawProgramIcon(64))));
+  for (QPushButton* button : findChildren<QPushButton*>()) FitButtonFont(button);
   if (AppSettings.X >= 0) move(AppSettings.X, AppSettings.Y);
   ToggleDetails(*this);  // measures only
   if (AppSettings.Reduced == 1) ToggleDetails(*this);
