@@ -77,7 +77,9 @@ MainDialog::MainDialog(QWidget* parent)
   InitDialog();
 }
 
-MainDialog::~MainDialog() = default;
+MainDialog::~MainDialog() {
+  if (hMainDlg == &handle_) hMainDlg = nullptr;  // no worker runs any more (CloseDialog)
+}
 
 void MainDialog::SetAltKeyQuery(AltKeyQuery query) {
   altKeyQuery = query != nullptr ? query : AltKeyDown;

@@ -1,6 +1,5 @@
 #include "ui/qt_message_box.h"
 
-#include <QIcon>
 #include <QMessageBox>
 #include <QWidget>
 
