@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <system_error>
 
@@ -14,22 +16,7 @@ std::string SystemText(int error) {
   return std::generic_category().message(error);
 }
 
-std::string DirectoryOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// A link stays a link: what it points to is what gets replaced.
-std::string FollowLink(const std::string& path) {
-  struct stat info {};
-  if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
-  char* target = realpath(path.c_str(), nullptr);
-  if (target == nullptr) return path;
-  std::string resolved(target);
-  std::free(target);
-  return resolved;
-}
+std::atomic<RenameFunction> renameFile{::rename};
 
 // The old file's permissions, or those the umask gives a new file.
 mode_t ModeFor(const std::string& path) {
@@ -53,6 +40,35 @@ bool WriteAll(int fd, const std::string& text) {
 
 }  // namespace
 
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A link stays a link: what it points to is what gets replaced.
+std::string FollowLink(const std::string& path) {
+  struct stat info {};
+  if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+  char* target = realpath(path.c_str(), nullptr);
+  if (target == nullptr) return path;
+  std::string resolved(target);
+  std::free(target);
+  return resolved;
+}
+
+bool MakeDirectories(const std::string& directory) {
+  struct stat info {};
+  if (stat(directory.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
+  const std::string parent = DirectoryOf(directory);
+  if (parent != directory && !MakeDirectories(parent)) return false;
+  return mkdir(directory.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+void UseRenameForTesting(RenameFunction rename) {
+  renameFile.store(rename != nullptr ? rename : ::rename);
+}
+
 bool WriteFileAtomically(const std::string& path, const std::string& text, std::string* error) {
   const std::string target = FollowLink(path);
   std::string temporary = target + ".tmp-XXXXXX";
@@ -67,7 +83,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& text, std::
     ok = false;
     failure = errno;
   }
-  if (ok && rename(temporary.c_str(), target.c_str()) != 0) {
+  if (ok && renameFile.load()(temporary.c_str(), target.c_str()) != 0) {
     ok = false;
     failure = errno;
   }

@@ -1,5 +1,7 @@
 #include "results/ini_file.h"
 
+#include "results/atomic_file.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -184,53 +186,6 @@ namespace {
 // A settings file is a few hundred bytes; anything near this is not one.
 constexpr off_t kLargestFile = 16 * 1024 * 1024;
 
-std::atomic<RenameFunction> renameFile{::rename};
-
-std::string DirectoryOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// mkdir -p; the settings directory is private to the user, like ~/.config.
-bool MakeDirectories(const std::string& directory) {
-  struct stat info {};
-  if (stat(directory.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
-  const std::string parent = DirectoryOf(directory);
-  if (parent != directory && !MakeDirectories(parent)) return false;
-  return mkdir(directory.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
-bool WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// The mode a new file would get from the user's umask, or the old file's.
-mode_t ModeFor(const std::string& path) {
-  struct stat info {};
-  if (stat(path.c_str(), &info) == 0) return info.st_mode & 07777;
-  const mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
-}
-
-std::string FollowLink(const std::string& path) {
-  struct stat info {};
-  if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
-  char* target = realpath(path.c_str(), nullptr);
-  if (target == nullptr) return path;
-  std::string resolved(target);
-  std::free(target);
-  return resolved;
-}
-
 }  // namespace
 
 IniLoad LoadIniFile(const std::string& path, IniFile* file) {
@@ -261,29 +216,7 @@ IniLoad LoadIniFile(const std::string& path, IniFile* file) {
 }
 
 bool SaveIniFile(const std::string& path, const IniFile& file) {
-  const std::string target = FollowLink(path);
-  const std::string directory = DirectoryOf(target);
-  if (!MakeDirectories(directory)) return false;
-
-  std::string temporary = directory + "/.platovix.ini.XXXXXX";
-  const int fd = mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool written =
-      fchmod(fd, ModeFor(target)) == 0 && WriteAll(fd, file.Text()) && fsync(fd) == 0;
-  const bool closed = close(fd) == 0;
-  if (!written || !closed || renameFile.load()(temporary.c_str(), target.c_str()) != 0) {
-    unlink(temporary.c_str());
-    return false;
-  }
-  // The rename itself lasts only once the directory is on disk too.
-  const int dir = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    fsync(dir);
-    close(dir);
-  }
-  return true;
-}
-
-void UseRenameForTesting(RenameFunction rename) {
-  renameFile.store(rename != nullptr ? rename : ::rename);
+  if (!MakeDirectories(DirectoryOf(FollowLink(path)))) return false;
+  std::string error;
+  return WriteFileAtomically(path, file.Text(), &error);
 }

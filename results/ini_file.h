@@ -64,7 +64,3 @@ IniLoad LoadIniFile(const std::string& path, IniFile* file);
 // that is a symbolic link keeps the link and replaces what it points to.
 bool SaveIniFile(const std::string& path, const IniFile& file);
 
-// Tests stand in for rename(2) to see what a failed last step leaves
-// behind; null restores the real one.
-using RenameFunction = int (*)(const char* from, const char* to);
-void UseRenameForTesting(RenameFunction rename);

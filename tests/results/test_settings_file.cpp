@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "results/atomic_file.h"
 #include "results/ini_file.h"
 
 namespace fs = std::filesystem;
