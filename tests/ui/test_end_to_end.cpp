@@ -174,6 +174,20 @@ TEST_F(EndToEndTest, JupiterAsksForThePlateOnTheDialogsBehalf) {
   EXPECT_EQ(dialog.windowTitle(), "Platovix - Jupiter/Expert");
 }
 
+TEST_F(EndToEndTest, JupiterPlateRefusedEndsLikeAnAbort) {
+  StartReader(sim::Family::Jupiter);
+  BoxRecorder::Answer() = kAnswerCancel;
+  MainDialog& dialog = OpenDialog();
+  dialog.Combo(kPrimaryList)->setEditText("450");
+  Press(kMeasureButton);
+  ASSERT_TRUE(WaitUntilIdle());
+  EXPECT_EQ(BoxRecorder::Texts(), "Confirm: Insert a plate and click OK\r\n\n");
+  EXPECT_EQ(dialog.ItemText(kStatusLine), "User aborted.");
+  EXPECT_EQ(PlateResult.bValid, 0);
+  const auto sent = reader_->reader().Commands();
+  EXPECT_NE(std::find(sent.begin(), sent.end(), "IG"), sent.end());
+}
+
 TEST_F(EndToEndTest, FilterDiscoveryRefillsTheLists) {
   StartReader(sim::Family::Expert);
   FilterTable.nCount = 1;
