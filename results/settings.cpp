@@ -19,7 +19,7 @@ uint8_t Flag(int32_t value) {
 }
 
 std::string FilterKey(int slot) {
-  char key[8];
+  char key[16];  // room for any int, so the compiler sees no cut
   std::snprintf(key, sizeof key, "F%02d", slot);
   return key;
 }
