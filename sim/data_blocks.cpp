@@ -1,6 +1,6 @@
 #include "sim/data_blocks.h"
 
-#include <cstdio>
+#include <string>
 
 #include "sim/reader_family.h"
 
@@ -8,9 +8,11 @@ namespace sim {
 
 namespace {
 
+// The reader pads each field with blanks on the left; a number wider than
+// its field is sent whole, as a real reader would overflow it.
 std::string RightAligned(int value, int width) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%*d", width, value);
+  std::string text = std::to_string(value);
+  if (static_cast<int>(text.size()) < width) text.insert(0, width - text.size(), ' ');
   return text;
 }
 
