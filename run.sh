@@ -30,7 +30,7 @@ esac
 ./scripts/install-deps.sh
 
 build=${BUILD_DIR:-build}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLATOVIX_TESTS=OFF
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build" -j "$(nproc)" --target platovix platovix-sim
 
 demo=$root/.demo
