@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "resources/spectrum.h"
+#include "resources/rainbow_bands.h"
 
 QImage DrawProgramIcon(int size) {
   QImage image(size, size, QImage::Format_ARGB32_Premultiplied);

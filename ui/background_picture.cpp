@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <QRect>
 
-#include "resources/spectrum.h"
+#include "resources/rainbow_bands.h"
 
 QImage LoadBackgroundPicture() {
   QImage picture(kSpectrumBands, 1, QImage::Format_RGB32);

@@ -1,4 +1,4 @@
-#include "resources/spectrum.h"
+#include "resources/rainbow_bands.h"
 
 #include <algorithm>
 #include <cmath>
