@@ -1,6 +1,7 @@
 // Moving the carrier, against the simulated readers over a pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <optional>
@@ -84,9 +85,10 @@ TEST_F(MovePlateTest, AReaderStuckBusyIsPolledUntilTheOperatorAborts) {
 // A Jupiter or Expert carries its number in the model reply; the carrier
 // move takes it from there, and keeps the old one when that reply has none.
 TEST_F(MovePlateTest, TheIdentificationNumberComesFromTheModelReply) {
-  std::string model = "FSCH 96000 rev 3";
+  // The reader's thread reads the model text while the test changes it.
+  std::atomic<const char*> model{"FSCH 96000 rev 3"};
   ScriptedReader reader(1, [&model](const std::string& command) -> std::optional<std::string> {
-    if (command == "F") return model;
+    if (command == "F") return std::string(model.load());
     if (command == "Ap") return "Ap SN 54321";
     if (command == "Q" || command == "E") return "0D";
     return std::nullopt;
