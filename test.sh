@@ -21,7 +21,9 @@ mode=${1:-all}
 jobs=$(nproc)
 
 # Every report stops the run: a sanitizer finding is a failure, not a warning.
-export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1"
+# (No strict_string_checks: the X keyboard library hands strndup unterminated
+# names, which that check reports although nothing is read out of bounds.)
+export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:detect_stack_use_after_return=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
 # Leaks inside the system's font and display libraries are theirs, not ours.
@@ -36,6 +38,9 @@ configure() {  # build dir, then extra cmake arguments
   shift
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
 }
+# Sanitizer builds: line tables are all a report needs, and -O1 compiles
+# much faster than -O2 while keeping the sanitizers' overhead low.
+sanitizer_flags=(-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG")
 
 # The fault matrix cells mostly wait on the simulated reader's time-outs:
 # they run many at a time beside the rest of the suite.
@@ -53,7 +58,7 @@ case "$mode" in
     ;;
   asan)
     build=${BUILD_DIR:-build-asan}
-    configure "$build" -DPLATOVIX_SANITIZE=address,undefined
+    configure "$build" "${sanitizer_flags[@]}" -DPLATOVIX_SANITIZE=address,undefined
     cmake --build "$build" -j "$jobs"
     run_tests "$build"
     ;;
@@ -61,7 +66,7 @@ case "$mode" in
     # Qt's own threads give false reports under ThreadSanitizer: the
     # operator interface stays out of this build.
     build=${BUILD_DIR:-build-tsan}
-    configure "$build" -DPLATOVIX_SANITIZE=thread -DPLATOVIX_UI=OFF
+    configure "$build" "${sanitizer_flags[@]}" -DPLATOVIX_SANITIZE=thread -DPLATOVIX_UI=OFF
     cmake --build "$build" -j "$jobs"
     run_tests "$build"
     ;;
@@ -69,7 +74,7 @@ case "$mode" in
     seconds=${2:-60}
     build=${BUILD_DIR:-build-fuzz}
     clangxx=$(command -v clang++ || command -v clang++-14)
-    configure "$build" -DCMAKE_CXX_COMPILER="$clangxx" -DPLATOVIX_FUZZ=ON -DPLATOVIX_UI=OFF \
+    configure "$build" "${sanitizer_flags[@]}" -DCMAKE_CXX_COMPILER="$clangxx" -DPLATOVIX_FUZZ=ON -DPLATOVIX_UI=OFF \
       -DPLATOVIX_TESTS=OFF -DPLATOVIX_SANITIZE=address,undefined \
       -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link
     cmake --build "$build" -j "$jobs" --target platovix_fuzzers
