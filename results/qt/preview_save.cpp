@@ -1,11 +1,11 @@
 #include "results/qt/preview_save.h"
 
 #include <QFileDialog>
-#include <QMessageBox>
 #include <QPushButton>
 #include <ctime>
 
 #include "driver/foto.h"
+#include "link/operator_message.h"
 #include "results/file_time.h"
 #include "results/result_file.h"
 #include "ui/template_dialog.h"
@@ -39,9 +39,7 @@ void SavePlate(QWidget* owner, const TPlateResult& plate, const ResultContext& c
   if (name.isEmpty()) return;
   std::string error;
   if (!SaveResultFile(name.toLocal8Bit().toStdString(), plate, context, decimalComma, &error)) {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"),
-                    name + "\n" + QString::fromLocal8Bit(error.c_str()), QMessageBox::Ok, owner);
-    box.exec();
+    ShowMessageBox(owner, (name + "\n").toLocal8Bit().toStdString() + error, "Error", kIconError);
   }
 }
 

@@ -2,14 +2,13 @@
 #include <stdlib.h>
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "link/operator_message.h"
 #include "results/file_time.h"
 #include "results/qt/data_preview.h"
 #include "results/qt/preview_save.h"
@@ -145,16 +144,18 @@ TEST_F(PreviewSaveTest, CancelWritesNothingAndAFailureShowsTheSystemsText) {
   EXPECT_TRUE(fs::is_empty(dir_));
 
   ChosenName() = QString::fromStdString((dir_ / "missing" / "plate.csv").string());
-  QString title, text;
-  QTimer::singleShot(0, [&] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    ASSERT_NE(box, nullptr);
-    title = box->windowTitle();
-    text = box->text();
-    box->accept();
-  });
+  static std::string title, text;
+  const MessageBoxHandler previous =
+      SetMessageBoxHandler([](void*, const std::string& boxText, const std::string& caption,
+                              MessageIcon icon, MessageButtons) {
+        title = caption;
+        text = boxText;
+        EXPECT_EQ(icon, kIconError);
+        return static_cast<int>(kAnswerOk);
+      });
   QTest::mouseClick(SaveButton(*preview), Qt::LeftButton);
+  SetMessageBoxHandler(previous);
   EXPECT_EQ(title, "Error");
-  EXPECT_TRUE(text.contains("No such file or directory")) << text.toStdString();
+  EXPECT_NE(text.find("No such file or directory"), std::string::npos) << text;
   EXPECT_TRUE(fs::is_empty(dir_));
 }
