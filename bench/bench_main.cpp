@@ -19,6 +19,8 @@ int main(int argc, char** argv) {
   const std::vector<BenchRow> aborts = AbortFigures(trials);
   rows.insert(rows.end(), aborts.begin(), aborts.end());
 
+  std::printf("Worst of %d measurements of each kind; %d abort trials in each wait.\n", runs,
+              trials);
   std::printf("%-50s %-38s %-14s %s\n", "figure", "measured", "goal", "");
   for (const BenchRow& row : rows) {
     std::printf("%-50s %-38s %-14s %s\n", row.figure.c_str(), row.measured.c_str(),

@@ -3,8 +3,9 @@
 // The floor of one measurement is what no implementation can avoid: the
 // 30 ms quiet line before every frame and around EOT, the plain 300 ms
 // sleeps before each idle query, the abortable waits in whole 60 ms steps
-// (4000 ms before the first measurement query is 4020 ms, 700 ms is 720,
-// 300 and 250 ms in plate loading are 360 and 300), and every byte's time on
+// that end at the first step past their time (4000 ms before the first
+// measurement query is 4020 ms, 700 ms is 720; 300 and 250 ms in plate
+// loading are both 300, as five steps already take a little over 300 ms), and every byte's time on
 // the wire in both directions (start bit, 7 data bits, parity, 2 stop bits
 // at 9600 baud: the reader's default line). The simulator answers at once
 // (its own delays are zero) but no faster than that line.
@@ -104,7 +105,7 @@ Run MeasureOnce(sim::Family family, bool withReference) {
   const int checks = LastCount(texts, "check(");
   const int plateTests = LastCount(texts, "ready test (");
   double waitsMs = 300.0 * IdleQueries(commands);
-  if (plateTests > 0) waitsMs += 360 + 300.0 * (plateTests - 1);
+  if (plateTests > 0) waitsMs += 300.0 * plateTests;
   if (checks > 0) waitsMs += 4020 + 720.0 * (checks - 1);
   const double wireMs = static_cast<double>(port.bytesIn() + port.bytesOut()) *
                         std::chrono::duration<double, std::milli>(perCharacter).count();
