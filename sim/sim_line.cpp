@@ -18,7 +18,7 @@ constexpr int kSliceMs = 50;
 }  // namespace
 
 SimLine::SimLine(int fd, int baud, const std::atomic<bool>& stop)
-    // 7E2 and 8N1 alike put 11 bits on the wire per character.
+    // 7E2 puts 11 bits (8N1 puts 10) on the wire per character.
     : fd_(-1), perCharacter_(baud > 0 ? 11'000'000 / baud : 0), stop_(stop) {
   SetFd(fd);
 }

@@ -79,9 +79,9 @@ class ByteClient {
     return b.empty() ? -1 : static_cast<unsigned char>(b[0]);
   }
 
-  bool Open() {
+  bool Open(int timeoutMs = 1000) {
     Write(std::string{EOT, '2', '0', ENQ});
-    return ReadByte() == ACK;
+    return ReadByte(timeoutMs) == ACK;
   }
   // Sends a command frame; the reader's answer byte (-1 = none).
   int Send(const std::string& text, int timeoutMs = 1000) {
