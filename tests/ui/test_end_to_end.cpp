@@ -58,7 +58,7 @@ class EndToEndTest : public ::testing::Test {
   void Press(int id) { qobject_cast<QPushButton*>(dialog_->Item(id))->click(); }
 
   // Waits until the running operation has been wound up.
-  static bool WaitUntilIdle(int ms = 20000) {
+  static bool WaitUntilIdle(int ms = 30000) {
     return QTest::qWaitFor([] { return hWorkerThread == nullptr; }, ms);
   }
 
@@ -92,7 +92,7 @@ class EndToEndTest : public ::testing::Test {
           return std::any_of(sent.begin(), sent.end(),
                              [&](const std::string& c) { return c.rfind(prefix, 0) == 0; });
         },
-        10000);
+        30000);
   }
 
   // A DigiScan measurement at 405 nm, up to the reader's start command.
