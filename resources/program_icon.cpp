@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmap>
 
 #include "resources/rainbow_bands.h"
 
@@ -39,4 +40,9 @@ QImage DrawProgramIcon(int size) {
     }
   }
   return image;
+}
+
+QIcon ProgramIcon() {
+  static const QIcon icon(QPixmap::fromImage(DrawProgramIcon(64)));
+  return icon;
 }

@@ -3,6 +3,10 @@
 // installed for the desktop come from the same drawing.
 #pragma once
 
+#include <QIcon>
 #include <QImage>
 
 QImage DrawProgramIcon(int size);
+
+// The window icon of every dialog: drawn once, on first use.
+QIcon ProgramIcon();

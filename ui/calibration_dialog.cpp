@@ -1,7 +1,5 @@
 #include "ui/calibration_dialog.h"
 
-#include <QIcon>
-#include <QPixmap>
 #include <string>
 
 #include "link/operator_message.h"
@@ -37,7 +35,7 @@ CalibrationDialog::CalibrationDialog(QWidget* owner, const QRect* buttonRect)
 }
 
 void CalibrationDialog::InitDialog(const QRect* buttonRect) {
-  setWindowIcon(QIcon(QPixmap::fromImage(DrawProgramIcon(64))));
+  setWindowIcon(ProgramIcon());
   if (buttonRect != nullptr) PlaceWindowAt(this, *buttonRect);
   for (int p = 1; p <= kPositions; ++p) {
     const int nm = p <= FilterTable.nCount ? FilterTable.nWavelength[p - 1] : 0;

@@ -3,9 +3,7 @@
 #include <QComboBox>
 #include <QEventLoop>
 #include <QGuiApplication>
-#include <QIcon>
 #include <QPainter>
-#include <QPixmap>
 #include <QPushButton>
 #include <QStyle>
 #include <QTimer>
@@ -94,7 +92,7 @@ QRect MainDialog::ItemScreenRect(int id) const {
 }
 
 void MainDialog::InitDialog() {
-  setWindowIcon(QIcon(QPixmap::fromImage(DrawProgramIcon(64))));
+  setWindowIcon(ProgramIcon());
   for (QPushButton* button : findChildren<QPushButton*>()) FitButtonFont(button);
   if (AppSettings.X >= 0) move(AppSettings.X, AppSettings.Y);
   ToggleDetails(*this);  // measures only

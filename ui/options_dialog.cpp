@@ -1,8 +1,6 @@
 #include "ui/options_dialog.h"
 
 #include <QComboBox>
-#include <QIcon>
-#include <QPixmap>
 
 #include "resources/program_icon.h"
 #include "results/shared_state.h"
@@ -44,7 +42,7 @@ OptionsDialog::OptionsDialog(QWidget* owner, const QRect* buttonRect)
 }
 
 void OptionsDialog::InitDialog(const QRect* buttonRect) {
-  setWindowIcon(QIcon(QPixmap::fromImage(DrawProgramIcon(64))));
+  setWindowIcon(ProgramIcon());
   if (buttonRect != nullptr) PlaceWindowAt(this, *buttonRect);
 
   const TAppSettings& s = AppSettings;
