@@ -5,8 +5,8 @@
 
 #include <QImage>
 
+#include "dialogs/template_dialog.h"
 #include "ui/qt_dialog_handle.h"
-#include "ui/template_dialog.h"
 
 class QComboBox;
 

@@ -5,7 +5,7 @@
 
 #include <QRect>
 
-#include "ui/template_dialog.h"
+#include "dialogs/template_dialog.h"
 
 class OptionsDialog : public TemplateDialog {
   Q_OBJECT

@@ -9,8 +9,8 @@
 #include <atomic>
 #include <chrono>
 
+#include "dialogs/template_dialog.h"
 #include "link/operator_message.h"
-#include "ui/template_dialog.h"
 
 namespace {
 

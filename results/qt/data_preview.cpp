@@ -1,9 +1,9 @@
 #include "results/qt/data_preview.h"
 
+#include "dialogs/template_dialog.h"
 #include "results/qt/preview_save.h"
 #include "results/result_text.h"
 #include "results/shared_state.h"
-#include "ui/template_dialog.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <QPushButton>
 #include <ctime>
 
+#include "dialogs/template_dialog.h"
 #include "driver/foto.h"
 #include "link/operator_message.h"
 #include "results/file_time.h"
 #include "results/result_file.h"
-#include "ui/template_dialog.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 #include <QTimer>
 #include <functional>
 
+#include "dialogs/template_dialog.h"
 #include "results/qt/data_preview.h"
 #include "results/result_text.h"
 #include "results/shared_state.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/result_state_guard.h"
-#include "ui/template_dialog.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "dialogs/template_dialog.h"
 #include "link/operator_message.h"
 #include "results/file_time.h"
 #include "results/qt/data_preview.h"
@@ -16,7 +17,6 @@
 #include "tests/results/result_file_parsers.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/result_state_guard.h"
-#include "ui/template_dialog.h"
 
 namespace fs = std::filesystem;
 using namespace result_parsers;

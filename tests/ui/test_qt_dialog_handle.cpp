@@ -5,9 +5,9 @@
 #include <future>
 #include <thread>
 
+#include "dialogs/template_dialog.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/qt_dialog_handle.h"
-#include "ui/template_dialog.h"
 
 namespace {
 

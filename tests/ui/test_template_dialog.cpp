@@ -10,9 +10,9 @@
 #include <QTest>
 #include <vector>
 
+#include "dialogs/template_dialog.h"
 #include "resources/dialog_templates.h"
 #include "tests/support/qt_app.h"
-#include "ui/template_dialog.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/template_dialog.h"
+#include "dialogs/template_dialog.h"
 
 #include <QAbstractButton>
 #include <QApplication>
