@@ -30,7 +30,8 @@ run_one() {
 status=0
 pids=()
 names=()
-for target in fuzz_link_reply fuzz_reply_parsers fuzz_data_blocks fuzz_settings fuzz_sim_commands; do
+for target in fuzz_link_reply fuzz_reply_parsers fuzz_data_blocks fuzz_settings fuzz_sim_commands \
+    fuzz_plate_layout; do
   mkdir -p "$here/corpus/$target"
   run_one "$target" &
   pids+=($!)

@@ -1,0 +1,123 @@
+// From 96 absorbances and a layout to the answer: blank correction,
+// replicate statistics, the standard curve and back-calculated
+// concentrations. Every number in a result is finite; what cannot be
+// computed is absent (std::nullopt) and says why in a flag or a reason.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "analysis/plate_layout.h"
+
+namespace analysis {
+
+enum class CurveModel { Linear, FourPL, FivePL };
+enum class Weighting { None, OneOverY, OneOverY2 };
+
+// "linear", "4pl", "5pl" and "none", "1/y", "1/y2": the names of the
+// command line and the settings file.
+const char* CurveModelName(CurveModel model);
+const char* WeightingName(Weighting weighting);
+std::optional<CurveModel> CurveModelFromName(std::string_view name);
+std::optional<Weighting> WeightingFromName(std::string_view name);
+
+struct AnalysisOptions {
+  CurveModel model = CurveModel::FourPL;
+  Weighting weighting = Weighting::None;
+};
+
+struct FitParameter {
+  std::string name;  // linear: "intercept", "slope"; logistic: "a", "b", "c", "d" (and "g")
+  double value = 0;
+};
+
+// One standard well in the fit.
+struct FitPoint {
+  int well = 0;  // 0..95
+  double concentration = 0;
+  double response = 0;  // blank-corrected absorbance
+  double fitted = 0;
+  double residual = 0;  // response - fitted
+};
+
+struct CurveFit {
+  CurveModel model = CurveModel::FourPL;
+  Weighting weighting = Weighting::None;
+  bool fitted = false;
+  // Without a fit: "The standard curve cannot be fitted: ..." (or, when the
+  // layout has no standards, "The layout has no standards.").
+  std::string failure;
+  // Linear: y = intercept + slope * x.
+  // 4PL: y = d + (a - d) / (1 + (x / c)^b), b > 0, so a is the response at
+  // zero concentration and d the one at infinite concentration.
+  // 5PL: y = d + (a - d) / (1 + (x / c)^b)^g.
+  std::vector<FitParameter> parameters;
+  double r2 = 0;  // weighted like the fit
+  std::vector<FitPoint> points;
+  int iterations = 0;
+
+  // The concentration whose response is y, or nullopt where the curve
+  // never reaches y (beyond an asymptote, a flat line).
+  std::optional<double> Concentration(double response) const;
+  // The curve's response at a concentration.
+  double Response(double concentration) const;
+};
+
+// Why a group's numbers are as they are. A group may carry several.
+enum GroupFlag : unsigned {
+  kFlagNone = 0,
+  kFlagWellsMissing = 1u << 0,    // some wells had no value (not measured, or out of range)
+  kFlagNoValue = 1u << 1,         // no well had a value: no mean
+  kFlagBelowStandards = 1u << 2,  // below the lowest non-zero standard: extrapolated
+  kFlagAboveStandards = 1u << 3,  // above the highest standard: extrapolated
+  kFlagBelowCurve = 1u << 4,      // beyond the curve's low end: no concentration
+  kFlagAboveCurve = 1u << 5,      // beyond the curve's high end: no concentration
+  kFlagControlLow = 1u << 6,      // a control below its expected range
+  kFlagControlHigh = 1u << 7,     // a control above its expected range
+};
+
+// "wells missing; below standards": the flags in words, "" for none.
+std::string GroupFlagText(unsigned flags);
+
+struct GroupResult {
+  std::string name;
+  WellRole role = WellRole::Sample;
+  std::vector<int> wells;      // every well of the group, row-major order
+  int measuredWells = 0;       // wells with a value
+  std::optional<double> mean;  // blank-corrected absorbance
+  std::optional<double> sd;    // needs two wells
+  std::optional<double> cv;    // percent of |mean|; needs two wells and a mean not 0
+  // Standards: the nominal concentration. Controls: nothing here (see range).
+  std::optional<double> expected;
+  std::optional<ExpectedRange> range;  // controls
+  double dilution = 1;
+  // Back-calculated from the mean, times the dilution.
+  std::optional<double> concentration;
+  unsigned flags = kFlagNone;
+};
+
+struct PlateAnalysis {
+  // The mean of the blank wells with a value (absorbance), subtracted from
+  // every well; nullopt when the layout has no blank with a value.
+  std::optional<double> blank;
+  int blankWells = 0;  // blank wells with a value
+  CurveFit fit;        // fitted == false and no failure when there are no standards
+  bool hasStandards = false;
+  std::string unit;  // from the layout
+  // Standard levels (ascending concentration), then samples and controls
+  // in the order they first appear on the plate.
+  std::vector<GroupResult> groups;
+};
+
+// Well values as the plate record holds them: thousandths of absorbance,
+// row-major, 9999 for a well without a value.
+PlateAnalysis AnalysePlate(std::span<const int32_t, kLayoutWells> values, const PlateLayout& layout,
+                           const AnalysisOptions& options);
+
+// The value-flags-unit text a person reads in a table: "12.5", "" for none.
+std::string FormatNumber(std::optional<double> value);
+
+}  // namespace analysis
