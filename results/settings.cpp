@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 
 #include "results/shared_state.h"
 
@@ -78,6 +79,24 @@ void ReadPorts(const IniFile& file) {
   }
 }
 
+// The choices the analysis offers; anything else in the file keeps the default.
+bool IsOneOf(const std::string& value, std::initializer_list<const char*> accepted) {
+  for (const char* choice : accepted) {
+    if (value == choice) return true;
+  }
+  return false;
+}
+
+void ReadAnalysis(const IniFile& file) {
+  TAppSettings& a = AppSettings;
+  a.HeatMap = Flag(file.GetInt("Analysis", "HeatMap", a.HeatMap));
+  a.LayoutFile = file.GetString("Analysis", "LayoutFile", a.LayoutFile);
+  const std::string fit = file.GetString("Analysis", "Fit", a.Fit);
+  if (IsOneOf(fit, {"linear", "4pl", "5pl"})) a.Fit = fit;
+  const std::string weight = file.GetString("Analysis", "Weight", a.Weight);
+  if (IsOneOf(weight, {"none", "1/y", "1/y2"})) a.Weight = weight;
+}
+
 void WriteSetup(IniFile& file) {
   const TAppSettings& a = AppSettings;
   WriteSettingInt("Setup", "bDelimComma", Flag(a.bDelimComma), file);
@@ -116,6 +135,25 @@ void WriteLastMeasure(IniFile& file) {
   WriteSettingInt("LastMeasure", "nLastF2", AppSettings.nLastF2, file);
 }
 
+// A file that never had the section, from a program that never changed
+// these settings, stays as it was.
+void WriteAnalysis(IniFile& file) {
+  const TAppSettings& a = AppSettings;
+  const TAppSettings defaults;
+  const bool changed = a.HeatMap != defaults.HeatMap || a.LayoutFile != defaults.LayoutFile ||
+                       a.Fit != defaults.Fit || a.Weight != defaults.Weight;
+  const char* absent = "\x01";
+  bool present = false;
+  for (const char* key : {"HeatMap", "LayoutFile", "Fit", "Weight"}) {
+    present = present || file.GetString("Analysis", key, absent) != absent;
+  }
+  if (!changed && !present) return;
+  WriteSettingInt("Analysis", "HeatMap", Flag(a.HeatMap), file);
+  file.SetString("Analysis", "LayoutFile", a.LayoutFile);
+  file.SetString("Analysis", "Fit", a.Fit);
+  file.SetString("Analysis", "Weight", a.Weight);
+}
+
 }  // namespace
 
 std::string SettingsFilePath() {
@@ -133,6 +171,7 @@ void LoadSettings() {
   ReadFilters(file);
   ReadLastMeasure(file);
   ReadPorts(file);
+  ReadAnalysis(file);
 }
 
 void SaveSettings() {
@@ -144,6 +183,7 @@ void SaveSettings() {
   WriteWindow(file);
   WriteFilters(file);
   WriteLastMeasure(file);
+  WriteAnalysis(file);
   SaveIniFile(path, file);
 }
 

@@ -30,6 +30,11 @@ struct TAppSettings {
   int32_t nStops = 1;   // 0 one stop bit, anything else two
   int32_t nLastF1 = 0;
   int32_t nLastF2 = 0;
+  // [Analysis]: the preview's heat map and the plate layout in use.
+  uint8_t HeatMap = 1;
+  std::string LayoutFile;       // empty: no layout in use
+  std::string Fit = "4pl";      // linear, 4pl or 5pl
+  std::string Weight = "none";  // none, 1/y or 1/y2
 };
 
 inline constexpr int kFilterSlots = 64;

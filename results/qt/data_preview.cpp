@@ -1,6 +1,7 @@
 #include "results/qt/data_preview.h"
 
 #include "dialogs/template_dialog.h"
+#include "results/qt/preview_heat_map.h"
 #include "results/qt/preview_save.h"
 #include "results/result_text.h"
 #include "results/shared_state.h"
@@ -9,6 +10,9 @@ namespace {
 
 constexpr int kFirstCellId = 102;
 constexpr int kHeaderLineId = 217;
+// The template's 303 x 132 dialog units, with a row below for the heat map
+// and the analysis.
+constexpr int kGrownWidth = 303, kGrownHeight = 149;
 
 }  // namespace
 
@@ -38,6 +42,8 @@ std::unique_ptr<TemplateDialog> CreateDataPreview(QWidget* owner) {
   // A snapshot: filled once, it does not follow later results.
   FillPreview(*preview);
   AddSaveButton(*preview);
+  preview->setFixedSize(preview->DialogUnitsToPixels(0, 0, kGrownWidth, kGrownHeight).size());
+  new PreviewHeatMap(*preview, PlateResult);
   return preview;
 }
 
