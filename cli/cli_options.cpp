@@ -141,6 +141,9 @@ class Parser {
       const int baud = WholeNumber(text, "--baud");
       if (baud < 50 || baud > 4000000) Usage("--baud must be 50 to 4000000, not " + text);
       options_.baud = baud;
+    } else if (name == "--trace") {
+      options_.trace = Value(name, inlineValue);
+      if (options_.trace->empty()) Usage("--trace needs a file name (or - for stderr)");
     } else if (name == "--yes" || name == "-y") {
       options_.yes = true;
     } else if (name == "--primary") {
@@ -259,6 +262,8 @@ Reader options:
                          the reader family (jupiter also serves the Expert)
   --baud N               line speed; data bits, parity and stop bits stay as set
   -y, --yes              confirm the Jupiter's plate request without asking
+  --trace FILE           append a line trace of everything sent and received to
+                         FILE (- for stderr); rotated at 10 MB into FILE.1
 
 Measure options:
   --format tsv|csv|json  tsv (default) is exactly the clipboard text of Platovix

@@ -22,7 +22,8 @@ struct CliOptions {
   std::optional<std::string> devicePath;  // --port /dev/...
   std::optional<int> family;              // 0 DigiScan, 1 Jupiter / Expert
   std::optional<int> baud;
-  bool yes = false;  // confirm the Jupiter's plate request without asking
+  bool yes = false;                  // confirm the Jupiter's plate request without asking
+  std::optional<std::string> trace;  // --trace FILE ("-": stderr)
 
   // measure
   int primary = 0;

@@ -14,11 +14,13 @@
 #include <thread>
 
 #include "cli/cli_options.h"
+#include "cli/cli_trace.h"
 #include "cli/result_output.h"
 #include "cli/terminal_dialog.h"
 #include "driver/foto.h"
 #include "link/port_setup.h"
 #include "link/posix_serial_port.h"
+#include "link/trace_details.h"
 #include "results/file_time.h"
 #include "results/settings.h"
 #include "results/shared_state.h"
@@ -37,15 +39,21 @@ struct Session {
   TerminalDialog& dialog;
   TFoto& driver;
   PortHandle port;
+  CliTrace& trace;
+  std::string lineDetails;  // the begin line's family, line and device
 };
 
 // Runs one driver operation and turns its completion command into an exit
 // code, with the failure text on stderr.
-int RunOperation(Session& session, const std::function<void(PortHandle*, DialogHandle**)>& op) {
+int RunOperation(Session& session, const char* name, const std::string& details,
+                 const std::function<void(PortHandle*, DialogHandle**)>& op) {
   session.dialog.ClearCompletion();
   DialogHandle* dialog = &session.dialog;
-  op(&session.port, &dialog);
+  const std::string begin =
+      details.empty() ? session.lineDetails : details + ' ' + session.lineDetails;
+  op(&session.port, session.trace.Begin(name, begin, &dialog));
   session.dialog.EndLine();
+  session.trace.ReportFailure();
   const std::string message = session.driver.szMessage;
   switch (session.dialog.Completion()) {
     case kMeasureDone:
@@ -114,9 +122,12 @@ int Measure(Session& session) {
     context.started = Clock::now();
     const size_t firstText = session.dialog.StatusTexts().size();
 
-    result = RunOperation(session, [&](PortHandle* port, DialogHandle** dialog) {
-      session.driver.Measure(port, dialog, &bAbort, plate.nValue, plate.nPrimary, plate.nReference);
-    });
+    const std::string details = TraceMeasureDetails(plate.nPrimary, plate.nReference);
+    result =
+        RunOperation(session, kTraceMeasure, details, [&](PortHandle* port, DialogHandle** dialog) {
+          session.driver.Measure(port, dialog, &bAbort, plate.nValue, plate.nPrimary,
+                                 plate.nReference);
+        });
     if (result != kExitSuccess) break;
 
     context.completed = Clock::now();
@@ -147,9 +158,10 @@ std::string SixFilters(const int32_t* wavelengths) {
 int Filters(Session& session, bool idOnly) {
   int32_t wavelengths[kFilterSlots] = {};
   int32_t count = 0;
-  const int result = RunOperation(session, [&](PortHandle* port, DialogHandle** dialog) {
-    session.driver.ReadFilters(port, dialog, &bAbort, wavelengths, &count);
-  });
+  const int result =
+      RunOperation(session, kTraceFilters, "", [&](PortHandle* port, DialogHandle** dialog) {
+        session.driver.ReadFilters(port, dialog, &bAbort, wavelengths, &count);
+      });
   if (result != kExitSuccess) return result;
   if (!idOnly) {
     session.io.out << SixFilters(wavelengths) << std::flush;
@@ -177,17 +189,20 @@ int Calibrate(Session& session) {
     flags[i] = 1;
   }
   int32_t count = kReaderPositions;
-  const int result = RunOperation(session, [&](PortHandle* port, DialogHandle** dialog) {
-    session.driver.Calibrate(port, dialog, &bAbort, wavelengths, flags, &count);
-  });
+  const std::string details = TraceCalibrateDetails(wavelengths, flags);
+  const int result =
+      RunOperation(session, kTraceCalibrate, details, [&](PortHandle* port, DialogHandle** dialog) {
+        session.driver.Calibrate(port, dialog, &bAbort, wavelengths, flags, &count);
+      });
   if (result == kExitSuccess) session.io.out << SixFilters(wavelengths) << std::flush;
   return result;
 }
 
 int MovePlate(Session& session, bool out) {
-  return RunOperation(session, [&](PortHandle* port, DialogHandle** dialog) {
-    session.driver.MovePlate(port, dialog, &bAbort, out);
-  });
+  return RunOperation(session, out ? kTracePlateOut : kTracePlateIn, "",
+                      [&](PortHandle* port, DialogHandle** dialog) {
+                        session.driver.MovePlate(port, dialog, &bAbort, out);
+                      });
 }
 
 int RunCommand(Session& session) {
@@ -258,13 +273,15 @@ int RunCli(const std::vector<std::string>& args, const CliIo& io) {
     }
   }
 
+  CliTrace trace(options.trace, io.err);
   int openError = 0;
-  std::unique_ptr<PosixSerialPort> port =
+  std::unique_ptr<PosixSerialPort> opened =
       PosixSerialPort::Open(device, LineSettingsFromApp(), &openError);
-  if (!port) {
+  if (!opened) {
     io.err << kProgram << device << ": " << std::generic_category().message(openError) << '\n';
     return kExitFailure;
   }
+  const std::unique_ptr<SerialPort> port = trace.Wrap(std::move(opened));
   std::unique_ptr<TFoto> driver(
       CreateReaderDriver(AppSettings.readerType, AppSettings.readerSubType));
   if (!driver) {
@@ -272,7 +289,13 @@ int RunCli(const std::vector<std::string>& args, const CliIo& io) {
     return kExitFailure;
   }
   TerminalDialog dialog(io.err, io.errIsTerminal, io.terminalFd, options.yes);
-  Session session{options, io, dialog, *driver, port.get()};
+  Session session{options,
+                  io,
+                  dialog,
+                  *driver,
+                  port.get(),
+                  trace,
+                  TraceLineDetails(AppSettings.readerSubType, LineSettingsFromApp(), device)};
   return RunCommand(session);
 }
 

@@ -17,6 +17,8 @@
 #include "sim/pty_host.h"
 #include "sim/reader_family.h"
 #include "sim/reader_simulator.h"
+#include "sim/replay_main.h"
+#include "sim/stop_signals.h"
 
 namespace {
 
@@ -61,6 +63,13 @@ after the other until SIGINT or SIGTERM; programs may come and go.
                          long-block             next data block one character long
                          block-out-of-sequence  next DigiScan block carries a wrong number
                          blank-field            value field PARAM (0) of the next block blank
+  --replay TRACE       play the reader's side of a line trace written by
+                       platovix-cli --trace or Platovix: every command is
+                       answered as the recorded reader answered it; where the
+                       program sends something else, a reader of the recorded
+                       family answers until the conversation ends
+  --strict             with --replay: report the first command that differs
+                       from the recording and stop (exit code 1)
   -v, --verbose        log every command received and reply sent to stderr
   -h, --help           this text
 
@@ -130,6 +139,8 @@ int main(int argc, char** argv) {
   sim::Options options;
   std::string linkPath;
   std::vector<FaultRequest> faults;
+  std::string replayPath;
+  bool strict = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     auto value = [&]() -> const char* {
@@ -168,12 +179,19 @@ int main(int argc, char** argv) {
       options.plateFile = value();
     } else if (arg == "--baud") {
       options.baud = Number(arg, value(), 0, 4000000);
+    } else if (arg == "--replay") {
+      replayPath = value();
+    } else if (arg == "--strict") {
+      strict = true;
     } else if (arg == "--fault") {
       faults.push_back(ParseFault(value()));
     } else {
       Fail("unknown option \"" + arg + "\"");
     }
   }
+
+  if (strict && replayPath.empty()) Fail("--strict belongs to --replay");
+  if (!replayPath.empty()) return sim::RunReplay(replayPath, strict, linkPath);
 
   try {
     sim::ReaderSimulator reader(options);
@@ -190,12 +208,7 @@ int main(int argc, char** argv) {
     });
 
     gReader = &reader;
-    struct sigaction action {};
-    action.sa_handler = OnSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    signal(SIGPIPE, SIG_IGN);
+    sim::CatchStopSignals(OnSignal);
 
     std::printf("%s\n", host.farEnd().c_str());
     std::fflush(stdout);
