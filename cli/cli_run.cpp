@@ -18,6 +18,7 @@
 #include "cli/result_output.h"
 #include "cli/terminal_dialog.h"
 #include "driver/foto.h"
+#include "link/port_refusal.h"
 #include "link/port_setup.h"
 #include "link/posix_serial_port.h"
 #include "link/trace_details.h"
@@ -279,6 +280,8 @@ int RunCli(const std::vector<std::string>& args, const CliIo& io) {
       PosixSerialPort::Open(device, LineSettingsFromApp(), &openError);
   if (!opened) {
     io.err << kProgram << device << ": " << std::generic_category().message(openError) << '\n';
+    const std::string hint = PortRefusalHint(device, openError);
+    if (!hint.empty()) io.err << kProgram << hint << '\n';
     return kExitFailure;
   }
   const std::unique_ptr<SerialPort> port = trace.Wrap(std::move(opened));

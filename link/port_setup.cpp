@@ -5,6 +5,7 @@
 
 #include "link/interval_timer.h"
 #include "link/operator_message.h"
+#include "link/port_refusal.h"
 #include "link/system_error.h"
 #include "link/worker_thread.h"
 #include "results/shared_state.h"
@@ -49,8 +50,9 @@ bool OpenPort(void* owner) {
 
   ClosePort();
   int error = 0;
+  const std::string path = PortDevicePath(AppSettings.nComPort);
   std::unique_ptr<PosixSerialPort> port =
-      PosixSerialPort::Open(PortDevicePath(AppSettings.nComPort), LineSettingsFromApp(), &error);
+      PosixSerialPort::Open(path, LineSettingsFromApp(), &error);
   if (!port) {
     if (IsMissingDevice(error)) {
       ShowMessageBox(owner, "Invalid serial port number.", "Error", kIconError);
@@ -58,7 +60,9 @@ bool OpenPort(void* owner) {
     }
     char text[256];
     FormatSystemError(text, sizeof text, error);
-    ShowMessageBox(owner, text, "Error", kIconError);
+    // No access, or another program has the port: say what mends it.
+    const std::string hint = AccessHint(path, error);
+    ShowMessageBox(owner, hint.empty() ? text : text + ("\n" + hint), "Error", kIconError);
     return true;
   }
   port->Purge();

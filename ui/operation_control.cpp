@@ -5,6 +5,7 @@
 
 #include "driver/foto.h"
 #include "link/operator_message.h"
+#include "link/port_refusal.h"
 #include "link/port_setup.h"
 #include "link/worker_thread.h"
 #include "results/shared_state.h"
@@ -46,7 +47,7 @@ void EnterRunningState(MainDialog& dialog, int buttonId) {
 
 // Port, worker, running state, then the worker is let go.
 bool LaunchOperation(MainDialog& dialog, int buttonId, void (*entry)()) {
-  if (OpenPort(dialog.BoxOwner())) return true;
+  if (OpenReaderPort(dialog.BoxOwner())) return true;
   if (StartWorker(dialog, entry)) {
     ClosePort();
     return true;
@@ -99,7 +100,7 @@ bool StartMeasure(MainDialog& dialog) {
   AppSettings.nLastF1 = primary;
   AppSettings.nLastF2 = reference;
 
-  if (OpenPort(dialog.BoxOwner())) return true;
+  if (OpenReaderPort(dialog.BoxOwner())) return true;
   if (StartWorker(dialog, MeasureThread)) {
     ClosePort();
     return true;
