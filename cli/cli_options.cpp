@@ -1,5 +1,7 @@
 #include "cli/cli_options.h"
 
+#include <platovix_version.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -132,6 +134,9 @@ class Parser {
     if (name == "--help" || name == "-h") {
       options_.command = CliCommand::Help;
       helpAsked_ = true;
+    } else if (name == "--version") {
+      if (!helpAsked_) options_.command = CliCommand::Version;
+      helpAsked_ = true;
     } else if (name == "--port") {
       TakePort(Value(name, inlineValue), options_);
     } else if (name == "--family") {
@@ -182,6 +187,9 @@ class Parser {
       options_.command = command == "measure"   ? CliCommand::Measure
                          : command == "filters" ? CliCommand::Filters
                                                 : CliCommand::Id;
+    } else if (command == "ports") {
+      if (operands > 0) Usage("ports takes no operand: '" + words[1] + "'");
+      options_.command = CliCommand::Ports;
     } else if (command == "plate") {
       if (operands != 1 || (words[1] != "in" && words[1] != "out")) {
         Usage("plate wants in or out");
@@ -205,10 +213,14 @@ class Parser {
 
   // Options that belong to measure, and their combinations.
   void CheckCombination() {
+    const bool ports = options_.command == CliCommand::Ports;
+    if (ports && options_.format == ResultFormat::Csv) Usage("ports --format must be tsv or json");
     if (options_.command != CliCommand::Measure) {
       for (const char* name : {"--primary", "--reference", "--format", "--comma", "--no-header",
                                "--output", "-o", "--repeat", "--every"}) {
-        if (Seen(name)) Usage(std::string(name) + " belongs to measure");
+        if (Seen(name) && !(ports && std::string(name) == "--format")) {
+          Usage(std::string(name) + " belongs to measure");
+        }
       }
       return;
     }
@@ -255,6 +267,8 @@ Commands:
   calibrate P=NM [P=NM ...]               set position P (1-6) to NM (200-999, 0 clears)
   plate in | plate out                    move the plate carrier
   id                                      print the reader's identification number
+  ports [--format json]                   list the serial devices present and the COMn
+                                          of the settings file that lead to them
 
 Reader options:
   --port COMn|DEVICE     COM1 to COM4 as set up in Platovix, or a device path
@@ -264,6 +278,10 @@ Reader options:
   -y, --yes              confirm the Jupiter's plate request without asking
   --trace FILE           append a line trace of everything sent and received to
                          FILE (- for stderr); rotated at 10 MB into FILE.1
+
+General options:
+  -h, --help             print this help and exit
+  --version              print the version and exit
 
 Measure options:
   --format tsv|csv|json  tsv (default) is exactly the clipboard text of Platovix
@@ -287,5 +305,11 @@ Examples:
   platovix-cli measure --primary 405 --repeat 10 --every 60 --format json -o kinetic.json
   platovix-cli calibrate 2=492 5=0
   platovix-cli plate out && platovix-cli --yes measure --primary 450
+  platovix-cli ports --format json
 )";
+}
+
+std::string CliVersionText() {
+  return std::string("platovix-cli ") + PLATOVIX_VERSION + "\n" + PLATOVIX_COPYRIGHT + "\n" +
+         PLATOVIX_LICENSE_NOTE + "\n";
 }

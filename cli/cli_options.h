@@ -10,7 +10,7 @@
 
 #include "results/result_file.h"
 
-enum class CliCommand { Help, Measure, Filters, Calibrate, PlateIn, PlateOut, Id };
+enum class CliCommand { Help, Measure, Filters, Calibrate, PlateIn, PlateOut, Id, Ports, Version };
 
 inline constexpr int kReaderPositions = 6;
 
@@ -50,3 +50,5 @@ struct CliParse {
 CliParse ParseCliArguments(const std::vector<std::string>& args);
 
 std::string CliHelpText();
+// "platovix-cli <version>" and the copyright and licence lines.
+std::string CliVersionText();

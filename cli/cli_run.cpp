@@ -15,6 +15,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_trace.h"
+#include "cli/ports_command.h"
 #include "cli/result_output.h"
 #include "cli/terminal_dialog.h"
 #include "driver/foto.h"
@@ -221,7 +222,9 @@ int RunCommand(Session& session) {
     case CliCommand::PlateOut:
       return MovePlate(session, true);
     case CliCommand::Help:
-      break;
+    case CliCommand::Version:
+    case CliCommand::Ports:
+      break;  // answered before the port is opened
   }
   return kExitUsage;
 }
@@ -250,11 +253,18 @@ int RunCli(const std::vector<std::string>& args, const CliIo& io) {
     io.out << CliHelpText();
     return kExitSuccess;
   }
+  if (options.command == CliCommand::Version) {
+    io.out << CliVersionText();
+    return kExitSuccess;
+  }
 
   // The settings are only read: nothing given here is ever stored.
   LoadSettings();
   if (options.family) AppSettings.readerSubType = *options.family;
   if (options.baud) AppSettings.nBaudRate = *options.baud;
+  if (options.command == CliCommand::Ports) {
+    return RunPortsCommand(options.format == ResultFormat::Json, io);
+  }
   std::string device;
   if (options.devicePath) {
     device = *options.devicePath;

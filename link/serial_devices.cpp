@@ -58,7 +58,12 @@ std::vector<std::string> SortedNames(const std::string& directory) {
 }
 
 std::string Describe(const PortFacts& facts) {
-  if (!facts.usb) return facts.description.empty() ? "serial port" : facts.description;
+  if (!facts.usb) {
+    // For a built-in port the library's description is only its name again.
+    const bool onlyTheName = facts.description.empty() ||
+                             facts.description == fs::path(facts.device).filename().string();
+    return onlyTheName ? "serial port" : facts.description;
+  }
   std::string text = facts.manufacturer;
   if (!facts.product.empty()) text += (text.empty() ? "" : " ") + facts.product;
   if (text.empty()) text = facts.description.empty() ? "USB serial device" : facts.description;

@@ -1,5 +1,6 @@
 // platovix-sim: a simulated microplate reader on a pseudo-terminal, for
 // trying Platovix without an instrument, for tests and for training.
+#include <platovix_version.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -72,6 +73,7 @@ after the other until SIGINT or SIGTERM; programs may come and go.
                        from the recording and stop (exit code 1)
   -v, --verbose        log every command received and reply sent to stderr
   -h, --help           this text
+      --version        print the version and exit
 
 Plate file: for each wavelength a line "wavelength <nm>" followed by 8 lines
 (rows A to H) of 12 integers (columns 1 to 12) in thousandths, separated by
@@ -149,6 +151,10 @@ int main(int argc, char** argv) {
     };
     if (arg == "-h" || arg == "--help") {
       std::fputs(kHelp, stdout);
+      return 0;
+    } else if (arg == "--version") {
+      std::printf("platovix-sim %s\n%s\n%s\n", PLATOVIX_VERSION, PLATOVIX_COPYRIGHT,
+                  PLATOVIX_LICENSE_NOTE);
       return 0;
     } else if (arg == "-v" || arg == "--verbose") {
       options.verbose = true;
