@@ -1,36 +1,18 @@
 #include "sim/plate_model.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <fstream>
 #include <numeric>
 #include <sstream>
 #include <stdexcept>
 
+#include "sim/instrument_effects.h"
 #include "sim/reader_family.h"
+#include "sim/seeded_random.h"
 
 namespace sim {
 
 namespace {
-
-uint64_t Mix(uint64_t x) {  // splitmix64 finaliser: cheap, well spread, portable
-  x += 0x9E3779B97F4A7C15ull;
-  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-  return x ^ (x >> 31);
-}
-
-uint64_t Hash(unsigned seed, int wavelength, int well) {
-  return Mix(Mix(Mix(seed) ^ static_cast<uint64_t>(wavelength)) ^ static_cast<uint64_t>(well));
-}
-
-// A few fixed wells, spread over the plate, get the special readings.
-constexpr int kOverflowWells[] = {5, 42, 91};
-constexpr int kNoValueWells[] = {17, 66};
-
-bool Contains(const int* begin, const int* end, int well) {
-  return std::find(begin, end, well) != end;
-}
 
 std::runtime_error PlateError(int line, const std::string& what) {
   return std::runtime_error("plate file line " + std::to_string(line) + ": " + what);
@@ -43,6 +25,7 @@ PlateModel::PlateModel(const Options& options)
       seed_(options.seed),
       overflow_(options.overflow),
       noValueWells_(options.noValueWells) {
+  if (options.scenario != PlateScenario::Random) physical_.emplace(options.scenario, options);
   if (options.plateFile.empty()) return;
   std::ifstream in(options.plateFile);
   if (!in) throw std::runtime_error("cannot read plate file " + options.plateFile);
@@ -53,11 +36,9 @@ PlateModel::PlateModel(const Options& options)
 
 int PlateModel::Generated(int wavelength, int well) const {
   const FamilyTraits& t = TraitsOf(family_);
-  if (overflow_ && Contains(std::begin(kOverflowWells), std::end(kOverflowWells), well))
+  if (overflow_ && IsOverflowWell(well))
     return t.upperLimit + 1 + static_cast<int>(Hash(seed_, wavelength, well) % 400);
-  if (noValueWells_ && t.noValueCode != 0 &&
-      Contains(std::begin(kNoValueWells), std::end(kNoValueWells), well))
-    return t.noValueCode;
+  if (noValueWells_ && t.noValueCode != 0 && IsUnreadableWell(well)) return t.noValueCode;
   // A shuffled rank keeps the 96 readings of one wavelength apart (steps of
   // 24) while the jitter below the step makes them look measured.
   std::array<int, 96> rank;
@@ -70,15 +51,16 @@ int PlateModel::Generated(int wavelength, int well) const {
   return 50 + 24 * rank[well] + static_cast<int>(Hash(seed_, wavelength, well) % 24);
 }
 
-int PlateModel::Reading(int wavelength, int well) const {
+int PlateModel::Reading(int wavelength, int well, ReadMoment moment) const {
   if (well < 0 || well >= 96) return 0;
   auto it = fromFile_.find(wavelength);
-  return it != fromFile_.end() ? it->second[well] : Generated(wavelength, well);
+  if (it != fromFile_.end()) return it->second[well];
+  return physical_ ? physical_->Reading(wavelength, well, moment) : Generated(wavelength, well);
 }
 
-PlateGrid PlateModel::Plate(int wavelength) const {
+PlateGrid PlateModel::Plate(int wavelength, ReadMoment moment) const {
   PlateGrid grid{};
-  for (int well = 0; well < 96; ++well) grid[well] = Reading(wavelength, well);
+  for (int well = 0; well < 96; ++well) grid[well] = Reading(wavelength, well, moment);
   return grid;
 }
 

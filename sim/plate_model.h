@@ -1,9 +1,10 @@
 // The readings the simulated reader sends for each well and wavelength.
 //
-// Generated readings are plausible absorbances in thousandths (about 0.05 to
-// 2.35), all different within one wavelength and shuffled differently per
-// wavelength, so that a program that mixes up rows and columns, or primary
-// and reference pass, gets visibly wrong values. They depend only on the seed.
+// A scenario other than Random takes them from a physical model of an
+// assay plate (physical_plate.h). The Random scenario's generated readings are plausible
+// absorbances in thousandths (about 0.05 to 2.35), all different within one wavelength and shuffled
+// differently per wavelength, so that a program that mixes up rows and columns, or primary and
+// reference pass, gets visibly wrong values. They depend only on the seed.
 //
 // A plate file replaces them for the wavelengths it names:
 //
@@ -19,8 +20,10 @@
 
 #include <array>
 #include <map>
+#include <optional>
 #include <string>
 
+#include "sim/physical_plate.h"
 #include "sim/reader_simulator.h"
 
 namespace sim {
@@ -32,8 +35,8 @@ class PlateModel {
   // Throws std::runtime_error with a readable text for a bad plate file.
   explicit PlateModel(const Options& options);
 
-  int Reading(int wavelength, int well) const;
-  PlateGrid Plate(int wavelength) const;
+  int Reading(int wavelength, int well, ReadMoment moment = {}) const;
+  PlateGrid Plate(int wavelength, ReadMoment moment = {}) const;
 
  private:
   int Generated(int wavelength, int well) const;
@@ -43,6 +46,7 @@ class PlateModel {
   bool overflow_;
   bool noValueWells_;
   std::map<int, PlateGrid> fromFile_;
+  std::optional<PhysicalPlate> physical_;
 };
 
 // Parses plate file text; throws std::runtime_error naming the line at fault.

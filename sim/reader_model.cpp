@@ -40,7 +40,14 @@ ReaderModel::ReaderModel(const Options& options, const PlateModel& plate, FaultS
       plate_(plate),
       faults_(faults),
       filters_(options.filters),
-      idleStatus_(TraitsOf(options.family).idleStatus) {}
+      idleStatus_(TraitsOf(options.family).idleStatus),
+      plateInAt_(Clock::now()) {}
+
+void ReaderModel::BeginRead(Clock::time_point now) {
+  lastRead_.seconds = std::chrono::duration<double>(now - plateInAt_).count();
+  lastRead_.index = reads_++;
+  StartBusy(Activity::Measuring, options_.measureMs, now);
+}
 
 void ReaderModel::StartBusy(Activity activity, int ms, Clock::time_point now) {
   activity_ = activity;
@@ -119,7 +126,7 @@ Response ReaderModel::Handle(const std::string& command, Clock::time_point now) 
   if (command.rfind("Jf", 0) == 0) return Calibrate(command, now);
   if (command == "SgG" && options_.family == Family::Jupiter &&
       activity_ == Activity::WaitingForPlate) {
-    StartBusy(Activity::Measuring, options_.measureMs, now);
+    BeginRead(now);
     return r;
   }
   if (command == "IG" && activity_ == Activity::WaitingForPlate) {
@@ -158,7 +165,7 @@ Response ReaderModel::Start(const std::string& command, Clock::time_point now) {
   if (options_.family == Family::Jupiter)
     activity_ = Activity::WaitingForPlate;  // until "SgG"
   else
-    StartBusy(Activity::Measuring, options_.measureMs, now);
+    BeginRead(now);
   return {};
 }
 
@@ -188,6 +195,7 @@ Response ReaderModel::Carrier(const std::string& command, Clock::time_point now)
   bool known = command == t.plateIn;
   for (const char* out : t.plateOut)
     if (out != nullptr && command == out) known = true;
+  if (command == t.plateIn) plateInAt_ = now;
   if (known)
     StartBusy(Activity::Moving, options_.moveMs, now);
   else
@@ -204,8 +212,8 @@ Response ReaderModel::Transfer(const std::string& command) {
     SyntaxError();
     return {};
   }
-  const PlateGrid primary = plate_.Plate(primaryNm_);
-  const PlateGrid reference = plate_.Plate(referenceNm_);
+  const PlateGrid primary = plate_.Plate(primaryNm_, lastRead_);
+  const PlateGrid reference = plate_.Plate(referenceNm_, lastRead_);
   // DigiScan says which passes it wants; the others send what they measured.
   const bool sendReference =
       options_.family == Family::DigiScan ? withReference : referenceNm_ != 0;

@@ -27,6 +27,8 @@ class ReaderModel {
 
   Response Handle(const std::string& command, Clock::time_point now);
   std::array<int, 6> Filters(Clock::time_point now);
+  // When the measurement in hand was started (its plate's age and number).
+  ReadMoment LastRead() const { return lastRead_; }
 
  private:
   enum class Activity { Idle, WaitingForPlate, Measuring, Moving, Calibrating };
@@ -36,6 +38,7 @@ class ReaderModel {
   void StartBusy(Activity activity, int ms, Clock::time_point now);
   void SyntaxError() { syntaxError_ = true; }
   void ReaderError(int number);
+  void BeginRead(Clock::time_point now);
 
   Response Start(const std::string& command, Clock::time_point now);
   Response Calibrate(const std::string& command, Clock::time_point now);
@@ -58,6 +61,11 @@ class ReaderModel {
   int primaryNm_ = 0;
   int referenceNm_ = 0;
   bool dataReady_ = false;
+  // A plate's contents may change with time (enzyme kinetics): its age
+  // counts from the plate-in command, or from the start of the simulator.
+  Clock::time_point plateInAt_;
+  ReadMoment lastRead_;
+  int reads_ = 0;
   int calibratePosition_ = 0;  // 1..6 while a calibration runs
   int calibrateNm_ = 0;
 };

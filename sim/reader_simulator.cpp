@@ -309,7 +309,8 @@ void ReaderSimulator::ClearFaults() {
 }
 
 int ReaderSimulator::Reading(int wavelength, int well) const {
-  return state_->plate.Reading(wavelength, well);
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->plate.Reading(wavelength, well, state_->model.LastRead());
 }
 
 std::vector<std::string> ReaderSimulator::Commands() const {

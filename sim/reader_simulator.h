@@ -14,6 +14,10 @@ namespace sim {
 
 enum class Family { DigiScan, Jupiter, Expert };
 
+// What the simulated plate holds: shuffled plausible readings (Random) or a
+// physical model of an assay plate; see plate_scenarios.h.
+enum class PlateScenario { Random, Elisa, Bradford, Kinetic };
+
 enum class Fault {
   NakCommand,          // NAK the next command frame (the program must resend it)
   CorruptReplyCheck,   // corrupt the check byte of the next reply frame
@@ -42,6 +46,7 @@ struct Options {
   int baud = 0;               // 0 = no pacing; else no faster than the line (11 bits per char)
   bool verbose = false;       // log commands and replies to stderr
   std::string plateFile;      // optional readings; the format is in plate_model.h
+  PlateScenario scenario = PlateScenario::Random;
 };
 
 class ReaderSimulator {
@@ -61,7 +66,8 @@ class ReaderSimulator {
   void ClearFaults();
 
   // Raw reading sent for a well (0..95, row-major A1..H12) at a wavelength in
-  // nm, before the program's value rule; identical to what goes over the line.
+  // nm, before the program's value rule; identical to what goes over the line
+  // (for a plate that changes with time: as of the last measurement).
   int Reading(int wavelength, int well) const;
   // Every command text received in a good frame, in order; a frame refused
   // by NakCommand is not counted, one swallowed by SilentBeforeAck is.

@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "sim/fault_set.h"
+#include "sim/plate_layout.h"
+#include "sim/plate_scenarios.h"
 #include "sim/pty_host.h"
 #include "sim/reader_family.h"
 #include "sim/reader_simulator.h"
@@ -39,6 +41,19 @@ after the other until SIGINT or SIGTERM; programs may come and go.
   --measure-ms N       how long a measurement keeps the reader busy (500)
   --move-ms N          how long a carrier move takes (300)
   --calibrate-ms N     how long a filter calibration takes (300)
+  --scenario NAME      what the plate holds (random):
+                         random    plausible readings shuffled over the plate
+                         elisa     TMB ELISA read at 450 against 620 nm: blanks
+                                   A1 B1, controls C1-F1, standards 1000 to
+                                   7.8 pg/mL in columns 2-3, samples in 4-12
+                         bradford  protein with Coomassie at 595 nm (the
+                                   reader has 595 in position 4, not 540)
+                         kinetic   phosphatase rates at 405 nm, a dilution
+                                   series per row; read it with --repeat
+  --write-layout FILE  write the scenario's ground truth (which well holds
+                       what, at which concentration) to FILE and exit
+  --demo-filters       print the six filters, then the scenario's primary
+                       and reference filter (0 = none), and exit
   --seed N             readings are a fixed function of the seed (1)
   --overflow           a few wells read above the family's range
   --no-value           a few wells carry the family's "no value" code
@@ -74,6 +89,16 @@ after the other until SIGINT or SIGTERM; programs may come and go.
   -v, --verbose        log every command received and reply sent to stderr
   -h, --help           this text
       --version        print the version and exit
+
+Scenarios other than random model the plate: each well's absorbance is its
+dyes' concentration times their absorbance spectra times the light path, on
+top of the plate (about 0.04 OD) and its meniscus; the reader adds stray
+light near the top of its range and noise (0.002 OD + 0.5 %); empty wells
+read the family's "no value" code. A reference filter sees the plate and the
+meniscus only. Dyes (peak): tmb (450 nm, stopped), coomassie-protein
+(595 nm), coomassie-free (470 nm), p-nitrophenol (405 nm), nadh (340 nm).
+An enzyme's product grows with the time since the plate went in (plate-in
+command or simulator start). --overflow puts a dark spill in a few wells.
 
 Plate file: for each wavelength a line "wavelength <nm>" followed by 8 lines
 (rows A to H) of 12 integers (columns 1 to 12) in thousandths, separated by
@@ -135,6 +160,22 @@ std::array<int, 6> ParseFilters(const std::string& list) {
   return filters;
 }
 
+void WriteLayout(sim::PlateScenario scenario, const std::string& path) {
+  if (scenario == sim::PlateScenario::Random)
+    Fail("--write-layout wants a --scenario other than random");
+  const std::string text = sim::LayoutText(sim::BuildScenario(scenario));
+  std::FILE* file = std::fopen(path.c_str(), "w");
+  const bool written = file != nullptr && std::fputs(text.c_str(), file) >= 0;
+  if (file == nullptr || std::fclose(file) != 0 || !written)
+    Fail("cannot write " + path + ": " + std::strerror(errno));
+}
+
+void PrintDemoFilters(const sim::Options& options) {
+  const sim::ScenarioPlate plate = sim::BuildScenario(options.scenario);
+  for (int nm : options.filters) std::printf("%d ", nm);
+  std::printf("%d %d\n", plate.primaryNm, plate.referenceNm);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -143,6 +184,8 @@ int main(int argc, char** argv) {
   std::vector<FaultRequest> faults;
   std::string replayPath;
   bool strict = false;
+  std::string layoutPath;
+  bool filtersGiven = false, demoFilters = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     auto value = [&]() -> const char* {
@@ -169,6 +212,15 @@ int main(int argc, char** argv) {
         Fail("--id wants five digits");
     } else if (arg == "--filters") {
       options.filters = ParseFilters(value());
+      filtersGiven = true;
+    } else if (arg == "--scenario") {
+      const std::string name = value();
+      if (!sim::ScenarioFromName(name, &options.scenario))
+        Fail("unknown scenario \"" + name + "\"");
+    } else if (arg == "--write-layout") {
+      layoutPath = value();
+    } else if (arg == "--demo-filters") {
+      demoFilters = true;
     } else if (arg == "--measure-ms") {
       options.measureMs = Number(arg, value(), 0, 3600000);
     } else if (arg == "--move-ms") {
@@ -198,6 +250,10 @@ int main(int argc, char** argv) {
 
   if (strict && replayPath.empty()) Fail("--strict belongs to --replay");
   if (!replayPath.empty()) return sim::RunReplay(replayPath, strict, linkPath);
+  if (!filtersGiven) options.filters = sim::BuildScenario(options.scenario).filters;
+  if (!layoutPath.empty()) WriteLayout(options.scenario, layoutPath);
+  if (demoFilters) PrintDemoFilters(options);
+  if (!layoutPath.empty() || demoFilters) return 0;
 
   try {
     sim::ReaderSimulator reader(options);

@@ -337,3 +337,40 @@ TEST_F(CliReader, SigintMidMeasurementExits3AndReleasesTheReader) {
   }
   EXPECT_GT(reader.reader().EotCount(), eotsBefore);
 }
+
+// The ELISA demo plate as the program sees it: blank-clean, with a clear
+// standard curve and no negative wells.
+TEST_F(CliReader, ElisaPlateReadAgainstItsReferenceLooksLikeAnAssay) {
+  for (const sim::Family family : {sim::Family::DigiScan, sim::Family::Jupiter}) {
+    sim::Options options = Reader(family);
+    options.scenario = sim::PlateScenario::Elisa;
+    sim::PtySimulator reader(options);
+    const std::string name = family == sim::Family::DigiScan ? "digiscan" : "jupiter";
+    const CliRun run =
+        RunInProcess({"--port", reader.slavePath(), "--family", name, "--yes", "measure",
+                      "--primary", "450", "--reference", "620", "--format", "json"});
+    ASSERT_EQ(run.code, kExitSuccess) << run.err;
+    const Json json = ParseJson(run.out);
+    std::vector<std::optional<int>> wells;
+    for (const Json& row : json["values"].items) {
+      for (const Json& cell : row.items) {
+        wells.push_back(cell.IsNull() ? std::nullopt : std::optional<int>(int(cell.number)));
+      }
+    }
+    ExpectWells(ExpectedPlate(reader.reader(), family, 450, 620), wells);
+    for (const int blank : {0, 12}) {  // A1, B1
+      ASSERT_TRUE(wells[blank]);
+      EXPECT_GE(*wells[blank], 0);
+      EXPECT_LT(*wells[blank], 10);
+    }
+    for (const int top : {1, 2}) {  // A2, A3
+      ASSERT_TRUE(wells[top]);
+      EXPECT_GT(*wells[top], 2000);
+    }
+    for (int well = 0; well < kWells; ++well) {
+      if (well % 12 >= 3) {
+        EXPECT_GT(wells[well].value_or(-1), 0) << "sample well " << well;
+      }
+    }
+  }
+}
