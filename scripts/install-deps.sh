@@ -9,7 +9,9 @@ packages=(cmake g++ ninja-build qt6-base-dev libgl1-mesa-dev libgtest-dev google
           # plate analysis: curve fits, reading saved plates, SciPy for the reference fits
           libeigen3-dev nlohmann-json3-dev python3-scipy
           # serial device listing, ports as JSON, the Debian package and its man pages
-          libserialport-dev dpkg-dev help2man man-db)
+          libserialport-dev dpkg-dev help2man man-db
+          # the standard curve in the desktop program's analysis window
+          qt6-charts-dev libqt6opengl6-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

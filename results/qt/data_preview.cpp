@@ -1,6 +1,7 @@
 #include "results/qt/data_preview.h"
 
 #include "dialogs/template_dialog.h"
+#include "results/qt/preview_analysis.h"
 #include "results/qt/preview_heat_map.h"
 #include "results/qt/preview_save.h"
 #include "results/result_text.h"
@@ -43,7 +44,9 @@ std::unique_ptr<TemplateDialog> CreateDataPreview(QWidget* owner) {
   FillPreview(*preview);
   AddSaveButton(*preview);
   preview->setFixedSize(preview->DialogUnitsToPixels(0, 0, kGrownWidth, kGrownHeight).size());
-  new PreviewHeatMap(*preview, PlateResult);
+  auto* heatMap = new PreviewHeatMap(*preview, PlateResult);
+  AddAnalysisButtons(*preview, *heatMap, PlateResult);
+  ShowLayoutRoles(*preview, *heatMap);
   return preview;
 }
 

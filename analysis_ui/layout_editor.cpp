@@ -1,0 +1,356 @@
+#include "analysis_ui/layout_editor.h"
+
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "analysis_ui/layout_in_use.h"
+#include "link/operator_message.h"
+#include "results/shared_state.h"
+
+using analysis::kLayoutColumns;
+using analysis::kLayoutRows;
+using analysis::kLayoutWells;
+using analysis::WellContent;
+using analysis::WellRole;
+
+namespace {
+
+QString AskWithFileDialog(QWidget* parent, bool forSaving, const QString& suggested) {
+  const QString filter = QStringLiteral("Plate layout (*.csv)");
+  if (!forSaving) {
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("Open layout"), suggested, filter);
+  }
+  QString name =
+      QFileDialog::getSaveFileName(parent, QStringLiteral("Save layout"), suggested, filter);
+  if (!name.isEmpty() && !name.toLower().endsWith(".csv")) name += ".csv";
+  return name;
+}
+
+LayoutFileChooser chooseFile = AskWithFileDialog;
+
+QColor RoleColour(WellRole role) {
+  switch (role) {
+    case WellRole::Blank:
+      return QColor(0xd9d9d9);
+    case WellRole::Standard:
+      return QColor(0xcfe2f3);
+    case WellRole::Sample:
+      return QColor(0xd9ead3);
+    case WellRole::Control:
+      return QColor(0xfce5cd);
+    case WellRole::Empty:
+      break;
+  }
+  return QColor(Qt::white);
+}
+
+QString CellText(const WellContent& well) {
+  switch (well.role) {
+    case WellRole::Blank:
+      return QStringLiteral("Blank");
+    case WellRole::Standard:
+      return QStringLiteral("Std\n%1").arg(well.concentration.value_or(0), 0, 'g', 6);
+    case WellRole::Sample:
+    case WellRole::Control:
+      return QString::fromStdString(well.name);
+    case WellRole::Empty:
+      break;
+  }
+  return {};
+}
+
+QPushButton* RoleButton(const QString& text, const char* name) {
+  auto* button = new QPushButton(text);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setAutoDefault(false);
+  return button;
+}
+
+struct Choice {
+  const char* text;
+  const char* name;
+};
+
+// Two exclusive choices one above the other; the first is chosen and returned.
+QRadioButton* RadioPair(Choice first, Choice second, QWidget** box) {
+  *box = new QWidget;
+  auto* column = new QVBoxLayout(*box);
+  column->setContentsMargins(0, 0, 0, 0);
+  QRadioButton* chosen = nullptr;
+  for (const Choice& choice : {first, second}) {
+    auto* radio = new QRadioButton(QString::fromLatin1(choice.text));
+    radio->setObjectName(QString::fromLatin1(choice.name));
+    column->addWidget(radio);
+    if (chosen == nullptr) chosen = radio;
+  }
+  chosen->setChecked(true);
+  return chosen;
+}
+
+}  // namespace
+
+LayoutEditor::LayoutEditor(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QStringLiteral("Platovix Layout"));
+  setModal(true);
+  if (parent != nullptr) setWindowIcon(parent->windowIcon());
+  if (const analysis::PlateLayout* inUse = LayoutInUse(parent)) {
+    layout_ = *inUse;
+    path_ = AppSettings.LayoutFile;
+  }
+
+  grid_ = new QTableWidget(kLayoutRows, kLayoutColumns, this);
+  grid_->setObjectName(QStringLiteral("grid"));
+  QStringList rows, columns;
+  for (int row = 0; row < kLayoutRows; ++row) rows << QString(QChar('A' + row));
+  for (int column = 1; column <= kLayoutColumns; ++column) columns << QString::number(column);
+  grid_->setVerticalHeaderLabels(rows);
+  grid_->setHorizontalHeaderLabels(columns);
+  grid_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  grid_->setMinimumSize(12 * 58, 8 * 38);
+  grid_->installEventFilter(this);
+  for (int well = 0; well < kLayoutWells; ++well) {
+    auto* item = new QTableWidgetItem;
+    item->setTextAlignment(Qt::AlignCenter);
+    grid_->setItem(well / kLayoutColumns, well % kLayoutColumns, item);
+  }
+
+  auto* open = new QPushButton(QStringLiteral("&Open..."));
+  open->setObjectName(QStringLiteral("open"));
+  connect(open, &QPushButton::clicked, this, &LayoutEditor::OpenFile);
+  auto* saveAs = new QPushButton(QStringLiteral("Save &as..."));
+  saveAs->setObjectName(QStringLiteral("saveAs"));
+  connect(saveAs, &QPushButton::clicked, this, &LayoutEditor::SaveFileAs);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  buttons->addButton(open, QDialogButtonBox::ActionRole);
+  buttons->addButton(saveAs, QDialogButtonBox::ActionRole);
+  connect(buttons, &QDialogButtonBox::accepted, this, &LayoutEditor::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &LayoutEditor::reject);
+
+  auto* side = new QVBoxLayout;
+  side->addWidget(MakeRoleButtons());
+  side->addWidget(MakeSeriesHelper());
+  side->addStretch();
+  auto* body = new QHBoxLayout;
+  body->addWidget(grid_, 1);
+  body->addLayout(side);
+  auto* whole = new QVBoxLayout(this);
+  whole->addLayout(body);
+  whole->addWidget(buttons);
+
+  unit_->setText(QString::fromStdString(layout_.unit));
+  ShowLayout();
+}
+
+QWidget* LayoutEditor::MakeRoleButtons() {
+  auto* box = new QGroupBox(QStringLiteral("Role of the selected wells"));
+  auto* column = new QVBoxLayout(box);
+  const struct {
+    const char* text;
+    const char* name;
+    WellRole role;
+  } roles[] = {{"Blank (B)", "blank", WellRole::Blank},
+               {"Standard (S)", "standard", WellRole::Standard},
+               {"Sample (U)", "sample", WellRole::Sample},
+               {"Control (C)", "control", WellRole::Control},
+               {"Empty (Del)", "empty", WellRole::Empty}};
+  for (const auto& role : roles) {
+    QPushButton* button = RoleButton(QString::fromLatin1(role.text), role.name);
+    connect(button, &QPushButton::clicked, this, [this, r = role.role] { SetRole(r); });
+    column->addWidget(button);
+  }
+  return box;
+}
+
+QWidget* LayoutEditor::MakeSeriesHelper() {
+  auto* box = new QGroupBox(QStringLiteral("Standards and replicates"));
+  auto* form = new QFormLayout(box);
+  top_ = new QDoubleSpinBox;
+  top_->setObjectName(QStringLiteral("top"));
+  top_->setRange(0, 1e9);
+  top_->setDecimals(4);
+  top_->setValue(1000);
+  form->addRow(QStringLiteral("&Top concentration"), top_);
+  factor_ = new QDoubleSpinBox;
+  factor_->setObjectName(QStringLiteral("factor"));
+  factor_->setRange(1, 1000);
+  factor_->setDecimals(3);
+  factor_->setValue(2);
+  form->addRow(QStringLiteral("Dilution &factor"), factor_);
+  unit_ = new QLineEdit;
+  unit_->setObjectName(QStringLiteral("unit"));
+  connect(unit_, &QLineEdit::textEdited, this, [this](const QString& text) {
+    layout_.unit = text.trimmed().toStdString();
+    changed_ = true;
+  });
+  form->addRow(QStringLiteral("U&nit"), unit_);
+
+  QWidget* direction = nullptr;
+  downTheRows_ = RadioPair({"Down the &rows", "downTheRows"},
+                           {"Along the co&lumns", "alongTheColumns"}, &direction);
+  form->addRow(QStringLiteral("Series"), direction);
+
+  replicates_ = new QSpinBox;
+  replicates_->setObjectName(QStringLiteral("replicates"));
+  replicates_->setRange(1, 12);
+  replicates_->setValue(2);
+  form->addRow(QStringLiteral("Re&plicates"), replicates_);
+  QWidget* placement = nullptr;
+  sideBySide_ = RadioPair({"Side by si&de", "sideBySide"}, {"Belo&w", "below"}, &placement);
+  form->addRow(QStringLiteral("Replicates lie"), placement);
+  return box;
+}
+
+std::vector<int> LayoutEditor::SelectedWells() const {
+  std::vector<int> wells;
+  for (const QModelIndex& index : grid_->selectionModel()->selectedIndexes()) {
+    wells.push_back(index.row() * kLayoutColumns + index.column());
+  }
+  std::sort(wells.begin(), wells.end());
+  return wells;
+}
+
+layout_filling::Grouping LayoutEditor::CurrentGrouping() const {
+  return {downTheRows_->isChecked(), replicates_->value(), sideBySide_->isChecked()};
+}
+
+void LayoutEditor::SetRole(WellRole role) {
+  const std::vector<int> wells = SelectedWells();
+  if (wells.empty()) return;
+  if (role == WellRole::Standard) {
+    layout_filling::FillDilutionSeries(layout_, wells, top_->value(), factor_->value(),
+                                       CurrentGrouping());
+  } else {
+    layout_filling::AssignRole(layout_, wells, role, CurrentGrouping());
+  }
+  changed_ = true;
+  ShowLayout();
+}
+
+void LayoutEditor::ShowLayout() {
+  const QString unit = QString::fromStdString(layout_.unit);
+  for (int well = 0; well < kLayoutWells; ++well) {
+    const WellContent& content = layout_.wells[well];
+    QTableWidgetItem* item = grid_->item(well / kLayoutColumns, well % kLayoutColumns);
+    item->setText(CellText(content));
+    item->setBackground(RoleColour(content.role));
+    item->setForeground(QColor(Qt::black));
+    QString tip = QString::fromStdString(analysis::WellName(well));
+    if (content.role != WellRole::Empty) {
+      tip += QStringLiteral(": ") + QString::fromLatin1(analysis::WellRoleName(content.role));
+    }
+    if (!content.name.empty()) tip += QStringLiteral(" ") + QString::fromStdString(content.name);
+    if (content.concentration) {
+      tip += QStringLiteral(" %1 %2").arg(*content.concentration, 0, 'g', 6).arg(unit);
+    }
+    item->setToolTip(tip.trimmed());
+  }
+}
+
+bool LayoutEditor::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == grid_ && event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (!(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+      switch (key->key()) {
+        case Qt::Key_B:
+          SetRole(WellRole::Blank);
+          return true;
+        case Qt::Key_S:
+          SetRole(WellRole::Standard);
+          return true;
+        case Qt::Key_U:
+          SetRole(WellRole::Sample);
+          return true;
+        case Qt::Key_C:
+          SetRole(WellRole::Control);
+          return true;
+        case Qt::Key_Delete:
+        case Qt::Key_Backspace:
+          SetRole(WellRole::Empty);
+          return true;
+        default:
+          break;
+      }
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+bool LayoutEditor::CheckLayout() {
+  const analysis::LayoutParse back = analysis::ParseLayout(analysis::WriteLayout(layout_));
+  if (back.ok) return true;
+  ShowMessageBox(this, "The layout cannot be saved as it stands:\n" + back.error, "Warning",
+                 kIconWarning);
+  return false;
+}
+
+bool LayoutEditor::OpenFile() {
+  const QString name = chooseFile(this, false, QString::fromStdString(path_));
+  if (name.isEmpty()) return false;
+  analysis::LayoutParse parse = analysis::ReadLayoutFile(name.toLocal8Bit().toStdString());
+  if (!parse.ok) {
+    ShowMessageBox(this, parse.error, "Warning", kIconWarning);
+    return false;
+  }
+  layout_ = std::move(parse.layout);
+  path_ = name.toLocal8Bit().toStdString();
+  changed_ = false;
+  unit_->setText(QString::fromStdString(layout_.unit));
+  ShowLayout();
+  return true;
+}
+
+bool LayoutEditor::SaveFileAs() {
+  if (!CheckLayout()) return false;
+  const QString suggested =
+      path_.empty() ? QStringLiteral("layout.csv") : QString::fromLocal8Bit(path_.c_str());
+  const QString name = chooseFile(this, true, suggested);
+  if (name.isEmpty()) return false;
+  const std::string path = name.toLocal8Bit().toStdString();
+  std::string error;
+  if (!analysis::SaveLayoutFile(path, layout_, &error)) {
+    ShowMessageBox(this, path + "\n" + error, "Error", kIconError);
+    return false;
+  }
+  path_ = path;
+  changed_ = false;
+  return true;
+}
+
+void LayoutEditor::accept() {
+  const bool empty = std::all_of(layout_.wells.begin(), layout_.wells.end(),
+                                 [](const WellContent& w) { return w.role == WellRole::Empty; });
+  if (empty) {
+    // Nothing on the plate: no layout in use.
+    AppSettings.LayoutFile.clear();
+    QDialog::accept();
+    return;
+  }
+  if ((changed_ || path_.empty()) && !SaveFileAs()) return;
+  UseLayout(path_, layout_);
+  QDialog::accept();
+}
+
+bool RunLayoutEditor(QWidget* owner) {
+  LayoutEditor editor(owner);
+  return editor.exec() == QDialog::Accepted;
+}
+
+void SetLayoutFileChooserForTesting(LayoutFileChooser chooser) {
+  chooseFile = chooser != nullptr ? chooser : AskWithFileDialog;
+}

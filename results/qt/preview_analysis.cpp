@@ -1,0 +1,62 @@
+#include "results/qt/preview_analysis.h"
+
+#include <QPushButton>
+
+#include "analysis_ui/analysis_window.h"
+#include "analysis_ui/layout_editor.h"
+#include "analysis_ui/layout_in_use.h"
+#include "dialogs/template_dialog.h"
+#include "results/qt/preview_heat_map.h"
+
+namespace {
+
+constexpr int kButtonY = 129, kButtonWidth = 38, kButtonHeight = 14;
+constexpr int kLayoutX = 212, kAnalysisX = 256;
+
+QPushButton* AddButton(TemplateDialog& preview, const QString& text, const char* name, int x) {
+  auto* button = new QPushButton(text, &preview);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setAutoDefault(false);  // Enter keeps its meaning in the preview
+  button->setGeometry(preview.DialogUnitsToPixels(x, kButtonY, kButtonWidth, kButtonHeight));
+  return button;
+}
+
+}  // namespace
+
+void ShowLayoutRoles(TemplateDialog& preview, PreviewHeatMap& heatMap) {
+  RoleMarks marks{};
+  if (const analysis::PlateLayout* layout = LayoutInUse(&preview)) {
+    for (int well = 0; well < kWells; ++well) {
+      switch (layout->wells[well].role) {
+        case analysis::WellRole::Blank:
+          marks[well] = 'B';
+          break;
+        case analysis::WellRole::Standard:
+          marks[well] = 'S';
+          break;
+        case analysis::WellRole::Control:
+          marks[well] = 'C';
+          break;
+        default:
+          break;
+      }
+    }
+  }
+  heatMap.ShowRoleMarks(marks);
+}
+
+void AddAnalysisButtons(TemplateDialog& preview, PreviewHeatMap& heatMap,
+                        const TPlateResult& plate) {
+  QPushButton* layout = AddButton(preview, QStringLiteral("&Layout..."), "layout", kLayoutX);
+  QPushButton* analysis =
+      AddButton(preview, QStringLiteral("A&nalysis..."), "analysis", kAnalysisX);
+  QObject::connect(layout, &QPushButton::clicked, &preview, [&preview, &heatMap] {
+    RunLayoutEditor(&preview);
+    ShowLayoutRoles(preview, heatMap);
+  });
+  QObject::connect(analysis, &QPushButton::clicked, &preview, [&preview, &heatMap, plate] {
+    RunAnalysisWindow(&preview, plate);
+    // The layout may have been changed from there.
+    ShowLayoutRoles(preview, heatMap);
+  });
+}

@@ -1,0 +1,15 @@
+// "&Layout..." and "A&nalysis..." in the data preview: the layout editor and
+// the analysis of the shown plate, and the role tags of the layout in use
+// in the preview's cells.
+#pragma once
+
+class PreviewHeatMap;
+class TemplateDialog;
+struct TPlateResult;
+
+// Below "&Save..." and "Close", in the row the preview grew by.
+void AddAnalysisButtons(TemplateDialog& preview, PreviewHeatMap& heatMap,
+                        const TPlateResult& plate);
+
+// Tags the wells of the layout in use; none when there is none.
+void ShowLayoutRoles(TemplateDialog& preview, PreviewHeatMap& heatMap);

@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QtCharts/QChartView>
+#include <QtCharts/QScatterSeries>
+#include <filesystem>
+
+#include "analysis/plate_analysis.h"
+#include "analysis_ui/analysis_window.h"
+#include "analysis_ui/layout_editor.h"
+#include "analysis_ui/layout_in_use.h"
+#include "dialogs/template_dialog.h"
+#include "results/qt/data_preview.h"
+#include "tests/support/result_state_guard.h"
+#include "tests/ui/analysis_test_plate.h"
+#include "tests/ui/ui_test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class AnalysisWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TestApp();
+    char pattern[] = "/tmp/platovix-analysis-window-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    layoutPath_ = (dir_ / "elisa.csv").string();
+    layout_ = TestLayout();
+    ASSERT_TRUE(analysis::SaveLayoutFile(layoutPath_, layout_, nullptr));
+    FillTestPlate(layout_, PlateResult);
+    AppSettings.LayoutFile = layoutPath_;
+    AppSettings.Fit = "4pl";
+    AppSettings.Weight = "none";
+    AppSettings.bDelimComma = 0;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  static QString FitText(AnalysisWindow& window) {
+    return window.findChild<QLabel*>("fit")->text();
+  }
+  static QPushButton* Button(QWidget& window, const char* name) {
+    return window.findChild<QPushButton*>(name);
+  }
+
+  fs::path dir_;
+  std::string layoutPath_;
+  analysis::PlateLayout layout_;
+  ResultStateGuard guard_;
+  LayoutChooserStandIn chooser_;
+  BoxRecorder boxes_;
+};
+
+// The table as the analysis itself gives it, written out here independently.
+QString ExpectedTable(const analysis::PlateAnalysis& result) {
+  QString text = "Name\tRole\tWells\tMean\tSD\tCV %\tConcentration\tFlag\r\n";
+  for (const analysis::GroupResult& group : result.groups) {
+    std::string wells;
+    for (int well : group.wells) wells += (wells.empty() ? "" : " ") + analysis::WellName(well);
+    const std::string line =
+        group.name + "\t" + analysis::WellRoleName(group.role) + "\t" + wells + "\t" +
+        analysis::FormatNumber(group.mean) + "\t" + analysis::FormatNumber(group.sd) + "\t" +
+        analysis::FormatNumber(group.cv) + "\t" + analysis::FormatNumber(group.concentration) +
+        "\t" + analysis::GroupFlagText(group.flags) + "\r\n";
+    text += QString::fromStdString(line);
+  }
+  return text;
+}
+
+TEST_F(AnalysisWindowTest, CopiesWhatTheAnalysisComputes) {
+  AnalysisWindow window(nullptr, PlateResult);
+  EXPECT_EQ(window.windowTitle(), "Platovix Analysis");
+  const analysis::PlateAnalysis expected =
+      analysis::AnalysePlate(std::span<const int32_t, kWells>(PlateResult.nValue), layout_, {});
+  ASSERT_TRUE(expected.fit.fitted) << expected.fit.failure;
+  // 7 standard levels, 39 sample pairs, 1 control.
+  ASSERT_EQ(expected.groups.size(), 7u + 39u + 1u);
+
+  QGuiApplication::clipboard()->clear();
+  QTest::mouseClick(Button(window, "copy"), Qt::LeftButton);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), ExpectedTable(expected));
+
+  auto* table = window.findChild<QTableWidget*>("results");
+  ASSERT_EQ(table->rowCount(), 47);
+  EXPECT_EQ(table->horizontalHeaderItem(5)->text(), "CV %");
+  EXPECT_EQ(table->item(7, 0)->text(), "S1");
+  EXPECT_EQ(table->item(7, 2)->text(), "A3 A4");
+  EXPECT_EQ(table->item(7, 6)->text(),
+            QString::fromStdString(analysis::FormatNumber(expected.groups[7].concentration)));
+
+  EXPECT_TRUE(FitText(window).contains("4-parameter logistic")) << FitText(window).toStdString();
+  EXPECT_TRUE(FitText(window).contains("R² = ")) << FitText(window).toStdString();
+}
+
+TEST_F(AnalysisWindowTest, TheCurveShowsEveryStandardWellAndFollowsTheChosenModel) {
+  AnalysisWindow window(nullptr, PlateResult);
+  QChart* chart = window.findChild<QChartView*>("curve")->chart();
+  const auto scatter = [&] { return qobject_cast<QScatterSeries*>(chart->series().value(0)); };
+  ASSERT_NE(scatter(), nullptr);
+  EXPECT_EQ(scatter()->count(), 14) << "every replicate its own point";
+  ASSERT_EQ(chart->series().size(), 2) << "points and the fitted curve";
+  EXPECT_EQ(chart->axes(Qt::Horizontal).value(0)->type(), QAbstractAxis::AxisTypeLogValue);
+  window.findChild<QCheckBox*>("logarithmic")->click();
+  EXPECT_EQ(chart->axes(Qt::Horizontal).value(0)->type(), QAbstractAxis::AxisTypeValue);
+
+  window.show();
+  auto* model = window.findChild<QComboBox*>("model");
+  model->setFocus();
+  QTest::keyClick(model, Qt::Key_Down);  // 4PL to 5PL
+  EXPECT_EQ(AppSettings.Fit, "5pl");
+  EXPECT_TRUE(FitText(window).contains("5-parameter logistic")) << FitText(window).toStdString();
+  auto* weighting = window.findChild<QComboBox*>("weighting");
+  weighting->setFocus();
+  QTest::keyClick(weighting, Qt::Key_End);
+  EXPECT_EQ(AppSettings.Weight, "1/y2");
+  EXPECT_TRUE(FitText(window).contains("weighting 1/y2")) << FitText(window).toStdString();
+}
+
+TEST_F(AnalysisWindowTest, AFailedFitSaysWhyInTheWindow) {
+  for (int well = 0; well < kWells; ++well) {
+    if (layout_.wells[well].role == analysis::WellRole::Standard) PlateResult.nValue[well] = 800;
+  }
+  AnalysisWindow window(nullptr, PlateResult);
+  EXPECT_TRUE(FitText(window).contains("The standard curve cannot be fitted"))
+      << FitText(window).toStdString();
+  EXPECT_TRUE(BoxRecorder::Boxes().empty()) << BoxRecorder::Texts();
+  auto* table = window.findChild<QTableWidget*>("results");
+  ASSERT_EQ(table->rowCount(), 47) << "the statistics stand without a curve";
+  EXPECT_EQ(table->item(7, 6)->text(), "");
+}
+
+TEST_F(AnalysisWindowTest, WithoutALayoutItSaysSoAndOffersTheEditor) {
+  AppSettings.LayoutFile.clear();
+  AnalysisWindow window(nullptr, PlateResult);
+  EXPECT_TRUE(window.findChild<QLabel*>("notice")->isVisibleTo(&window));
+  EXPECT_FALSE(Button(window, "copy")->isEnabled());
+  EXPECT_EQ(window.findChild<QTableWidget*>("results")->rowCount(), 0);
+
+  LayoutChooserStandIn::Chosen() = QString::fromStdString(layoutPath_);
+  ModalWatcher editor([](QWidget* modal) {
+    auto* layoutEditor = qobject_cast<LayoutEditor*>(modal);
+    if (layoutEditor == nullptr) return;
+    EXPECT_TRUE(layoutEditor->OpenFile());
+    layoutEditor->accept();
+  });
+  Button(window, "layout")->click();
+  EXPECT_EQ(editor.Seen(), 1);
+  EXPECT_EQ(AppSettings.LayoutFile, layoutPath_);
+  EXPECT_FALSE(window.findChild<QLabel*>("notice")->isVisibleTo(&window));
+  EXPECT_EQ(window.findChild<QTableWidget*>("results")->rowCount(), 47);
+  EXPECT_TRUE(Button(window, "copy")->isEnabled());
+}
+
+TEST_F(AnalysisWindowTest, ThePreviewOpensTheEditorAndTheAnalysis) {
+  auto preview = CreateDataPreview(nullptr);
+  EXPECT_EQ(Button(*preview, "layout")->text(), "&Layout...");
+  EXPECT_EQ(Button(*preview, "analysis")->text(), "A&nalysis...");
+  QStringList titles;
+  ModalWatcher windows([&titles](QWidget* modal) {
+    titles << modal->windowTitle();
+    qobject_cast<QDialog*>(modal)->reject();
+  });
+  Button(*preview, "layout")->click();
+  Button(*preview, "analysis")->click();
+  EXPECT_EQ(titles, QStringList({"Platovix Layout", "Platovix Analysis"}));
+}
+
+}  // namespace
