@@ -4,11 +4,19 @@
 //     build/tests/test_ui --gtest_filter='Screenshots*'
 #include <QComboBox>
 #include <QDir>
+#include <QDoubleSpinBox>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <cstdlib>
 #include <memory>
 
+#include <QTableWidget>
+
+#include "analysis_ui/analysis_window.h"
+#include "analysis_ui/layout_editor.h"
+#include "analysis_ui/layout_in_use.h"
 #include "results/qt/data_preview.h"
 #include "sim/reader_simulator.h"
 #include "tests/ui/ui_test_support.h"
@@ -84,6 +92,66 @@ TEST_F(Screenshots, AllDialogs) {
   ToggleDetails(dialog);
   Save(dialog, "main-reduced.png");
   ToggleDetails(dialog);
+  dialog.hide();
+}
+
+// The ELISA demo plate: measured, its layout set once in the editor, the
+// heat map in the preview and the standard curve in the analysis window.
+TEST_F(Screenshots, ElisaAnalysis) {
+  sim::Options options;
+  options.scenario = sim::PlateScenario::Elisa;
+  sim::PtySimulator reader(options);
+  PortMap.szDevice[1] = reader.slavePath();
+  AppSettings.LayoutFile.clear();
+  AppSettings.HeatMap = 1;
+
+  MainDialog dialog;
+  dialog.SetChecked(kReferenceCheck, true);
+  dialog.SendCommand(kReferenceCheck);
+  dialog.Combo(kPrimaryList)->setEditText("450");
+  dialog.Combo(kReferenceList)->setEditText("620");
+  qobject_cast<QPushButton*>(dialog.Item(kMeasureButton))->click();
+  ASSERT_TRUE(QTest::qWaitFor([] { return hWorkerThread == nullptr; }, 20000));
+  ASSERT_EQ(PlateResult.bValid, 1) << BoxRecorder::Texts();
+
+  // The layout of the demo plate, as an operator sets it in the editor.
+  LayoutEditor editor(&dialog);
+  const auto select = [&editor](int top, int left, int bottom, int right) {
+    QTableWidget* grid = editor.Grid();
+    grid->clearSelection();
+    grid->setRangeSelected(QTableWidgetSelectionRange(top, left, bottom, right), true);
+  };
+  const auto choose = [&editor](const char* name) {
+    editor.findChild<QRadioButton*>(name)->setChecked(true);
+  };
+  QTest::keyClicks(editor.findChild<QLineEdit*>("unit"), "pg/mL");
+  editor.findChild<QDoubleSpinBox*>("top")->setValue(1000);
+  editor.findChild<QDoubleSpinBox*>("factor")->setValue(2);
+  choose("sideBySide");
+  select(0, 1, 7, 2);
+  editor.SetRole(analysis::WellRole::Standard);
+  select(0, 0, 1, 0);
+  editor.SetRole(analysis::WellRole::Blank);
+  choose("below");
+  select(2, 0, 5, 0);
+  editor.SetRole(analysis::WellRole::Control);
+  select(0, 3, 7, 11);
+  editor.SetRole(analysis::WellRole::Sample);
+  editor.Grid()->clearSelection();
+  Save(editor, "layout-editor.png");
+  const QString layoutFile = QDir::temp().filePath(QStringLiteral("platovix-elisa-layout.csv"));
+  ASSERT_TRUE(analysis::SaveLayoutFile(layoutFile.toStdString(), editor.Layout(), nullptr));
+  editor.hide();
+  UseLayout(layoutFile.toStdString(), editor.Layout());
+
+  std::unique_ptr<TemplateDialog> preview = CreateDataPreview(&dialog);
+  Save(*preview, "preview-heat-map.png");
+  preview->hide();
+
+  AnalysisWindow analysis(&dialog, PlateResult);
+  Save(analysis, "analysis.png");
+  analysis.hide();
+  QFile::remove(layoutFile);
   dialog.hide();
 }
 
