@@ -4,32 +4,63 @@
 #
 #   ./run.sh [platovix-sim options]     e.g. ./run.sh --family jupiter
 #
-# The simulator runs on a pseudo-terminal linked from .demo/reader; the
-# program keeps its demo settings in .demo/platovix.ini (never the user's
-# own). A user with an instrument runs the installed program instead.
+# The simulator runs on a pseudo-terminal linked from .demo/reader and holds
+# an ELISA plate unless --scenario says otherwise; the program keeps its demo
+# settings in .demo/platovix.ini (never the user's own). Each start gives
+# them the simulated reader's filters, the filters its assay is read with and
+# the family's line speed, so the first Measure gives a plate. A user with an
+# instrument runs the installed program instead.
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
 
+build=${BUILD_DIR:-build}
+
+usage() {
+  cat << 'EOF'
+Usage: ./run.sh [platovix-sim options]
+
+Builds Platovix and starts it against a simulated reader. Every option goes
+to the simulator (platovix-sim); the ones most often wanted:
+
+  --family NAME      digiscan (default), jupiter or expert
+  --scenario NAME    the plate in the reader: elisa (default), bradford,
+                     kinetic or random
+  --seed N           another plate of the same scenario
+  --overflow         a few wells read above the reader's range
+  --no-value         a few wells carry the reader's "no value" code
+  --filters LIST     six wavelengths in nm, comma-separated
+  --measure-ms N     how long a measurement takes (500)
+  --fault NAME       inject a line or reader fault
+  -v, --verbose      log the conversation to stderr
+EOF
+  if [ -x "$build/sim/platovix-sim" ]; then
+    printf '\nAll options, from platovix-sim --help:\n\n'
+    "$build/sim/platovix-sim" --help
+  else
+    printf '\nThe full list: platovix-sim --help, once built.\n'
+  fi
+}
+
 family=digiscan
+scenario=
 args=("$@")
 for ((i = 0; i < ${#args[@]}; i++)); do
   case "${args[i]}" in
-    -h | --help)
-      echo "Usage: ./run.sh [platovix-sim options]  (see platovix-sim --help)"
-      exit 0 ;;
+    -h | --help) usage; exit 0 ;;
     --family) family=${args[i + 1]:-} ;;
+    --scenario) scenario=${args[i + 1]:-} ;;
   esac
 done
+# The demo's plate is an assay; the simulator's own default is random.
+[ -n "$scenario" ] || args+=(--scenario elisa)
 case "$family" in
-  digiscan) subtype=0 ;;
-  jupiter | expert) subtype=1 ;;
+  digiscan | jupiter | expert) ;;
   *) echo "run.sh: unknown family \"$family\" (digiscan, jupiter or expert)" >&2; exit 2 ;;
 esac
 
 ./scripts/install-deps.sh
 
-build=${BUILD_DIR:-build}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build" -j "$(nproc)" --target platovix platovix-sim
 
@@ -37,27 +68,11 @@ demo=$root/.demo
 link=$demo/reader
 settings=$demo/platovix.ini
 mkdir -p "$demo"
-touch "$settings"
 
-# Sets key=value in [section] of an INI file and keeps everything else as it
-# was: the operator's demo choices survive from run to run.
-set_ini() {
-  local file=$1 section=$2 key=$3 value=$4
-  awk -v section="[$section]" -v key="$key" -v value="$value" '
-    function add() { print key "=" value; done = 1 }
-    /^\[/ { if (inside && !done) add(); inside = ($0 == section); seen = seen || inside }
-    inside && index($0, key "=") == 1 { if (!done) add(); next }
-    { print }
-    END { if (!seen) print section; if (!done) add() }
-  ' "$file" > "$file.new"
-  mv "$file.new" "$file"
-}
-set_ini "$settings" Setup nComPort 1
-set_ini "$settings" Setup readerSubType "$subtype"
-set_ini "$settings" Ports COM1 "$link"
+./scripts/demo-settings.sh "$build/sim/platovix-sim" "$settings" "$link" "${args[@]}"
 
 [ -L "$link" ] && rm -f "$link"  # left over from a run that was killed
-"$build/sim/platovix-sim" --link "$link" "$@" > "$demo/sim.path" &
+"$build/sim/platovix-sim" --link "$link" "${args[@]}" > "$demo/sim.path" &
 sim=$!
 stop_sim() { kill "$sim" 2> /dev/null || true; wait "$sim" 2> /dev/null || true; }
 trap stop_sim EXIT

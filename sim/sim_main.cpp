@@ -248,12 +248,12 @@ int main(int argc, char** argv) {
     }
   }
 
-  if (strict && replayPath.empty()) Fail("--strict belongs to --replay");
-  if (!replayPath.empty()) return sim::RunReplay(replayPath, strict, linkPath);
   if (!filtersGiven) options.filters = sim::BuildScenario(options.scenario).filters;
   if (!layoutPath.empty()) WriteLayout(options.scenario, layoutPath);
   if (demoFilters) PrintDemoFilters(options);
   if (!layoutPath.empty() || demoFilters) return 0;
+  if (strict && replayPath.empty()) Fail("--strict belongs to --replay");
+  if (!replayPath.empty()) return sim::RunReplay(replayPath, strict, linkPath);
 
   try {
     sim::ReaderSimulator reader(options);
