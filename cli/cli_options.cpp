@@ -95,6 +95,28 @@ void TakeCalibration(const std::string& text, CliOptions& options) {
   options.calibrateNm[position - 1] = nm;
 }
 
+}  // namespace
+
+std::string ParsePortValue(const std::string& text, CliOptions& options) {
+  try {
+    TakePort(text, options);
+  } catch (const UsageError& error) {
+    return error.text;
+  }
+  return {};
+}
+
+std::string ParseFamilyValue(const std::string& text, CliOptions& options) {
+  try {
+    options.family = Family(text);
+  } catch (const UsageError& error) {
+    return error.text;
+  }
+  return {};
+}
+
+namespace {
+
 class Parser {
  public:
   explicit Parser(const std::vector<std::string>& args) : args_(args) {}

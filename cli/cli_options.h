@@ -52,3 +52,8 @@ CliParse ParseCliArguments(const std::vector<std::string>& args);
 std::string CliHelpText();
 // "platovix-cli <version>" and the copyright and licence lines.
 std::string CliVersionText();
+
+// --port and --family as platovix-cli reads them, for front ends that share
+// them. An empty result means the value was taken; else the usage error.
+std::string ParsePortValue(const std::string& text, CliOptions& options);
+std::string ParseFamilyValue(const std::string& text, CliOptions& options);

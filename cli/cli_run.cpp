@@ -16,6 +16,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_trace.h"
 #include "cli/ports_command.h"
+#include "cli/reader_line.h"
 #include "cli/result_output.h"
 #include "cli/terminal_dialog.h"
 #include "driver/foto.h"
@@ -75,16 +76,6 @@ int RunOperation(Session& session, const char* name, const std::string& details,
   }
 }
 
-// The driver names the reader in the status line once it knows the model.
-std::string ReaderKindName(const TerminalDialog& dialog, size_t firstText) {
-  if (AppSettings.readerSubType == 0) return "DigiScan";
-  const auto& texts = dialog.StatusTexts();
-  for (size_t i = firstText; i < texts.size(); ++i) {
-    if (texts[i] == "Jupiter" || texts[i] == "Expert") return texts[i];
-  }
-  return "Jupiter / Expert";
-}
-
 // Sleeps until the given time unless the abort flag is raised first.
 bool WaitUntil(Steady::time_point when) {
   while (Steady::now() < when) {
@@ -135,7 +126,8 @@ int Measure(Session& session) {
     context.completed = Clock::now();
     plate.ftMeasured = FileTimeFromLocalNow();
     plate.bValid = 1;
-    context.readerKind = ReaderKindName(session.dialog, firstText);
+    context.readerKind =
+        ReaderKindName(AppSettings.readerSubType, session.dialog.StatusTexts(), firstText);
     context.readerId = session.driver.szReaderId;
     std::string error;
     if (!output.Add(FormatRead(plate, context, options), &error)) {
@@ -259,22 +251,15 @@ int RunCli(const std::vector<std::string>& args, const CliIo& io) {
   }
 
   // The settings are only read: nothing given here is ever stored.
-  LoadSettings();
-  if (options.family) AppSettings.readerSubType = *options.family;
-  if (options.baud) AppSettings.nBaudRate = *options.baud;
+  LoadReaderSettings(options);
   if (options.command == CliCommand::Ports) {
     return RunPortsCommand(options.format == ResultFormat::Json, io);
   }
-  std::string device;
-  if (options.devicePath) {
-    device = *options.devicePath;
-  } else {
-    const int comPort = options.comPort.value_or(AppSettings.nComPort);
-    if (comPort < 1 || comPort > 4) {
-      io.err << kProgram << "no serial port set up; give --port COMn or --port DEVICE\n";
-      return kExitUsage;
-    }
-    device = PortDevicePath(comPort);
+  std::string usage;
+  const std::string device = ReaderDevicePath(options, &usage);
+  if (device.empty()) {
+    io.err << kProgram << usage << '\n';
+    return kExitUsage;
   }
   if (!options.output.empty()) {
     std::string error;
@@ -285,12 +270,12 @@ int RunCli(const std::vector<std::string>& args, const CliIo& io) {
   }
 
   CliTrace trace(options.trace, io.err);
-  int openError = 0;
-  std::unique_ptr<PosixSerialPort> opened =
-      PosixSerialPort::Open(device, LineSettingsFromApp(), &openError);
+  std::string openError;
+  int openErrno = 0;
+  std::unique_ptr<PosixSerialPort> opened = OpenReaderDevice(device, &openError, &openErrno);
   if (!opened) {
-    io.err << kProgram << device << ": " << std::generic_category().message(openError) << '\n';
-    const std::string hint = PortRefusalHint(device, openError);
+    io.err << kProgram << openError << '\n';
+    const std::string hint = PortRefusalHint(device, openErrno);
     if (!hint.empty()) io.err << kProgram << hint << '\n';
     return kExitFailure;
   }

@@ -11,7 +11,11 @@ packages=(cmake g++ ninja-build qt6-base-dev libgl1-mesa-dev libgtest-dev google
           # serial device listing, ports as JSON, the Debian package and its man pages
           libserialport-dev dpkg-dev help2man man-db
           # the standard curve in the desktop program's analysis window
-          qt6-charts-dev libqt6opengl6-dev)
+          qt6-charts-dev libqt6opengl6-dev
+          # platovix-sila: gRPC and protobuf (the compiler plugin package is needed by
+          # gRPC's CMake package), TLS certificates, mDNS announcement
+          libgrpc++-dev protobuf-compiler-grpc libprotobuf-dev protobuf-compiler libssl-dev
+          libavahi-client-dev pkg-config)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,0 +1,305 @@
+#include "sila/plate_reader_service.h"
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <set>
+
+#include "sila/measure_progress.h"
+#include "sila/reader_outcome_errors.h"
+#include "sila/sila_errors.h"
+
+namespace {
+
+constexpr int kPositions = 6;
+constexpr int kStreamPollMs = 200;  // how often a stream looks for a gone client
+
+bool MeasureWavelengthOk(int64_t nm) {
+  return nm >= 100 && nm <= 999;
+}
+
+bool CalibrationWavelengthOk(int64_t nm) {
+  return nm == 0 || (nm >= 200 && nm <= 999);
+}
+
+void SetDuration(double seconds, silafw::Duration* duration) {
+  seconds = std::max(seconds, 0.0);
+  duration->set_seconds(static_cast<int64_t>(seconds));
+  duration->set_nanos(
+      static_cast<int32_t>((seconds - static_cast<double>(duration->seconds())) * 1e9));
+}
+
+void SetTimestamp(std::chrono::system_clock::time_point when, silafw::Timestamp* stamp) {
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+  std::tm utc{};
+  gmtime_r(&seconds, &utc);
+  stamp->set_year(static_cast<uint32_t>(utc.tm_year + 1900));
+  stamp->set_month(static_cast<uint32_t>(utc.tm_mon + 1));
+  stamp->set_day(static_cast<uint32_t>(utc.tm_mday));
+  stamp->set_hour(static_cast<uint32_t>(utc.tm_hour));
+  stamp->set_minute(static_cast<uint32_t>(utc.tm_min));
+  stamp->set_second(static_cast<uint32_t>(utc.tm_sec));
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch());
+  stamp->set_millisecond(static_cast<uint32_t>(ms.count() % 1000));
+  stamp->mutable_timezone()->set_hours(0);
+  stamp->mutable_timezone()->set_minutes(0);
+}
+
+std::string WellName(int well) {
+  return std::string(1, static_cast<char>('A' + well / 12)) + std::to_string(well % 12 + 1);
+}
+
+void AddIntegers(const std::vector<int>& values,
+                 google::protobuf::RepeatedPtrField<silafw::Integer>* list) {
+  for (int value : values) list->Add()->set_value(value);
+}
+
+grpc::Status InvalidUuid(const std::string& uuid) {
+  return FrameworkFailure(silafw::FrameworkError::INVALID_COMMAND_EXECUTION_UUID,
+                          "No command execution " + uuid + " (unknown, or its lifetime is over).");
+}
+
+}  // namespace
+
+PlateReaderService::PlateReaderService(ReaderSession& reader, ExecutionStore& executions)
+    : reader_(reader), executions_(executions) {}
+
+PlateReaderService::~PlateReaderService() {
+  std::lock_guard<std::mutex> lock(threadMutex_);
+  if (measurement_.joinable()) {
+    reader_.Abort();
+    measurement_.join();
+  }
+}
+
+grpc::Status PlateReaderService::MeasurePlate(grpc::ServerContext*,
+                                              const prc::MeasurePlate_Parameters* request,
+                                              silafw::CommandConfirmation* response) {
+  const int64_t primary = request->primarywavelength().value();
+  const int64_t reference = request->referencewavelength().value();
+  if (!request->has_primarywavelength() || !MeasureWavelengthOk(primary)) {
+    return ValidationFailure(
+        ReaderParameter("MeasurePlate", "PrimaryWavelength"),
+        "The primary wavelength must be 100 to 999 nm, not " + std::to_string(primary) + ".");
+  }
+  if (reference != 0 && !MeasureWavelengthOk(reference)) {
+    return ValidationFailure(ReaderParameter("MeasurePlate", "ReferenceWavelength"),
+                             "The reference wavelength must be 0 (none) or 100 to 999 nm, not " +
+                                 std::to_string(reference) + ".");
+  }
+  if (!reader_.TryClaim()) return StatusOf(ReaderBusyError());
+
+  const std::string uuid = executions_.Create();
+  {
+    std::lock_guard<std::mutex> lock(threadMutex_);
+    if (measurement_.joinable()) measurement_.join();  // the last one has released the reader
+    measurement_ =
+        std::thread(&PlateReaderService::RunMeasurement, this, uuid, static_cast<int>(primary),
+                    static_cast<int>(reference), request->confirmplateloading().value());
+  }
+  response->mutable_commandexecutionuuid()->set_value(uuid);
+  response->mutable_lifetimeofexecution()->set_seconds(executions_.lifetime().count());
+  return grpc::Status::OK;
+}
+
+void PlateReaderService::RunMeasurement(std::string uuid, int primary, int reference,
+                                        bool confirmPlate) {
+  const auto started = std::chrono::system_clock::now();
+  MeasureProgress progress;
+  executions_.SetProgress(uuid, 0, progress.remainingSeconds());
+  int32_t values[96];
+  std::fill(std::begin(values), std::end(values), 9999);
+  const ReaderReport report = reader_.Run(
+      [&](TFoto& driver, PortHandle* port, DialogHandle** dialog, AbortFlag* abort) {
+        driver.Measure(port, dialog, abort, values, primary, reference);
+      },
+      [&](const std::string& text) {
+        executions_.AddIntermediate(uuid, text);
+        if (progress.Take(text))
+          executions_.SetProgress(uuid, progress.progress(), progress.remainingSeconds());
+      },
+      confirmPlate);
+  if (report.outcome != ReaderOutcome::Done) {
+    executions_.Fail(uuid, ErrorForReport(report));
+    reader_.Release();
+    return;
+  }
+  prc::MeasurePlate_Responses result;
+  for (int well = 0; well < 96; ++well) {
+    const bool noValue = values[well] == 9999;
+    result.add_absorbances()->set_value(noValue ? 0.0 : values[well] / 1000.0);
+    if (noValue) result.add_novaluewells()->set_value(WellName(well));
+  }
+  result.mutable_readeridentification()->set_value(reader_.ReaderId());
+  result.add_filters()->set_value(primary);
+  if (reference != 0) result.add_filters()->set_value(reference);
+  SetTimestamp(started, result.mutable_starttime());
+  SetTimestamp(std::chrono::system_clock::now(), result.mutable_completiontime());
+  executions_.Succeed(uuid, result.SerializeAsString());
+  reader_.Release();
+}
+
+grpc::Status PlateReaderService::MeasurePlate_Info(
+    grpc::ServerContext* context, const silafw::CommandExecutionUUID* request,
+    grpc::ServerWriter<silafw::ExecutionInfo>* writer) {
+  uint64_t seen = 0;
+  while (!context->IsCancelled()) {
+    const auto state = executions_.WaitNewer(request->value(), seen, kStreamPollMs);
+    if (!state) return seen == 0 ? InvalidUuid(request->value()) : grpc::Status::OK;
+    if (state->version == seen) continue;
+    seen = state->version;
+    silafw::ExecutionInfo info;
+    info.set_commandstatus(state->status);
+    info.mutable_progressinfo()->set_value(state->progress);
+    SetDuration(state->remainingSeconds, info.mutable_estimatedremainingtime());
+    SetDuration(state->lifetimeSeconds, info.mutable_updatedlifetimeofexecution());
+    if (!writer->Write(info)) break;
+    if (state->status == silafw::ExecutionInfo::finishedSuccessfully ||
+        state->status == silafw::ExecutionInfo::finishedWithError)
+      break;
+  }
+  return grpc::Status::OK;
+}
+
+grpc::Status PlateReaderService::MeasurePlate_Intermediate(
+    grpc::ServerContext* context, const silafw::CommandExecutionUUID* request,
+    grpc::ServerWriter<prc::MeasurePlate_IntermediateResponses>* writer) {
+  uint64_t seen = 0;
+  size_t sent = 0;
+  while (!context->IsCancelled()) {
+    const auto state = executions_.WaitNewer(request->value(), seen, kStreamPollMs);
+    if (!state) return seen == 0 ? InvalidUuid(request->value()) : grpc::Status::OK;
+    seen = state->version;
+    for (; sent < state->intermediates.size(); ++sent) {
+      prc::MeasurePlate_IntermediateResponses response;
+      response.mutable_status()->set_value(state->intermediates[sent]);
+      if (!writer->Write(response)) return grpc::Status::OK;
+    }
+    if (state->status != silafw::ExecutionInfo::running) break;
+  }
+  return grpc::Status::OK;
+}
+
+grpc::Status PlateReaderService::MeasurePlate_Result(grpc::ServerContext*,
+                                                     const silafw::CommandExecutionUUID* request,
+                                                     prc::MeasurePlate_Responses* response) {
+  const auto state = executions_.Get(request->value());
+  if (!state) return InvalidUuid(request->value());
+  if (state->status == silafw::ExecutionInfo::running ||
+      state->status == silafw::ExecutionInfo::waiting) {
+    return FrameworkFailure(silafw::FrameworkError::COMMAND_EXECUTION_NOT_FINISHED,
+                            "The measurement is still running.");
+  }
+  if (state->error) return StatusOf(*state->error);
+  response->ParseFromString(state->result);
+  return grpc::Status::OK;
+}
+
+grpc::Status PlateReaderService::ReadFilters(grpc::ServerContext*,
+                                             const prc::ReadFilters_Parameters*,
+                                             prc::ReadFilters_Responses* response) {
+  if (!reader_.TryClaim()) return StatusOf(ReaderBusyError());
+  int32_t wavelengths[64] = {};
+  int32_t count = 0;
+  const ReaderReport report = reader_.Run(
+      [&](TFoto& driver, PortHandle* port, DialogHandle** dialog, AbortFlag* abort) {
+        driver.ReadFilters(port, dialog, abort, wavelengths, &count);
+      },
+      nullptr, false);
+  if (report.outcome == ReaderOutcome::Done) reader_.RememberFilters(wavelengths, kPositions);
+  reader_.Release();
+  if (report.outcome != ReaderOutcome::Done) return StatusOf(ErrorForReport(report));
+  AddIntegers(reader_.Filters(), response->mutable_filters());
+  response->mutable_readeridentification()->set_value(reader_.ReaderId());
+  return grpc::Status::OK;
+}
+
+grpc::Status PlateReaderService::CalibrateFilters(grpc::ServerContext*,
+                                                  const prc::CalibrateFilters_Parameters* request,
+                                                  prc::CalibrateFilters_Responses* response) {
+  const std::string parameter = ReaderParameter("CalibrateFilters", "Calibrations");
+  if (request->calibrations_size() == 0)
+    return ValidationFailure(parameter, "Name at least one filter position to calibrate.");
+  int32_t wavelengths[64] = {};
+  int32_t flags[64] = {};
+  const std::vector<int> known = reader_.Filters();
+  for (size_t i = 0; i < known.size() && i < kPositions; ++i) wavelengths[i] = known[i];
+  std::set<int64_t> named;
+  for (const auto& calibration : request->calibrations()) {
+    const int64_t position = calibration.position().value();
+    const int64_t nm = calibration.wavelength().value();
+    if (position < 1 || position > kPositions)
+      return ValidationFailure(
+          parameter, "A filter position must be 1 to 6, not " + std::to_string(position) + ".");
+    if (!CalibrationWavelengthOk(nm))
+      return ValidationFailure(
+          parameter, "The wavelength for position " + std::to_string(position) +
+                         " must be 0 (clear) or 200 to 999 nm, not " + std::to_string(nm) + ".");
+    if (!named.insert(position).second)
+      return ValidationFailure(parameter,
+                               "Filter position " + std::to_string(position) + " is named twice.");
+    wavelengths[position - 1] = static_cast<int32_t>(nm);
+    flags[position - 1] = 1;
+  }
+  if (!reader_.TryClaim()) return StatusOf(ReaderBusyError());
+  int32_t count = kPositions;
+  const ReaderReport report = reader_.Run(
+      [&](TFoto& driver, PortHandle* port, DialogHandle** dialog, AbortFlag* abort) {
+        driver.Calibrate(port, dialog, abort, wavelengths, flags, &count);
+      },
+      nullptr, false);
+  if (report.outcome == ReaderOutcome::Done) reader_.RememberFilters(wavelengths, kPositions);
+  reader_.Release();
+  if (report.outcome != ReaderOutcome::Done) return StatusOf(ErrorForReport(report));
+  AddIntegers(reader_.Filters(), response->mutable_filters());
+  return grpc::Status::OK;
+}
+
+grpc::Status PlateReaderService::MovePlate(grpc::ServerContext*,
+                                           const prc::MovePlate_Parameters* request,
+                                           prc::MovePlate_Responses*) {
+  const std::string& direction = request->direction().value();
+  if (direction != "In" && direction != "Out") {
+    return ValidationFailure(ReaderParameter("MovePlate", "Direction"),
+                             "The direction must be In or Out, not '" + direction + "'.");
+  }
+  if (!reader_.TryClaim()) return StatusOf(ReaderBusyError());
+  const ReaderReport report = reader_.Run(
+      [&](TFoto& driver, PortHandle* port, DialogHandle** dialog, AbortFlag* abort) {
+        driver.MovePlate(port, dialog, abort, direction == "Out");
+      },
+      nullptr, false);
+  reader_.Release();
+  if (report.outcome != ReaderOutcome::Done) return StatusOf(ErrorForReport(report));
+  return grpc::Status::OK;
+}
+
+grpc::Status PlateReaderService::Get_ReaderIdentification(
+    grpc::ServerContext*, const prc::Get_ReaderIdentification_Parameters*,
+    prc::Get_ReaderIdentification_Responses* response) {
+  response->mutable_readeridentification()->set_value(reader_.ReaderId());
+  return grpc::Status::OK;
+}
+
+grpc::Status PlateReaderService::Get_Filters(grpc::ServerContext*,
+                                             const prc::Get_Filters_Parameters*,
+                                             prc::Get_Filters_Responses* response) {
+  AddIntegers(reader_.Filters(), response->mutable_filters());
+  return grpc::Status::OK;
+}
+
+grpc::Status PlateReaderService::Subscribe_Busy(
+    grpc::ServerContext* context, const prc::Subscribe_Busy_Parameters*,
+    grpc::ServerWriter<prc::Subscribe_Busy_Responses>* writer) {
+  uint64_t generation = reader_.BusyGeneration();
+  bool busy = generation % 2 == 1;
+  prc::Subscribe_Busy_Responses response;
+  response.mutable_busy()->set_value(busy);
+  if (!writer->Write(response)) return grpc::Status::OK;
+  while (!context->IsCancelled()) {
+    if (!reader_.WaitBusyChange(&generation, &busy, kStreamPollMs)) continue;
+    response.mutable_busy()->set_value(busy);
+    if (!writer->Write(response)) break;
+  }
+  return grpc::Status::OK;
+}
