@@ -119,9 +119,12 @@ void PlateReaderService::RunMeasurement(std::string uuid, int primary, int refer
           executions_.SetProgress(uuid, progress.progress(), progress.remainingSeconds());
       },
       confirmPlate);
+  // The reader is free before the execution is seen to end: a client that
+  // follows the execution may send its next command at once.
+  const std::string readerId = reader_.ReaderId();
+  reader_.Release();
   if (report.outcome != ReaderOutcome::Done) {
     executions_.Fail(uuid, ErrorForReport(report));
-    reader_.Release();
     return;
   }
   prc::MeasurePlate_Responses result;
@@ -130,13 +133,12 @@ void PlateReaderService::RunMeasurement(std::string uuid, int primary, int refer
     result.add_absorbances()->set_value(noValue ? 0.0 : values[well] / 1000.0);
     if (noValue) result.add_novaluewells()->set_value(WellName(well));
   }
-  result.mutable_readeridentification()->set_value(reader_.ReaderId());
+  result.mutable_readeridentification()->set_value(readerId);
   result.add_filters()->set_value(primary);
   if (reference != 0) result.add_filters()->set_value(reference);
   SetTimestamp(started, result.mutable_starttime());
   SetTimestamp(std::chrono::system_clock::now(), result.mutable_completiontime());
   executions_.Succeed(uuid, result.SerializeAsString());
-  reader_.Release();
 }
 
 grpc::Status PlateReaderService::MeasurePlate_Info(
@@ -206,11 +208,13 @@ grpc::Status PlateReaderService::ReadFilters(grpc::ServerContext*,
         driver.ReadFilters(port, dialog, abort, wavelengths, &count);
       },
       nullptr, false);
-  if (report.outcome == ReaderOutcome::Done) reader_.RememberFilters(wavelengths, kPositions);
+  if (report.outcome == ReaderOutcome::Done) {
+    reader_.RememberFilters(wavelengths, kPositions);
+    AddIntegers(reader_.Filters(), response->mutable_filters());
+    response->mutable_readeridentification()->set_value(reader_.ReaderId());
+  }
   reader_.Release();
   if (report.outcome != ReaderOutcome::Done) return StatusOf(ErrorForReport(report));
-  AddIntegers(reader_.Filters(), response->mutable_filters());
-  response->mutable_readeridentification()->set_value(reader_.ReaderId());
   return grpc::Status::OK;
 }
 
@@ -248,10 +252,12 @@ grpc::Status PlateReaderService::CalibrateFilters(grpc::ServerContext*,
         driver.Calibrate(port, dialog, abort, wavelengths, flags, &count);
       },
       nullptr, false);
-  if (report.outcome == ReaderOutcome::Done) reader_.RememberFilters(wavelengths, kPositions);
+  if (report.outcome == ReaderOutcome::Done) {
+    reader_.RememberFilters(wavelengths, kPositions);
+    AddIntegers(reader_.Filters(), response->mutable_filters());
+  }
   reader_.Release();
   if (report.outcome != ReaderOutcome::Done) return StatusOf(ErrorForReport(report));
-  AddIntegers(reader_.Filters(), response->mutable_filters());
   return grpc::Status::OK;
 }
 
