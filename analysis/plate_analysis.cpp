@@ -105,8 +105,11 @@ void BackCalculate(GroupResult& group, const CurveFit& fit, double lowestStandar
     group.flags |= BeyondCurveFlag(fit, *group.mean);
     return;
   }
-  if (*onCurve < lowestStandard * (1 - kOnStandard)) group.flags |= kFlagBelowStandards;
-  if (*onCurve > highestStandard * (1 + kOnStandard)) group.flags |= kFlagAboveStandards;
+  // The standards make the range; their own scatter around it is no news.
+  if (group.role != WellRole::Standard) {
+    if (*onCurve < lowestStandard * (1 - kOnStandard)) group.flags |= kFlagBelowStandards;
+    if (*onCurve > highestStandard * (1 + kOnStandard)) group.flags |= kFlagAboveStandards;
+  }
   const double concentration = *onCurve * group.dilution;
   if (std::isfinite(concentration)) group.concentration = concentration;
 }

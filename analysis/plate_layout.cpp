@@ -1,10 +1,12 @@
 #include "analysis/plate_layout.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <system_error>
 #include <vector>
 
 #include "results/atomic_file.h"
@@ -363,13 +365,13 @@ std::string WriteLayout(const PlateLayout& layout) {
 
 LayoutParse ReadLayoutFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  if (in) text << in.rdbuf();
-  if (!in || in.bad()) {
+  if (!in) {
     LayoutParse parse;
-    parse.error = path + ": cannot be read";
+    parse.error = path + ": " + std::generic_category().message(errno);
     return parse;
   }
+  std::ostringstream text;
+  text << in.rdbuf();
   LayoutParse parse = ParseLayout(text.str());
   if (!parse.ok) parse.error = path + ": " + parse.error;
   return parse;

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "cli/cli_analysis_options.h"
+
 namespace {
 
 // Thrown inside the parser only; becomes CliParse::error.
@@ -178,7 +180,9 @@ class Parser {
     } else if (name == "--reference") {
       options_.reference = Wavelength(Value(name, inlineValue), "--reference");
     } else if (name == "--format") {
-      options_.format = Format(Value(name, inlineValue));
+      const std::string format = Value(name, inlineValue);
+      options_.xlsx = format == "xlsx";
+      if (!options_.xlsx) options_.format = Format(format);
     } else if (name == "--comma") {
       options_.comma = true;
     } else if (name == "--no-header") {
@@ -194,6 +198,9 @@ class Parser {
       }
     } else if (name == "--every") {
       options_.everySeconds = Seconds(Value(name, inlineValue));
+    } else if (std::string error; TakeAnalysisOption(
+                   name, [&] { return Value(name, inlineValue); }, options_, &error)) {
+      if (!error.empty()) Usage(error);
     } else {
       Usage("unknown option " + name);
     }
@@ -212,6 +219,10 @@ class Parser {
     } else if (command == "ports") {
       if (operands > 0) Usage("ports takes no operand: '" + words[1] + "'");
       options_.command = CliCommand::Ports;
+    } else if (command == "analyse") {
+      if (operands == 0) Usage("analyse wants at least one plate file");
+      options_.plateFiles.assign(words.begin() + 1, words.end());
+      options_.command = CliCommand::Analyse;
     } else if (command == "plate") {
       if (operands != 1 || (words[1] != "in" && words[1] != "out")) {
         Usage("plate wants in or out");
@@ -235,6 +246,12 @@ class Parser {
 
   // Options that belong to measure, and their combinations.
   void CheckCombination() {
+    if (const std::string error =
+            CheckAnalysisOptions(options_, [this](const char* name) { return Seen(name); });
+        !error.empty()) {
+      Usage(error);
+    }
+    if (options_.command == CliCommand::Analyse) return;
     const bool ports = options_.command == CliCommand::Ports;
     if (ports && options_.format == ResultFormat::Csv) Usage("ports --format must be tsv or json");
     if (options_.command != CliCommand::Measure) {
@@ -285,6 +302,7 @@ platovix-cli only reads, never writes).
 
 Commands:
   measure --primary NM [--reference NM]   measure a plate; prints the result
+  analyse --layout FILE PLATE...          analyse saved plates (no reader needed)
   filters                                 print the wavelengths of positions 1 to 6
   calibrate P=NM [P=NM ...]               set position P (1-6) to NM (200-999, 0 clears)
   plate in | plate out                    move the plate carrier
@@ -313,6 +331,14 @@ Measure options:
   --repeat N --every S   kinetic series: N reads, one every S seconds; each read
                          is stamped with its completion time (json: an array)
 
+Analysis options (measure and analyse):
+  --layout FILE          the plate layout (a plate-shaped CSV, see the README);
+                         adds the analysis: blank, standard curve, groups
+  --fit linear|4pl|5pl   the standard curve's model (default 4pl)
+  --weight none|1/y|1/y2 weighting of the standards in the fit (default none)
+  --analysis-only        only the analysis (with tsv: the results table)
+  --format json|csv|xlsx what analyse writes (default json; xlsx needs -o)
+
 Progress goes to stderr. The Jupiter asks on the terminal before it loads a
 plate; without a terminal and without --yes the read is cancelled. Ctrl+C
 aborts the running operation and releases the reader.
@@ -327,6 +353,8 @@ Examples:
   platovix-cli measure --primary 405 --repeat 10 --every 60 --format json -o kinetic.json
   platovix-cli calibrate 2=492 5=0
   platovix-cli plate out && platovix-cli --yes measure --primary 450
+  platovix-cli measure --primary 450 --reference 620 --layout elisa.csv --format json
+  platovix-cli analyse --layout elisa.csv --format xlsx -o elisa.xlsx plate*.csv
   platovix-cli ports --format json
 )";
 }

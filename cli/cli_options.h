@@ -8,9 +8,22 @@
 #include <string>
 #include <vector>
 
+#include "analysis/plate_analysis.h"
+#include "analysis/plate_layout.h"
 #include "results/result_file.h"
 
-enum class CliCommand { Help, Measure, Filters, Calibrate, PlateIn, PlateOut, Id, Ports, Version };
+enum class CliCommand {
+  Help,
+  Measure,
+  Filters,
+  Calibrate,
+  PlateIn,
+  PlateOut,
+  Id,
+  Ports,
+  Version,
+  Analyse
+};
 
 inline constexpr int kReaderPositions = 6;
 
@@ -34,6 +47,14 @@ struct CliOptions {
   std::string output;  // empty = stdout
   int repeat = 0;      // 0 = one read; N = a kinetic series of N reads
   double everySeconds = 0;
+
+  // measure and analyse: the plate's analysis (cli_analysis_options.h)
+  std::string layoutPath;                       // --layout; empty = no analysis
+  std::optional<analysis::PlateLayout> layout;  // read from layoutPath while parsing
+  analysis::AnalysisOptions analysis;           // --fit, --weight
+  bool analysisOnly = false;
+  bool xlsx = false;                    // analyse --format xlsx
+  std::vector<std::string> plateFiles;  // analyse's operands
 
   // calibrate: wavelength per position 1..6, 0 clears a position
   std::array<bool, kReaderPositions> calibrate{};

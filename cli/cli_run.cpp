@@ -13,6 +13,7 @@
 #include <system_error>
 #include <thread>
 
+#include "cli/analyse_command.h"
 #include "cli/cli_options.h"
 #include "cli/cli_trace.h"
 #include "cli/ports_command.h"
@@ -216,6 +217,7 @@ int RunCommand(Session& session) {
     case CliCommand::Help:
     case CliCommand::Version:
     case CliCommand::Ports:
+    case CliCommand::Analyse:
       break;  // answered before the port is opened
   }
   return kExitUsage;
@@ -249,6 +251,8 @@ int RunCli(const std::vector<std::string>& args, const CliIo& io) {
     io.out << CliVersionText();
     return kExitSuccess;
   }
+  // Saved plates need neither the settings nor a reader.
+  if (options.command == CliCommand::Analyse) return RunAnalyse(options, io);
 
   // The settings are only read: nothing given here is ever stored.
   LoadReaderSettings(options);

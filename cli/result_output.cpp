@@ -1,9 +1,17 @@
 #include "cli/result_output.h"
 
+#include "cli/analysis_output.h"
 #include "results/result_text.h"
 
 std::string FormatRead(const TPlateResult& plate, const ResultContext& context,
                        const CliOptions& options) {
+  // With a layout, JSON and CSV carry the analysis; the clipboard text
+  // stays as it is unless only the analysis is wanted.
+  if (options.layout && (options.format != ResultFormat::Tsv || options.analysisOnly)) {
+    return FormatReadWithAnalysis(
+        plate, context, analysis::AnalysePlate(plate.nValue, *options.layout, options.analysis),
+        options);
+  }
   switch (options.format) {
     case ResultFormat::Json: {
       std::string json = BuildResultJson(plate, context);

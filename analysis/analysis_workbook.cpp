@@ -1,0 +1,224 @@
+#include "analysis/analysis_workbook.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+#include <xlsxwriter.h>
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <system_error>
+
+#include "analysis/analysis_report.h"
+#include "results/atomic_file.h"
+
+namespace analysis {
+
+namespace {
+
+// One worksheet written row by row.
+class Sheet {
+ public:
+  Sheet(lxw_workbook* book, const char* name, lxw_format* bold)
+      : sheet_(workbook_add_worksheet(book, name)), bold_(bold) {}
+
+  void Text(int column, const std::string& text, bool strong = false) {
+    if (!text.empty()) {
+      worksheet_write_string(sheet_, row_, static_cast<lxw_col_t>(column), text.c_str(),
+                             strong ? bold_ : nullptr);
+    }
+  }
+  void Number(int column, std::optional<double> value) {
+    if (value && std::isfinite(*value)) {
+      worksheet_write_number(sheet_, row_, static_cast<lxw_col_t>(column), *value, nullptr);
+    }
+  }
+  void Pair(const std::string& key, const std::string& text) {
+    Text(0, key);
+    Text(1, text);
+    Next();
+  }
+  void Pair(const std::string& key, std::optional<double> value) {
+    Text(0, key);
+    Number(1, value);
+    Next();
+  }
+  void Next(int rows = 1) { row_ += static_cast<lxw_row_t>(rows); }
+  void Width(int first, int last, double width) {
+    worksheet_set_column(sheet_, static_cast<lxw_col_t>(first), static_cast<lxw_col_t>(last), width,
+                         nullptr);
+  }
+
+ private:
+  lxw_worksheet* sheet_;
+  lxw_format* bold_;
+  lxw_row_t row_ = 0;
+};
+
+void GridHeader(Sheet& sheet, const std::string& corner) {
+  sheet.Text(0, corner, true);
+  for (int column = 1; column <= kLayoutColumns; ++column) sheet.Number(column, column);
+  sheet.Next();
+}
+
+void WritePlates(Sheet& sheet, const std::vector<WorkbookPlate>& plates) {
+  sheet.Width(0, 0, 16);
+  for (const WorkbookPlate& item : plates) {
+    const TPlateResult& plate = item.plate;
+    if (!item.title.empty()) {
+      sheet.Text(0, item.title, true);
+      sheet.Next();
+    }
+    sheet.Pair("reader", item.context.readerKind);
+    sheet.Pair("reader id", item.context.readerId);
+    sheet.Pair("primary [nm]",
+               plate.nPrimary ? std::optional<double>(plate.nPrimary) : std::nullopt);
+    sheet.Pair("reference [nm]",
+               plate.nReference ? std::optional<double>(plate.nReference) : std::nullopt);
+    sheet.Pair("started", item.context.started ? FormatIsoLocalTime(*item.context.started) : "");
+    sheet.Pair("completed",
+               item.context.completed ? FormatIsoLocalTime(*item.context.completed) : "");
+    sheet.Next();
+    GridHeader(sheet, "");
+    for (int row = 0; row < kLayoutRows; ++row) {
+      sheet.Text(0, std::string(1, static_cast<char>('A' + row)), true);
+      for (int column = 0; column < kLayoutColumns; ++column) {
+        const int32_t value = plate.nValue[row * kLayoutColumns + column];
+        if (value != kNoValue) sheet.Number(column + 1, value / 1000.0);
+      }
+      sheet.Next();
+    }
+    sheet.Next();
+  }
+}
+
+void WriteLayoutSheet(Sheet& sheet, const PlateLayout* layout) {
+  if (!layout) {
+    sheet.Text(0, "No layout.");
+    return;
+  }
+  sheet.Width(0, 0, 14);
+  using Cell = std::function<void(int column, const WellContent&)>;
+  const std::pair<const char*, Cell> blocks[] = {
+      {"Role", [&](int c, const WellContent& w) { sheet.Text(c, WellRoleName(w.role)); }},
+      {"Name", [&](int c, const WellContent& w) { sheet.Text(c, w.name); }},
+      {"Concentration", [&](int c, const WellContent& w) { sheet.Number(c, w.concentration); }},
+      {"Dilution", [&](int c, const WellContent& w) { sheet.Number(c, w.dilution); }},
+      {"Unit",
+       [&](int c, const WellContent& w) {
+         if (w.role != WellRole::Empty) sheet.Text(c, layout->unit);
+       }},
+      {"Range",
+       [&](int c, const WellContent& w) {
+         if (w.range) {
+           sheet.Text(c, FormatNumber(w.range->low) + "-" + FormatNumber(w.range->high));
+         }
+       }},
+  };
+  for (const auto& [name, cell] : blocks) {
+    GridHeader(sheet, name);
+    for (int row = 0; row < kLayoutRows; ++row) {
+      sheet.Text(0, std::string(1, static_cast<char>('A' + row)), true);
+      for (int column = 0; column < kLayoutColumns; ++column) {
+        cell(column + 1, layout->wells[row * kLayoutColumns + column]);
+      }
+      sheet.Next();
+    }
+    sheet.Next();
+  }
+}
+
+void WriteAnalysisSheet(Sheet& sheet, const std::vector<WorkbookPlate>& plates) {
+  sheet.Width(0, 0, 16);
+  sheet.Width(2, 2, 14);
+  sheet.Width(6, 7, 16);
+  bool any = false;
+  for (const WorkbookPlate& item : plates) {
+    if (!item.analysis) continue;
+    any = true;
+    const PlateAnalysis& analysis = *item.analysis;
+    if (!item.title.empty()) {
+      sheet.Text(0, item.title, true);
+      sheet.Next();
+    }
+    sheet.Pair("blank", analysis.blank);
+    sheet.Pair("unit", analysis.unit);
+    sheet.Pair("fit", CurveModelName(analysis.fit.model));
+    sheet.Pair("weighting", WeightingName(analysis.fit.weighting));
+    if (analysis.fit.fitted) {
+      for (const FitParameter& p : analysis.fit.parameters) sheet.Pair(p.name, p.value);
+      sheet.Pair("r2", analysis.fit.r2);
+    } else {
+      sheet.Pair("failure", analysis.fit.failure);
+    }
+    sheet.Next();
+    const auto& header = ResultsTableHeader();
+    for (size_t c = 0; c < header.size(); ++c) sheet.Text(static_cast<int>(c), header[c], true);
+    sheet.Next();
+    const auto rows = ResultsTableRows(analysis);
+    for (size_t g = 0; g < analysis.groups.size(); ++g) {
+      const GroupResult& group = analysis.groups[g];
+      sheet.Text(0, rows[g][0]);
+      sheet.Text(1, rows[g][1]);
+      sheet.Text(2, rows[g][2]);
+      sheet.Number(3, group.mean);
+      sheet.Number(4, group.sd);
+      sheet.Number(5, group.cv);
+      sheet.Number(6, group.concentration);
+      sheet.Text(7, rows[g][7]);
+      sheet.Next();
+    }
+    sheet.Next();
+  }
+  if (!any) sheet.Text(0, "No layout.");
+}
+
+}  // namespace
+
+bool WriteAnalysisWorkbook(const std::string& path, const std::vector<WorkbookPlate>& plates,
+                           const PlateLayout* layout, std::string* error) {
+  // Written beside the target and renamed over it when complete.
+  std::string scratch = DirectoryOf(path) + "/.platovix-xlsx-XXXXXX";
+  const int fd = mkstemp(scratch.data());
+  if (fd < 0) {
+    *error = std::generic_category().message(errno);
+    return false;
+  }
+  close(fd);
+
+  lxw_workbook* book = workbook_new(scratch.c_str());
+  if (!book) {
+    unlink(scratch.c_str());
+    *error = "cannot create the workbook";
+    return false;
+  }
+  lxw_format* bold = workbook_add_format(book);
+  format_set_bold(bold);
+  Sheet plateSheet(book, "Plate", bold);
+  Sheet layoutSheet(book, "Layout", bold);
+  Sheet analysisSheet(book, "Analysis", bold);
+  WritePlates(plateSheet, plates);
+  WriteLayoutSheet(layoutSheet, layout);
+  WriteAnalysisSheet(analysisSheet, plates);
+  const lxw_error closed = workbook_close(book);
+  if (closed != LXW_NO_ERROR) {
+    unlink(scratch.c_str());
+    *error = lxw_strerror(closed);
+    return false;
+  }
+  // mkstemp's file is private; a workbook gets the umask's permissions.
+  const mode_t mask = umask(0);
+  umask(mask);
+  chmod(scratch.c_str(), 0666 & ~mask);
+  if (std::rename(scratch.c_str(), path.c_str()) != 0) {
+    *error = std::generic_category().message(errno);
+    unlink(scratch.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace analysis

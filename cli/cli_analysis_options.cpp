@@ -1,0 +1,58 @@
+#include "cli/cli_analysis_options.h"
+
+bool TakeAnalysisOption(const std::string& name, const std::function<std::string()>& value,
+                        CliOptions& options, std::string* error) {
+  if (name == "--layout") {
+    options.layoutPath = value();
+    if (options.layoutPath.empty()) *error = "--layout needs a file name";
+  } else if (name == "--fit") {
+    const std::string text = value();
+    const auto model = analysis::CurveModelFromName(text);
+    if (model) options.analysis.model = *model;
+    if (!model) *error = "--fit must be linear, 4pl or 5pl, not '" + text + "'";
+  } else if (name == "--weight") {
+    const std::string text = value();
+    const auto weighting = analysis::WeightingFromName(text);
+    if (weighting) options.analysis.weighting = *weighting;
+    if (!weighting) *error = "--weight must be none, 1/y or 1/y2, not '" + text + "'";
+  } else if (name == "--analysis-only") {
+    options.analysisOnly = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+std::string CheckAnalysisOptions(CliOptions& options,
+                                 const std::function<bool(const char*)>& seen) {
+  const bool measure = options.command == CliCommand::Measure;
+  const bool analyse = options.command == CliCommand::Analyse;
+  for (const char* name : {"--layout", "--fit", "--weight", "--analysis-only"}) {
+    if (!measure && !analyse && seen(name)) {
+      return std::string(name) + " belongs to measure and analyse";
+    }
+    if (seen(name) && !seen("--layout")) return std::string(name) + " needs --layout FILE";
+  }
+  if (options.xlsx && !analyse) return "--format xlsx belongs to analyse";
+  if (analyse) {
+    for (const char* name : {"--primary", "--reference", "--no-header", "--repeat", "--every"}) {
+      if (seen(name)) return std::string(name) + " belongs to measure";
+    }
+    if (!seen("--layout")) return "analyse needs --layout FILE";
+    if (seen("--format") && !options.xlsx && options.format == ResultFormat::Tsv) {
+      return "analyse writes json, csv or xlsx, not tsv";
+    }
+    if (!seen("--format")) options.format = ResultFormat::Json;
+    if (options.xlsx && options.output.empty()) return "--format xlsx needs -o FILE";
+    if (options.xlsx && options.analysisOnly) return "--analysis-only has no meaning for xlsx";
+    if (options.comma && (options.xlsx || options.format == ResultFormat::Json)) {
+      return "--comma has no meaning for json or xlsx";
+    }
+  }
+  if (!options.layoutPath.empty()) {
+    const analysis::LayoutParse parse = analysis::ReadLayoutFile(options.layoutPath);
+    if (!parse.ok) return parse.error;
+    options.layout = parse.layout;
+  }
+  return "";
+}
