@@ -63,4 +63,3 @@ IniLoad LoadIniFile(const std::string& path, IniFile* file);
 // the old file or the new one, never a mix. Creates the directory. A path
 // that is a symbolic link keeps the link and replaces what it points to.
 bool SaveIniFile(const std::string& path, const IniFile& file);
-

@@ -9,6 +9,7 @@
 #include <initializer_list>
 
 #include "results/shared_state.h"
+#include "results/trace_settings.h"
 
 namespace {
 
@@ -172,6 +173,7 @@ void LoadSettings() {
   ReadLastMeasure(file);
   ReadPorts(file);
   ReadAnalysis(file);
+  ReadTraceSettings(file);
 }
 
 void SaveSettings() {
@@ -184,6 +186,7 @@ void SaveSettings() {
   WriteFilters(file);
   WriteLastMeasure(file);
   WriteAnalysis(file);
+  WriteTraceSettings(file);
   SaveIniFile(path, file);
 }
 

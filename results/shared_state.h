@@ -35,6 +35,9 @@ struct TAppSettings {
   std::string LayoutFile;       // empty: no layout in use
   std::string Fit = "4pl";      // linear, 4pl or 5pl
   std::string Weight = "none";  // none, 1/y or 1/y2
+  // [Trace]: the line trace of the reader conversation, off unless asked for.
+  uint8_t TraceEnabled = 0;
+  std::string TraceFile;  // chosen once in the Options dialog; empty: none yet
 };
 
 inline constexpr int kFilterSlots = 64;

@@ -7,10 +7,12 @@
 #include "link/operator_message.h"
 #include "link/port_refusal.h"
 #include "link/port_setup.h"
+#include "link/trace_details.h"
 #include "link/worker_thread.h"
 #include "results/shared_state.h"
 #include "ui/dialog_integer.h"
 #include "ui/main_dialog.h"
+#include "ui/operation_trace.h"
 
 namespace {
 
@@ -46,8 +48,10 @@ void EnterRunningState(MainDialog& dialog, int buttonId) {
 }
 
 // Port, worker, running state, then the worker is let go.
-bool LaunchOperation(MainDialog& dialog, int buttonId, void (*entry)()) {
+bool LaunchOperation(MainDialog& dialog, int buttonId, void (*entry)(), const char* traceName,
+                     const std::string& traceDetails = "") {
   if (OpenReaderPort(dialog.BoxOwner())) return true;
+  BeginOperationTrace(traceName, traceDetails);
   if (StartWorker(dialog, entry)) {
     ClosePort();
     return true;
@@ -101,6 +105,7 @@ bool StartMeasure(MainDialog& dialog) {
   AppSettings.nLastF2 = reference;
 
   if (OpenReaderPort(dialog.BoxOwner())) return true;
+  BeginOperationTrace(kTraceMeasure, TraceMeasureDetails(primary, reference));
   if (StartWorker(dialog, MeasureThread)) {
     ClosePort();
     return true;
@@ -115,16 +120,17 @@ bool StartMeasure(MainDialog& dialog) {
 }
 
 bool StartReadFilters(MainDialog& dialog) {
-  return LaunchOperation(dialog, kFiltersButton, ReadFiltersThread);
+  return LaunchOperation(dialog, kFiltersButton, ReadFiltersThread, kTraceFilters);
 }
 
 bool StartCalibrate(MainDialog& dialog) {
-  return LaunchOperation(dialog, kCalibrateButton, CalibrateThread);
+  return LaunchOperation(dialog, kCalibrateButton, CalibrateThread, kTraceCalibrate,
+                         TraceCalibrateDetails(FilterTable.nWavelength, FilterTable.bCalibrate));
 }
 
 bool StartPlateMove(MainDialog& dialog, bool out) {
-  return out ? LaunchOperation(dialog, kPlateOutButton, PlateOutThread)
-             : LaunchOperation(dialog, kPlateInButton, PlateInThread);
+  return out ? LaunchOperation(dialog, kPlateOutButton, PlateOutThread, kTracePlateOut)
+             : LaunchOperation(dialog, kPlateInButton, PlateInThread, kTracePlateIn);
 }
 
 bool StartWorker(MainDialog& dialog, void (*entry)()) {
@@ -151,6 +157,7 @@ void OnOperationFinished(MainDialog& dialog) {
   if (hWorkerThread != nullptr) hWorkerThread->WaitFor(2000);
   CloseThreadHandle();
   ClosePort();
+  ReportTraceFailure(dialog.BoxOwner());
   for (const ButtonText& button : kIdleButtons) {
     dialog.SetItemText(button.id, QString::fromLatin1(button.text));
     dialog.EnableItem(button.id, true);
@@ -159,23 +166,24 @@ void OnOperationFinished(MainDialog& dialog) {
 }
 
 void MeasureThread() {
-  pDriver->Measure(&hComPort, &hMainDlg, &bAbort, PlateResult.nValue, PlateResult.nPrimary,
+  pDriver->Measure(&hComPort, OperationDialog(), &bAbort, PlateResult.nValue, PlateResult.nPrimary,
                    PlateResult.nReference);
 }
 
 void ReadFiltersThread() {
-  pDriver->ReadFilters(&hComPort, &hMainDlg, &bAbort, FilterTable.nWavelength, &FilterTable.nCount);
+  pDriver->ReadFilters(&hComPort, OperationDialog(), &bAbort, FilterTable.nWavelength,
+                       &FilterTable.nCount);
 }
 
 void CalibrateThread() {
-  pDriver->Calibrate(&hComPort, &hMainDlg, &bAbort, FilterTable.nWavelength, FilterTable.bCalibrate,
-                     &FilterTable.nCount);
+  pDriver->Calibrate(&hComPort, OperationDialog(), &bAbort, FilterTable.nWavelength,
+                     FilterTable.bCalibrate, &FilterTable.nCount);
 }
 
 void PlateInThread() {
-  pDriver->MovePlate(&hComPort, &hMainDlg, &bAbort, false);
+  pDriver->MovePlate(&hComPort, OperationDialog(), &bAbort, false);
 }
 
 void PlateOutThread() {
-  pDriver->MovePlate(&hComPort, &hMainDlg, &bAbort, true);
+  pDriver->MovePlate(&hComPort, OperationDialog(), &bAbort, true);
 }

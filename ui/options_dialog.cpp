@@ -5,6 +5,7 @@
 #include "resources/program_icon.h"
 #include "results/shared_state.h"
 #include "ui/dialog_placement.h"
+#include "ui/trace_options.h"
 
 namespace {
 
@@ -43,6 +44,7 @@ OptionsDialog::OptionsDialog(QWidget* owner, const QRect* buttonRect)
 
 void OptionsDialog::InitDialog(const QRect* buttonRect) {
   setWindowIcon(ProgramIcon());
+  trace_ = new TraceOptions(*this);  // first: the dialog's full size is placed on screen
   if (buttonRect != nullptr) PlaceWindowAt(this, *buttonRect);
 
   const TAppSettings& s = AppSettings;
@@ -83,6 +85,8 @@ int OptionsDialog::StoreSettings() {
   Store(s.bAutoView, IsChecked(kAutoView) ? 1 : 0, &changed);
   Store(s.bAutoCopy, IsChecked(kAutoCopy) ? 1 : 0, &changed);
   Store(s.bIncludeHeader, IsChecked(kIncludeHeader) ? 1 : 0, &changed);
+  // The trace is no concern of the main dialog's: it does not count as a change.
+  trace_->Store();
   return changed ? kOk : kCancel;
 }
 

@@ -7,6 +7,8 @@
 
 #include "dialogs/template_dialog.h"
 
+class TraceOptions;
+
 class OptionsDialog : public TemplateDialog {
   Q_OBJECT
 
@@ -22,6 +24,8 @@ class OptionsDialog : public TemplateDialog {
   void InitDialog(const QRect* buttonRect);
   // Stores every field; 1 when any of them changed, else 2.
   int StoreSettings();
+
+  TraceOptions* trace_ = nullptr;
 };
 
 // Runs the dialog modally. 1 when OK changed at least one setting; 2 when
