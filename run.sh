@@ -3,6 +3,8 @@
 # reader, so that it works on a machine without an instrument.
 #
 #   ./run.sh [platovix-sim options]     e.g. ./run.sh --family jupiter
+#   ./run.sh --sila [platovix-sim options]   the SiLA 2 server instead of the
+#                                            desktop program
 #
 # The simulator runs on a pseudo-terminal linked from .demo/reader and holds
 # an ELISA plate unless --scenario says otherwise; the program keeps its demo
@@ -18,10 +20,12 @@ build=${BUILD_DIR:-build}
 
 usage() {
   cat << 'EOF'
-Usage: ./run.sh [platovix-sim options]
+Usage: ./run.sh [--sila] [platovix-sim options]
 
-Builds Platovix and starts it against a simulated reader. Every option goes
-to the simulator (platovix-sim); the ones most often wanted:
+Builds Platovix and starts it against a simulated reader. With --sila the
+SiLA 2 server (platovix-sila, port 50052, TLS with the certificate in
+.demo/platovix-sila.crt) is started instead of the desktop program. Every
+other option goes to the simulator (platovix-sim); the ones most often wanted:
 
   --family NAME      digiscan (default), jupiter or expert
   --scenario NAME    the plate in the reader: elisa (default), bradford,
@@ -44,7 +48,11 @@ EOF
 
 family=digiscan
 scenario=
-args=("$@")
+front=ui
+args=()
+for arg in "$@"; do
+  if [ "$arg" = --sila ]; then front=sila; else args+=("$arg"); fi
+done
 for ((i = 0; i < ${#args[@]}; i++)); do
   case "${args[i]}" in
     -h | --help) usage; exit 0 ;;
@@ -62,7 +70,9 @@ esac
 ./scripts/install-deps.sh
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$build" -j "$(nproc)" --target platovix platovix-sim
+program=platovix
+[ "$front" = sila ] && program=platovix-sila
+cmake --build "$build" -j "$(nproc)" --target "$program" platovix-sim
 
 demo=$root/.demo
 link=$demo/reader
@@ -83,4 +93,8 @@ for _ in $(seq 50); do
 done
 
 echo "Simulated $family reader on $link"
-XDG_CONFIG_HOME=$demo "$build/ui/platovix"
+if [ "$front" = sila ]; then
+  XDG_CONFIG_HOME=$demo "$build/sila/platovix-sila"
+else
+  XDG_CONFIG_HOME=$demo "$build/ui/platovix"
+fi

@@ -145,6 +145,7 @@ grpc::Status PlateReaderService::MeasurePlate_Info(
     grpc::ServerContext* context, const silafw::CommandExecutionUUID* request,
     grpc::ServerWriter<silafw::ExecutionInfo>* writer) {
   uint64_t seen = 0;
+  std::string last;  // what the client was sent last: an intermediate text alone is no news here
   while (!context->IsCancelled()) {
     const auto state = executions_.WaitNewer(request->value(), seen, kStreamPollMs);
     if (!state) return seen == 0 ? InvalidUuid(request->value()) : grpc::Status::OK;
@@ -154,7 +155,10 @@ grpc::Status PlateReaderService::MeasurePlate_Info(
     info.set_commandstatus(state->status);
     info.mutable_progressinfo()->set_value(state->progress);
     SetDuration(state->remainingSeconds, info.mutable_estimatedremainingtime());
+    const std::string news = info.SerializeAsString();
     SetDuration(state->lifetimeSeconds, info.mutable_updatedlifetimeofexecution());
+    if (news == last) continue;
+    last = news;
     if (!writer->Write(info)) break;
     if (state->status == silafw::ExecutionInfo::finishedSuccessfully ||
         state->status == silafw::ExecutionInfo::finishedWithError)
