@@ -8,6 +8,7 @@
 //                 a well is named after both: "E3-7" is E3 in column 7
 //   column 12     blanks (substrate without enzyme)
 #include <cmath>
+#include <string>
 
 #include "sim/plate_scenarios.h"
 
@@ -23,6 +24,9 @@ constexpr double kDilutionStep = 1.5;
 ScenarioPlate KineticPlate() {
   ScenarioPlate plate{
       .scenario = PlateScenario::Kinetic, .unit = "mOD/min", .primaryNm = 405, .referenceNm = 0};
+  plate.note = "Initial rates for the nominal fill; the product grows as rate * t / (1 + t / " +
+               std::to_string(static_cast<int>(kReactionTauSeconds)) +
+               " s), t the time since plate-in";
   // mOD/min at the nominal path to mM of product per second
   const double mmPerSPerModPerMin =
       1 / (1000.0 * 60.0 * SpectrumOf(Dye::Nitrophenol).peakAbsorptivity * kNominalPathCm);

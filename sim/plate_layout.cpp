@@ -43,6 +43,7 @@ std::string LayoutText(const ScenarioPlate& plate) {
   std::string text = "# Platovix simulator plate, scenario " +
                      std::string(ScenarioName(plate.scenario)) + "\n" + kHeader;
   text += "# Values in " + plate.unit + "\n";
+  if (!plate.note.empty()) text += "# " + plate.note + "\n";
   text += "# Read at " + std::to_string(plate.primaryNm) + " nm";
   if (plate.referenceNm != 0) text += " against " + std::to_string(plate.referenceNm) + " nm";
   text += "\n";

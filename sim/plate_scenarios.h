@@ -32,7 +32,8 @@ inline constexpr double kReactionTauSeconds = 600;
 
 struct ScenarioPlate {
   PlateScenario scenario = PlateScenario::Random;
-  std::string unit;                                          // of the ground-truth values
+  std::string unit{};                                        // of the ground-truth values
+  std::string note{};                                        // for the layout's header
   std::array<int, 6> filters{405, 450, 492, 540, 620, 690};  // the reader's for this assay
   int primaryNm = 450;                                       // how the assay is read
   int referenceNm = 620;                                     // 0 = no reference

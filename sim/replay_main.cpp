@@ -1,6 +1,5 @@
 #include "sim/replay_main.h"
 
-
 #include <atomic>
 #include <cstdio>
 #include <iostream>
