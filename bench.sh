@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmarks and the program (optimised, in build-bench/) and
-# prints the link's and the start-up figures with their goals beside them.
+# prints the link's, the plate analysis' and the start-up figures with their
+# goals beside them.
 #   ./bench.sh [--runs N] [--trials N]    (defaults: 3 measurements of each
 #                                         kind, 200 abort trials of each wait)
 set -euo pipefail
@@ -9,7 +10,8 @@ cd "$(dirname "$0")"
 
 build=${BUILD_DIR:-build-bench}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPLATOVIX_BENCH=ON -DPLATOVIX_TESTS=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)" --target platovix_bench platovix
+cmake --build "$build" -j "$(nproc)" --target platovix_bench platovix_bench_analysis platovix
 echo "Measuring (about two minutes; keep the machine otherwise idle)..."
 "$build/bench/platovix_bench" "$@"
+"$build/bench/platovix_bench_analysis"
 bench/startup.sh "$build/ui/platovix" 5

@@ -1,0 +1,131 @@
+// The plate analysis' figures with their goals beside them: one ELISA plate
+// analysed (layout parsed, blank subtracted, 4PL fitted, every group
+// back-calculated), and platovix-cli analyse over 1000 saved plates.
+// Timings are only reported here, never asserted in tests.
+//   platovix_bench_analysis [--runs N] [--plates N]
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "analysis/plate_analysis.h"
+#include "analysis/plate_layout.h"
+#include "bench/bench_report.h"
+#include "results/result_file.h"
+#include "sim/reader_simulator.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+double Milliseconds(Clock::duration duration) {
+  return std::chrono::duration<double, std::milli>(duration).count();
+}
+
+std::string Figure(double value, const char* unit) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.3f %s", value, unit);
+  return text;
+}
+
+// The simulator's ELISA plate at 450 nm against 620 nm, as the program stores it.
+TPlateResult ElisaPlate(unsigned seed) {
+  sim::Options options;
+  options.scenario = sim::PlateScenario::Elisa;
+  options.seed = seed;
+  const sim::ReaderSimulator reader(options);
+  TPlateResult plate;
+  for (int well = 0; well < kWells; ++well) {
+    plate.nValue[well] = reader.Reading(450, well) - reader.Reading(620, well);
+  }
+  plate.nPrimary = 450;
+  plate.nReference = 620;
+  plate.bValid = 1;
+  return plate;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+BenchRow OnePlate(const std::string& layoutText, int runs) {
+  const TPlateResult plate = ElisaPlate(1);
+  std::vector<double> times;
+  size_t groups = 0;
+  for (int run = 0; run < runs; ++run) {
+    const auto start = Clock::now();
+    const analysis::LayoutParse layout = analysis::ParseLayout(layoutText);
+    const analysis::PlateAnalysis result = analysis::AnalysePlate(plate.nValue, layout.layout, {});
+    times.push_back(Milliseconds(Clock::now() - start));
+    groups = result.groups.size();
+    if (!result.fit.fitted) std::fprintf(stderr, "fit failed: %s\n", result.fit.failure.c_str());
+  }
+  std::sort(times.begin(), times.end());
+  const double median = times[times.size() / 2];
+  return {"one plate: layout, blank, 4PL, " + std::to_string(groups) + " groups (median of " +
+              std::to_string(runs) + ")",
+          Figure(median, "ms") + " (max " + Figure(times.back(), "ms") + ")", "< 2 ms", median < 2};
+}
+
+BenchRow ManyPlates(const std::string& cli, const std::string& layoutPath, int plates) {
+  const fs::path directory = fs::temp_directory_path() / "platovix-bench-analyse";
+  fs::remove_all(directory);
+  fs::create_directories(directory);
+  std::vector<std::string> args = {cli,        "analyse", "--layout",
+                                   layoutPath, "-o",      (directory / "out.json").string()};
+  for (int i = 0; i < plates; ++i) {
+    const std::string path = (directory / ("plate" + std::to_string(i) + ".csv")).string();
+    std::string error;
+    SaveResultFile(path, ElisaPlate(static_cast<unsigned>(i + 1)), {}, false, &error);
+    args.push_back(path);
+  }
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const auto start = Clock::now();
+  pid_t pid = 0;
+  int status = -1;
+  if (posix_spawn(&pid, cli.c_str(), nullptr, nullptr, argv.data(), environ) == 0) {
+    waitpid(pid, &status, 0);
+  }
+  const double seconds = Milliseconds(Clock::now() - start) / 1000;
+  fs::remove_all(directory);
+  const bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return {"platovix-cli analyse of " + std::to_string(plates) + " saved plates",
+          ok ? Figure(seconds, "s") : "failed (exit " + std::to_string(status) + ")", "< 3 s",
+          ok && seconds < 3};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int runs = 1000;
+  int plates = 1000;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::atoi(argv[i + 1]));
+    if (std::strcmp(argv[i], "--plates") == 0) plates = std::max(1, std::atoi(argv[i + 1]));
+  }
+  const std::string layoutPath = PLATOVIX_SOURCE_DIR "/examples/elisa-layout.csv";
+  const std::vector<BenchRow> rows = {OnePlate(ReadFile(layoutPath), runs),
+                                      ManyPlates(PLATOVIX_CLI, layoutPath, plates)};
+  std::printf("%-60s %-30s %-10s %s\n", "figure", "measured", "goal", "");
+  for (const BenchRow& row : rows) {
+    std::printf("%-60s %-30s %-10s %s\n", row.figure.c_str(), row.measured.c_str(),
+                row.goal.c_str(), row.met ? "met" : "MISSED");
+  }
+  return 0;
+}
