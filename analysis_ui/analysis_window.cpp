@@ -13,10 +13,15 @@
 #include <QVBoxLayout>
 #include <QtCharts/QChartView>
 
+#include <QFileInfo>
+
+#include "analysis/analysis_report.h"
+#include "analysis_ui/file_questions.h"
 #include "analysis_ui/layout_editor.h"
 #include "analysis_ui/layout_in_use.h"
-#include "analysis_ui/results_table.h"
 #include "analysis_ui/standard_curve_chart.h"
+#include "link/operator_message.h"
+#include "results/atomic_file.h"
 
 namespace {
 
@@ -30,6 +35,12 @@ QComboBox* ChoiceBox(const char* name,
   }
   box->setCurrentIndex(std::max(0, box->findData(QString::fromStdString(current))));
   return box;
+}
+
+QStringList ToQt(const std::vector<std::string>& texts) {
+  QStringList list;
+  for (const std::string& text : texts) list << QString::fromStdString(text);
+  return list;
 }
 
 QString ModelTitle(analysis::CurveModel model) {
@@ -46,8 +57,8 @@ QString ModelTitle(analysis::CurveModel model) {
 
 }  // namespace
 
-AnalysisWindow::AnalysisWindow(QWidget* parent, const TPlateResult& plate)
-    : QDialog(parent), plate_(plate) {
+AnalysisWindow::AnalysisWindow(QWidget* parent, const ShownPlate& shown)
+    : QDialog(parent), shown_(shown) {
   setWindowTitle(QStringLiteral("Platovix Analysis"));
   setModal(true);
   if (parent != nullptr) setWindowIcon(parent->windowIcon());
@@ -63,9 +74,10 @@ AnalysisWindow::AnalysisWindow(QWidget* parent, const TPlateResult& plate)
   fit_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   curve_ = MakeStandardCurveView(this);
 
-  table_ = new QTableWidget(0, ResultsHeader().size(), this);
+  const QStringList header = ToQt(analysis::ResultsTableHeader());
+  table_ = new QTableWidget(0, header.size(), this);
   table_->setObjectName(QStringLiteral("results"));
-  table_->setHorizontalHeaderLabels(ResultsHeader());
+  table_->setHorizontalHeaderLabels(header);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->verticalHeader()->hide();
   table_->horizontalHeader()->setStretchLastSection(true);
@@ -79,9 +91,13 @@ AnalysisWindow::AnalysisWindow(QWidget* parent, const TPlateResult& plate)
   copy_ = new QPushButton(QStringLiteral("&Copy"));
   copy_->setObjectName(QStringLiteral("copy"));
   connect(copy_, &QPushButton::clicked, this, &AnalysisWindow::CopyResults);
+  save_ = new QPushButton(QStringLiteral("&Save..."));
+  save_->setObjectName(QStringLiteral("save"));
+  connect(save_, &QPushButton::clicked, this, &AnalysisWindow::SaveResults);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
   buttons->addButton(layout, QDialogButtonBox::ActionRole);
   buttons->addButton(copy_, QDialogButtonBox::ActionRole);
+  buttons->addButton(save_, QDialogButtonBox::ActionRole);
   for (QAbstractButton* button : buttons->buttons()) {
     if (auto* push = qobject_cast<QPushButton*>(button)) push->setAutoDefault(false);
   }
@@ -141,15 +157,8 @@ void AnalysisWindow::Recompute() {
   hasResult_ = layout != nullptr;
   notice_->setVisible(!hasResult_);
   copy_->setEnabled(hasResult_);
-  if (hasResult_) {
-    analysis::AnalysisOptions options;
-    options.model = analysis::CurveModelFromName(AppSettings.Fit).value_or(options.model);
-    options.weighting = analysis::WeightingFromName(AppSettings.Weight).value_or(options.weighting);
-    result_ =
-        analysis::AnalysePlate(std::span<const int32_t, kWells>(plate_.nValue), *layout, options);
-  } else {
-    result_ = analysis::PlateAnalysis{};
-  }
+  save_->setEnabled(hasResult_);
+  result_ = hasResult_ ? AnalysePlate(shown_.plate, *layout) : analysis::PlateAnalysis{};
   ShowFit();
   ShowTable();
 }
@@ -182,11 +191,11 @@ void AnalysisWindow::ShowFit() {
 }
 
 void AnalysisWindow::ShowTable() {
-  const std::vector<QStringList> rows = ResultsRows(result_, AppSettings.bDelimComma != 0);
+  const auto rows = analysis::ResultsTableRows(result_, AppSettings.bDelimComma != 0);
   table_->setRowCount(static_cast<int>(rows.size()));
   for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
-    for (int column = 0; column < rows[row].size(); ++column) {
-      auto* item = new QTableWidgetItem(rows[row][column]);
+    for (int column = 0; column < static_cast<int>(rows[row].size()); ++column) {
+      auto* item = new QTableWidgetItem(QString::fromStdString(rows[row][column]));
       // Numbers line up on the right, words on the left.
       if (column >= 3 && column <= 6) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
       table_->setItem(row, column, item);
@@ -198,11 +207,29 @@ void AnalysisWindow::ShowTable() {
 void AnalysisWindow::CopyResults() {
   if (!hasResult_) return;
   if (QClipboard* clipboard = QGuiApplication::clipboard()) {
-    clipboard->setText(ResultsText(result_, AppSettings.bDelimComma != 0));
+    clipboard->setText(
+        QString::fromStdString(analysis::ResultsTableText(result_, AppSettings.bDelimComma != 0)));
   }
 }
 
-void RunAnalysisWindow(QWidget* owner, const TPlateResult& plate) {
-  AnalysisWindow window(owner, plate);
+bool AnalysisWindow::SaveResults() {
+  if (!hasResult_) return false;
+  const QFileInfo plateFile(shown_.fileName);
+  const QString suggested = plateFile.completeBaseName() + QStringLiteral("-analysis.csv");
+  const QString name = AskForFile(this, FileQuestion::kSaveAnalysis, suggested);
+  if (name.isEmpty()) return false;
+  const std::string path = name.toLocal8Bit().toStdString();
+  std::string error;
+  const bool saved =
+      name.toLower().endsWith(".xlsx")
+          ? SaveWorkbook(path, shown_, LayoutInUse(this), &error)
+          : WriteFileAtomically(path, analysis::AnalysisCsv(result_, AppSettings.bDelimComma != 0),
+                                &error);
+  if (!saved) ShowMessageBox(this, path + "\n" + error, "Error", kIconError);
+  return saved;
+}
+
+void RunAnalysisWindow(QWidget* owner, const ShownPlate& shown) {
+  AnalysisWindow window(owner, shown);
   window.exec();
 }

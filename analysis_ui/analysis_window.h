@@ -1,13 +1,14 @@
 // The window "Platovix Analysis": the shown plate analysed with the layout
 // in use. The standard curve with its fit (model and weighting chosen here
 // and kept in the settings), the fit's parameters and R², and the results
-// table, which "&Copy" puts on the clipboard.
+// table, which "&Copy" puts on the clipboard and "&Save..." writes to a CSV
+// file or an Excel workbook.
 #pragma once
 
 #include <QDialog>
 
 #include "analysis/plate_analysis.h"
-#include "results/shared_state.h"
+#include "analysis_ui/shown_plate.h"
 
 class QChartView;
 class QCheckBox;
@@ -20,12 +21,14 @@ class AnalysisWindow : public QDialog {
   Q_OBJECT
 
  public:
-  AnalysisWindow(QWidget* parent, const TPlateResult& plate);
+  AnalysisWindow(QWidget* parent, const ShownPlate& shown);
 
   // Null while no layout is in use.
   const analysis::PlateAnalysis* Result() const { return hasResult_ ? &result_ : nullptr; }
 
   void CopyResults();
+  // False when nothing was written (cancelled, or a failure the operator saw).
+  bool SaveResults();
 
  private:
   QWidget* MakeOptions();
@@ -33,7 +36,7 @@ class AnalysisWindow : public QDialog {
   void ShowFit();
   void ShowTable();
 
-  TPlateResult plate_;
+  ShownPlate shown_;
   analysis::PlateAnalysis result_;
   bool hasResult_ = false;
   QLabel* notice_ = nullptr;
@@ -44,6 +47,7 @@ class AnalysisWindow : public QDialog {
   QChartView* curve_ = nullptr;
   QTableWidget* table_ = nullptr;
   QPushButton* copy_ = nullptr;
+  QPushButton* save_ = nullptr;
 };
 
-void RunAnalysisWindow(QWidget* owner, const TPlateResult& plate);
+void RunAnalysisWindow(QWidget* owner, const ShownPlate& shown);

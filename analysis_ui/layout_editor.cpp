@@ -2,7 +2,6 @@
 
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -16,6 +15,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "analysis_ui/file_questions.h"
 #include "analysis_ui/layout_in_use.h"
 #include "link/operator_message.h"
 #include "results/shared_state.h"
@@ -27,19 +27,6 @@ using analysis::WellContent;
 using analysis::WellRole;
 
 namespace {
-
-QString AskWithFileDialog(QWidget* parent, bool forSaving, const QString& suggested) {
-  const QString filter = QStringLiteral("Plate layout (*.csv)");
-  if (!forSaving) {
-    return QFileDialog::getOpenFileName(parent, QStringLiteral("Open layout"), suggested, filter);
-  }
-  QString name =
-      QFileDialog::getSaveFileName(parent, QStringLiteral("Save layout"), suggested, filter);
-  if (!name.isEmpty() && !name.toLower().endsWith(".csv")) name += ".csv";
-  return name;
-}
-
-LayoutFileChooser chooseFile = AskWithFileDialog;
 
 QColor RoleColour(WellRole role) {
   switch (role) {
@@ -300,7 +287,7 @@ bool LayoutEditor::CheckLayout() {
 }
 
 bool LayoutEditor::OpenFile() {
-  const QString name = chooseFile(this, false, QString::fromStdString(path_));
+  const QString name = AskForFile(this, FileQuestion::kOpenLayout, QString::fromStdString(path_));
   if (name.isEmpty()) return false;
   analysis::LayoutParse parse = analysis::ReadLayoutFile(name.toLocal8Bit().toStdString());
   if (!parse.ok) {
@@ -319,7 +306,7 @@ bool LayoutEditor::SaveFileAs() {
   if (!CheckLayout()) return false;
   const QString suggested =
       path_.empty() ? QStringLiteral("layout.csv") : QString::fromLocal8Bit(path_.c_str());
-  const QString name = chooseFile(this, true, suggested);
+  const QString name = AskForFile(this, FileQuestion::kSaveLayout, suggested);
   if (name.isEmpty()) return false;
   const std::string path = name.toLocal8Bit().toStdString();
   std::string error;
@@ -349,8 +336,4 @@ void LayoutEditor::accept() {
 bool RunLayoutEditor(QWidget* owner) {
   LayoutEditor editor(owner);
   return editor.exec() == QDialog::Accepted;
-}
-
-void SetLayoutFileChooserForTesting(LayoutFileChooser chooser) {
-  chooseFile = chooser != nullptr ? chooser : AskWithFileDialog;
 }

@@ -65,8 +65,3 @@ class LayoutEditor : public QDialog {
 
 // Opens the editor modally; true when the operator put a layout in use.
 bool RunLayoutEditor(QWidget* owner);
-
-// Asks for a layout file to open or to save; empty when cancelled. The
-// platform's file dialog unless a test stands in (null restores it).
-using LayoutFileChooser = QString (*)(QWidget* parent, bool forSaving, const QString& suggested);
-void SetLayoutFileChooserForTesting(LayoutFileChooser chooser);

@@ -7,6 +7,7 @@
 #include "analysis_ui/layout_in_use.h"
 #include "dialogs/template_dialog.h"
 #include "results/qt/preview_heat_map.h"
+#include "results/qt/preview_save.h"
 
 namespace {
 
@@ -54,8 +55,9 @@ void AddAnalysisButtons(TemplateDialog& preview, PreviewHeatMap& heatMap,
     RunLayoutEditor(&preview);
     ShowLayoutRoles(preview, heatMap);
   });
-  QObject::connect(analysis, &QPushButton::clicked, &preview, [&preview, &heatMap, plate] {
-    RunAnalysisWindow(&preview, plate);
+  const ShownPlate shown{plate, ShownResultContext(), DefaultResultFileName(plate)};
+  QObject::connect(analysis, &QPushButton::clicked, &preview, [&preview, &heatMap, shown] {
+    RunAnalysisWindow(&preview, shown);
     // The layout may have been changed from there.
     ShowLayoutRoles(preview, heatMap);
   });

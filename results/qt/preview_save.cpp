@@ -4,6 +4,8 @@
 #include <QPushButton>
 #include <ctime>
 
+#include "analysis_ui/layout_in_use.h"
+#include "analysis_ui/shown_plate.h"
 #include "dialogs/template_dialog.h"
 #include "driver/foto.h"
 #include "link/operator_message.h"
@@ -18,15 +20,18 @@ constexpr int kSaveX = 212, kSaveY = 112, kSaveWidth = 38, kSaveHeight = 14;
 
 const QString kCsvFilter = QStringLiteral("CSV (*.csv)");
 const QString kJsonFilter = QStringLiteral("JSON (*.json)");
+const QString kWorkbookFilter = QStringLiteral("Excel workbook (*.xlsx)");
 
 QString AskWithFileDialog(QWidget* parent, const QString& suggestedName) {
   QString filter = kCsvFilter;
-  QString name = QFileDialog::getSaveFileName(parent, QStringLiteral("Save"), suggestedName,
-                                              kCsvFilter + ";;" + kJsonFilter, &filter);
+  QString name = QFileDialog::getSaveFileName(
+      parent, QStringLiteral("Save"), suggestedName,
+      kCsvFilter + ";;" + kJsonFilter + ";;" + kWorkbookFilter, &filter);
   // A name typed without an extension takes the one of the chosen type.
   const QString lower = name.toLower();
-  if (!name.isEmpty() && !lower.endsWith(".csv") && !lower.endsWith(".json")) {
-    name += filter == kJsonFilter ? ".json" : ".csv";
+  if (!name.isEmpty() && !lower.endsWith(".csv") && !lower.endsWith(".json") &&
+      !lower.endsWith(".xlsx")) {
+    name += filter == kJsonFilter ? ".json" : filter == kWorkbookFilter ? ".xlsx" : ".csv";
   }
   return name;
 }
@@ -37,8 +42,13 @@ void SavePlate(QWidget* owner, const TPlateResult& plate, const ResultContext& c
                bool decimalComma) {
   const QString name = chooseFile(owner, DefaultResultFileName(plate));
   if (name.isEmpty()) return;
+  const std::string path = name.toLocal8Bit().toStdString();
   std::string error;
-  if (!SaveResultFile(name.toLocal8Bit().toStdString(), plate, context, decimalComma, &error)) {
+  // The workbook carries the layout in use and its analysis beside the plate.
+  const bool saved = name.toLower().endsWith(".xlsx")
+                         ? SaveWorkbook(path, {plate, context, name}, LayoutInUse(owner), &error)
+                         : SaveResultFile(path, plate, context, decimalComma, &error);
+  if (!saved) {
     ShowMessageBox(owner, (name + "\n").toLocal8Bit().toStdString() + error, "Error", kIconError);
   }
 }
@@ -58,10 +68,15 @@ void SetSaveFileChooserForTesting(SaveFileChooser chooser) {
   chooseFile = chooser != nullptr ? chooser : AskWithFileDialog;
 }
 
-void AddSaveButton(TemplateDialog& preview) {
+ResultContext ShownResultContext() {
   ResultContext context;
   context.readerKind = AppSettings.readerSubType == 0 ? "DigiScan" : "Jupiter / Expert";
   if (pDriver != nullptr) context.readerId = pDriver->szReaderId;
+  return context;
+}
+
+void AddSaveButton(TemplateDialog& preview) {
+  const ResultContext context = ShownResultContext();
   const TPlateResult plate = PlateResult;
   const bool decimalComma = AppSettings.bDelimComma != 0;
 

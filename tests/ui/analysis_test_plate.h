@@ -11,7 +11,7 @@
 #include <QString>
 
 #include "analysis/plate_layout.h"
-#include "analysis_ui/layout_editor.h"
+#include "analysis_ui/file_questions.h"
 #include "analysis_ui/layout_filling.h"
 #include "results/shared_state.h"
 
@@ -49,16 +49,16 @@ inline void FillTestPlate(const analysis::PlateLayout& layout, TPlateResult& pla
   plate.bValid = 1;
 }
 
-// Answers the layout editor's file questions with Chosen() while it lives.
+// Answers the analysis windows' file questions with Chosen() while it lives.
 class LayoutChooserStandIn {
  public:
-  LayoutChooserStandIn() { SetLayoutFileChooserForTesting(Choose); }
-  ~LayoutChooserStandIn() { SetLayoutFileChooserForTesting(nullptr); }
+  LayoutChooserStandIn() { SetFileChooserForTesting(Choose); }
+  ~LayoutChooserStandIn() { SetFileChooserForTesting(nullptr); }
   static QString& Chosen() {
     static QString name;
     return name;
   }
 
  private:
-  static QString Choose(QWidget*, bool, const QString&) { return Chosen(); }
+  static QString Choose(QWidget*, FileQuestion, const QString&) { return Chosen(); }
 };

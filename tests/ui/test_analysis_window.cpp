@@ -11,14 +11,18 @@
 #include <QTest>
 #include <QtCharts/QChartView>
 #include <QtCharts/QScatterSeries>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 
+#include "analysis/analysis_report.h"
 #include "analysis/plate_analysis.h"
 #include "analysis_ui/analysis_window.h"
 #include "analysis_ui/layout_editor.h"
 #include "analysis_ui/layout_in_use.h"
 #include "dialogs/template_dialog.h"
 #include "results/qt/data_preview.h"
+#include "results/qt/preview_save.h"
 #include "tests/support/result_state_guard.h"
 #include "tests/ui/analysis_test_plate.h"
 #include "tests/ui/ui_test_support.h"
@@ -45,6 +49,9 @@ class AnalysisWindowTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
+  static ShownPlate Shown() {
+    return {PlateResult, {"DigiScan", "12345", {}, {}}, "plate-450nm.csv"};
+  }
   static QString FitText(AnalysisWindow& window) {
     return window.findChild<QLabel*>("fit")->text();
   }
@@ -60,34 +67,22 @@ class AnalysisWindowTest : public ::testing::Test {
   BoxRecorder boxes_;
 };
 
-// The table as the analysis itself gives it, written out here independently.
-QString ExpectedTable(const analysis::PlateAnalysis& result) {
-  QString text = "Name\tRole\tWells\tMean\tSD\tCV %\tConcentration\tFlag\r\n";
-  for (const analysis::GroupResult& group : result.groups) {
-    std::string wells;
-    for (int well : group.wells) wells += (wells.empty() ? "" : " ") + analysis::WellName(well);
-    const std::string line =
-        group.name + "\t" + analysis::WellRoleName(group.role) + "\t" + wells + "\t" +
-        analysis::FormatNumber(group.mean) + "\t" + analysis::FormatNumber(group.sd) + "\t" +
-        analysis::FormatNumber(group.cv) + "\t" + analysis::FormatNumber(group.concentration) +
-        "\t" + analysis::GroupFlagText(group.flags) + "\r\n";
-    text += QString::fromStdString(line);
-  }
-  return text;
-}
-
 TEST_F(AnalysisWindowTest, CopiesWhatTheAnalysisComputes) {
-  AnalysisWindow window(nullptr, PlateResult);
+  AnalysisWindow window(nullptr, Shown());
   EXPECT_EQ(window.windowTitle(), "Platovix Analysis");
   const analysis::PlateAnalysis expected =
       analysis::AnalysePlate(std::span<const int32_t, kWells>(PlateResult.nValue), layout_, {});
+  EXPECT_EQ(window.Result()->groups.size(), expected.groups.size());
   ASSERT_TRUE(expected.fit.fitted) << expected.fit.failure;
   // 7 standard levels, 39 sample pairs, 1 control.
   ASSERT_EQ(expected.groups.size(), 7u + 39u + 1u);
 
   QGuiApplication::clipboard()->clear();
   QTest::mouseClick(Button(window, "copy"), Qt::LeftButton);
-  EXPECT_EQ(QGuiApplication::clipboard()->text(), ExpectedTable(expected));
+  const QString copied = QGuiApplication::clipboard()->text();
+  EXPECT_EQ(copied.toStdString(), analysis::ResultsTableText(expected, false));
+  EXPECT_TRUE(copied.startsWith("Name\tRole\tWells\tMean\tSD\tCV %\tConcentration\tFlag\r\n"));
+  EXPECT_EQ(copied.count("\r\n"), 1 + 47);
 
   auto* table = window.findChild<QTableWidget*>("results");
   ASSERT_EQ(table->rowCount(), 47);
@@ -101,8 +96,77 @@ TEST_F(AnalysisWindowTest, CopiesWhatTheAnalysisComputes) {
   EXPECT_TRUE(FitText(window).contains("R² = ")) << FitText(window).toStdString();
 }
 
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A zip archive names its members in plain text in its directory.
+bool IsWorkbookWithSheets(const fs::path& path, int sheets) {
+  const std::string bytes = ReadAll(path);
+  if (bytes.rfind("PK", 0) != 0) return false;
+  const std::string last = "xl/worksheets/sheet" + std::to_string(sheets) + ".xml";
+  const std::string beyond = "xl/worksheets/sheet" + std::to_string(sheets + 1) + ".xml";
+  return bytes.find(last) != std::string::npos && bytes.find(beyond) == std::string::npos;
+}
+
+TEST_F(AnalysisWindowTest, SavesTheAnalysisAsCsvOrWorkbook) {
+  AppSettings.bDelimComma = 1;
+  AnalysisWindow window(nullptr, Shown());
+  const analysis::PlateAnalysis expected = AnalysePlate(PlateResult, layout_);
+
+  LayoutChooserStandIn::Chosen() = QString::fromStdString((dir_ / "result.csv").string());
+  ASSERT_TRUE(window.SaveResults()) << BoxRecorder::Texts();
+  EXPECT_EQ(ReadAll(dir_ / "result.csv"), analysis::AnalysisCsv(expected, true));
+
+  LayoutChooserStandIn::Chosen() = QString::fromStdString((dir_ / "result.xlsx").string());
+  Button(window, "save")->click();
+  EXPECT_TRUE(IsWorkbookWithSheets(dir_ / "result.xlsx", 3)) << BoxRecorder::Texts();
+
+  LayoutChooserStandIn::Chosen() = QString::fromStdString((dir_ / "gone" / "x.csv").string());
+  EXPECT_FALSE(window.SaveResults());
+  ASSERT_EQ(BoxRecorder::Boxes().size(), 1u);
+  EXPECT_EQ(BoxRecorder::Boxes()[0].caption, "Error");
+  LayoutChooserStandIn::Chosen().clear();
+  EXPECT_FALSE(window.SaveResults()) << "cancelled";
+  EXPECT_EQ(BoxRecorder::Boxes().size(), 1u);
+}
+
+// A member of the workbook, read by unzip.
+std::string WorkbookPart(const fs::path& path, const char* member) {
+  const std::string command = "unzip -p '" + path.string() + "' " + member;
+  std::string text;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
+    pclose(pipe);
+  }
+  return text;
+}
+
+QString& PreviewChoice() {
+  static QString name;
+  return name;
+}
+
+TEST_F(AnalysisWindowTest, ThePreviewSavesAWorkbookWithTheLayoutAndItsAnalysis) {
+  SetSaveFileChooserForTesting([](QWidget*, const QString&) { return PreviewChoice(); });
+  auto preview = CreateDataPreview(nullptr);
+  PreviewChoice() = QString::fromStdString((dir_ / "plate.xlsx").string());
+  preview->findChild<QPushButton*>("save")->click();
+  SetSaveFileChooserForTesting(nullptr);
+  ASSERT_TRUE(IsWorkbookWithSheets(dir_ / "plate.xlsx", 3)) << BoxRecorder::Texts();
+  const std::string names = WorkbookPart(dir_ / "plate.xlsx", "xl/workbook.xml");
+  for (const char* sheet : {"Plate", "Layout", "Analysis"}) {
+    EXPECT_NE(names.find(std::string("name=\"") + sheet + "\""), std::string::npos) << sheet;
+  }
+  const std::string strings = WorkbookPart(dir_ / "plate.xlsx", "xl/sharedStrings.xml");
+  EXPECT_NE(strings.find(">S39<"), std::string::npos) << "the last sample's result";
+  EXPECT_TRUE(BoxRecorder::Boxes().empty()) << BoxRecorder::Texts();
+}
+
 TEST_F(AnalysisWindowTest, TheCurveShowsEveryStandardWellAndFollowsTheChosenModel) {
-  AnalysisWindow window(nullptr, PlateResult);
+  AnalysisWindow window(nullptr, Shown());
   QChart* chart = window.findChild<QChartView*>("curve")->chart();
   const auto scatter = [&] { return qobject_cast<QScatterSeries*>(chart->series().value(0)); };
   ASSERT_NE(scatter(), nullptr);
@@ -129,7 +193,7 @@ TEST_F(AnalysisWindowTest, AFailedFitSaysWhyInTheWindow) {
   for (int well = 0; well < kWells; ++well) {
     if (layout_.wells[well].role == analysis::WellRole::Standard) PlateResult.nValue[well] = 800;
   }
-  AnalysisWindow window(nullptr, PlateResult);
+  AnalysisWindow window(nullptr, Shown());
   EXPECT_TRUE(FitText(window).contains("The standard curve cannot be fitted"))
       << FitText(window).toStdString();
   EXPECT_TRUE(BoxRecorder::Boxes().empty()) << BoxRecorder::Texts();
@@ -140,7 +204,7 @@ TEST_F(AnalysisWindowTest, AFailedFitSaysWhyInTheWindow) {
 
 TEST_F(AnalysisWindowTest, WithoutALayoutItSaysSoAndOffersTheEditor) {
   AppSettings.LayoutFile.clear();
-  AnalysisWindow window(nullptr, PlateResult);
+  AnalysisWindow window(nullptr, Shown());
   EXPECT_TRUE(window.findChild<QLabel*>("notice")->isVisibleTo(&window));
   EXPECT_FALSE(Button(window, "copy")->isEnabled());
   EXPECT_EQ(window.findChild<QTableWidget*>("results")->rowCount(), 0);

@@ -148,7 +148,7 @@ TEST_F(Screenshots, ElisaAnalysis) {
   Save(*preview, "preview-heat-map.png");
   preview->hide();
 
-  AnalysisWindow analysis(&dialog, PlateResult);
+  AnalysisWindow analysis(&dialog, {PlateResult, {}, "plate.csv"});
   Save(analysis, "analysis.png");
   analysis.hide();
   QFile::remove(layoutFile);

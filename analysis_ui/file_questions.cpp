@@ -1,0 +1,46 @@
+#include "analysis_ui/file_questions.h"
+
+#include <QFileDialog>
+
+namespace {
+
+const QString kLayoutFilter = QStringLiteral("Plate layout (*.csv)");
+const QString kCsvFilter = QStringLiteral("CSV (*.csv)");
+const QString kWorkbookFilter = QStringLiteral("Excel workbook (*.xlsx)");
+
+QString AskWithFileDialog(QWidget* parent, FileQuestion question, const QString& suggested) {
+  switch (question) {
+    case FileQuestion::kOpenLayout:
+      return QFileDialog::getOpenFileName(parent, QStringLiteral("Open layout"), suggested,
+                                          kLayoutFilter);
+    case FileQuestion::kSaveLayout: {
+      QString name = QFileDialog::getSaveFileName(parent, QStringLiteral("Save layout"), suggested,
+                                                  kLayoutFilter);
+      if (!name.isEmpty() && !name.toLower().endsWith(".csv")) name += ".csv";
+      return name;
+    }
+    case FileQuestion::kSaveAnalysis: {
+      QString filter = kCsvFilter;
+      QString name = QFileDialog::getSaveFileName(parent, QStringLiteral("Save"), suggested,
+                                                  kCsvFilter + ";;" + kWorkbookFilter, &filter);
+      const QString lower = name.toLower();
+      if (!name.isEmpty() && !lower.endsWith(".csv") && !lower.endsWith(".xlsx")) {
+        name += filter == kWorkbookFilter ? ".xlsx" : ".csv";
+      }
+      return name;
+    }
+  }
+  return {};
+}
+
+FileChooser chooseFile = AskWithFileDialog;
+
+}  // namespace
+
+QString AskForFile(QWidget* parent, FileQuestion question, const QString& suggested) {
+  return chooseFile(parent, question, suggested);
+}
+
+void SetFileChooserForTesting(FileChooser chooser) {
+  chooseFile = chooser != nullptr ? chooser : AskWithFileDialog;
+}
