@@ -16,6 +16,7 @@ namespace {
 constexpr int kLeft = 12;
 constexpr int kRowHeight = 14;
 constexpr int kGap = 4;
+constexpr int kButtonWidth = 30;
 
 QString ChooseWithDialog(QWidget* parent, const QString& current) {
   const QString start =
@@ -52,12 +53,16 @@ TraceOptions::TraceOptions(TemplateDialog& dialog)
   const QRect unit = dialog.DialogUnitsToPixels(0, 0, 4, 8);
   const int width = dialog.width() * 4 / unit.width();
   const int top = (bottom + 1) * 8 / unit.height() + kGap;
-  enabled_->setGeometry(dialog.DialogUnitsToPixels(kLeft, top, width - kLeft - 44, kRowHeight));
-  chooseButton_->setGeometry(dialog.DialogUnitsToPixels(width - 42, top, 30, kRowHeight));
+  const int inner = width - 2 * kLeft;
+  // The check box across the dialog; below it the file's name and the button.
+  enabled_->setGeometry(dialog.DialogUnitsToPixels(kLeft, top, inner, kRowHeight - 2));
+  const int fileRow = top + kRowHeight;
+  chooseButton_->setGeometry(
+      dialog.DialogUnitsToPixels(width - kLeft - kButtonWidth, fileRow, kButtonWidth, kRowHeight));
   fileLabel_->setGeometry(
-      dialog.DialogUnitsToPixels(kLeft, top + kRowHeight + 2, width - 2 * kLeft, 8));
+      dialog.DialogUnitsToPixels(kLeft, fileRow + 3, inner - kButtonWidth - 2, 8));
   const QSize grown =
-      dialog.DialogUnitsToPixels(0, 0, width, top + kRowHeight + 2 + 8 + kGap * 2).size();
+      dialog.DialogUnitsToPixels(0, 0, width, fileRow + kRowHeight + 2 * kGap).size();
   dialog.setFixedSize(dialog.width(), std::max(dialog.height(), grown.height()));
 
   enabled_->setChecked(AppSettings.TraceEnabled != 0);
@@ -79,7 +84,7 @@ void TraceOptions::ChooseFile() {
 }
 
 void TraceOptions::ShowFile() {
-  const QString text = file_.isEmpty() ? QStringLiteral("(no trace file chosen)") : file_;
+  const QString text = file_.isEmpty() ? QStringLiteral("(no file chosen)") : file_;
   fileLabel_->setToolTip(file_);
   fileLabel_->setText(
       fileLabel_->fontMetrics().elidedText(text, Qt::ElideMiddle, fileLabel_->width()));
