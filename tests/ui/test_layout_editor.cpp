@@ -193,6 +193,19 @@ TEST_F(LayoutEditorTest, AnUnusableLayoutIsNotSavedAndABadFileNotOpened) {
   EXPECT_EQ(AppSettings.LayoutFile, "");
 }
 
+TEST_F(LayoutEditorTest, TheExampleLayoutOpensAndIsUsedAsItStands) {
+  const fs::path example = fs::path(PLATOVIX_SOURCE_DIR) / "examples" / "elisa-layout.csv";
+  LayoutEditor editor(nullptr);
+  LayoutChooserStandIn::Chosen() = QString::fromStdString(example.string());
+  ASSERT_TRUE(editor.OpenFile()) << BoxRecorder::Texts();
+  EXPECT_EQ(editor.Grid()->item(2, 0)->text(), "low");
+  EXPECT_EQ(editor.Grid()->item(0, 1)->text(), "Std\n1000");
+  LayoutChooserStandIn::Chosen().clear();  // an unchanged file is not asked for again
+  editor.accept();
+  EXPECT_EQ(editor.result(), QDialog::Accepted);
+  EXPECT_EQ(AppSettings.LayoutFile, example.string());
+}
+
 TEST(LayoutFilling, ReplicatesLieAsChosen) {
   // A 2 x 4 block at B3..C6.
   const std::vector<int> block = {14, 15, 16, 17, 26, 27, 28, 29};
