@@ -18,6 +18,7 @@
 #include "cli/reader_line.h"
 #include "results/shared_state.h"
 #include "sila/feature_texts.h"
+#include "sila/local_channel.h"
 #include "sila/sila_errors.h"
 #include "sila/sila_server.h"
 #include "sila/tls_material.h"
@@ -104,12 +105,7 @@ class SilaServerTest : public ::testing::Test {
   }
 
   std::shared_ptr<grpc::Channel> NewChannel() const {
-    grpc::SslCredentialsOptions options;
-    options.pem_root_certs = certificate_;
-    grpc::ChannelArguments arguments;
-    arguments.SetInt(GRPC_ARG_USE_LOCAL_SUBCHANNEL_POOL, 1);  // a really new connection
-    return grpc::CreateCustomChannel("localhost:" + std::to_string(server_->port()),
-                                     grpc::SslCredentials(options), arguments);
+    return LocalTlsChannel(server_->port(), certificate_);
   }
 
   // Starts a measurement; its execution UUID.
