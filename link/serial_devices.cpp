@@ -160,3 +160,10 @@ std::vector<SerialDevice> ListSerialDevices(const DeviceDirectories& directories
 std::vector<SerialDevice> ListSerialDevices() {
   return ListSerialDevices(DeviceDirectories{}, SystemPortFacts());
 }
+
+std::string DeviceSummary(const std::string& path) {
+  std::error_code error;
+  if (!fs::exists(path, error)) return path + " (not present)";
+  const std::string node = Resolved(path);
+  return node == path ? path : path + " (" + node + ")";
+}

@@ -45,3 +45,7 @@ std::vector<SerialDevice> ListSerialDevices();
 
 // A pseudo-terminal's slave side (the kernel's majors 136 to 143).
 bool IsPseudoTerminalPath(const std::string& path);
+
+// The path for the operator: "/dev/serial/by-id/usb-... (/dev/ttyUSB0)" when
+// it leads elsewhere, "/dev/ttyUSB3 (not present)" when it leads nowhere.
+std::string DeviceSummary(const std::string& path);

@@ -165,6 +165,13 @@ void IniFile::SetString(const std::string& section, const std::string& key,
   target.lines.insert(lastKey.base(), std::move(line));
 }
 
+void IniFile::DeleteKey(const std::string& section, const std::string& key) {
+  const size_t s = Find(section);
+  if (s == kNone) return;
+  const size_t k = FindKey(sections_[s], key);
+  if (k != kNone) sections_[s].lines.erase(sections_[s].lines.begin() + static_cast<long>(k));
+}
+
 void IniFile::DeleteSection(const std::string& section) {
   for (size_t i = 1; i < sections_.size(); ++i) {
     if (SameName(sections_[i].name, section)) sections_[i].deleted = true;

@@ -25,6 +25,8 @@ class IniFile {
   // Replaces the key's line, or adds it after the section's last key; a new
   // section goes where a deleted one of that name stood, else at the end.
   void SetString(const std::string& section, const std::string& key, const std::string& value);
+  // Drops the key's line; nothing when there is none.
+  void DeleteKey(const std::string& section, const std::string& key);
   // Drops every section of that name with all its lines.
   void DeleteSection(const std::string& section);
 

@@ -73,7 +73,8 @@ void ReadLastMeasure(const IniFile& file) {
   AppSettings.nLastF2 = file.GetInt("LastMeasure", "nLastF2", AppSettings.nLastF2);
 }
 
-// Which device stands for COMn: set by hand in the file, never written.
+// Which device stands for COMn: set by hand in the file, or chosen in
+// Options (WritePorts).
 void ReadPorts(const IniFile& file) {
   for (int n = kFirstPort; n <= kLastPort; ++n) {
     PortMap.szDevice[n] = file.GetString("Ports", PortKey(n), PortMap.szDevice[n]);
@@ -96,6 +97,17 @@ void ReadAnalysis(const IniFile& file) {
   if (IsOneOf(fit, {"linear", "4pl", "5pl"})) a.Fit = fit;
   const std::string weight = file.GetString("Analysis", "Weight", a.Weight);
   if (IsOneOf(weight, {"none", "1/y", "1/y2"})) a.Weight = weight;
+}
+
+void WritePorts(IniFile& file) {
+  for (int n = kFirstPort; n <= kLastPort; ++n) {
+    if (!PortMap.bChosen[n]) continue;
+    if (PortMap.szDevice[n].empty()) {
+      file.DeleteKey("Ports", PortKey(n));  // back to /dev/ttyS<n-1>
+    } else {
+      file.SetString("Ports", PortKey(n), PortMap.szDevice[n]);
+    }
+  }
 }
 
 void WriteSetup(IniFile& file) {
@@ -187,6 +199,7 @@ void SaveSettings() {
   WriteLastMeasure(file);
   WriteAnalysis(file);
   WriteTraceSettings(file);
+  WritePorts(file);
   SaveIniFile(path, file);
 }
 

@@ -65,6 +65,10 @@ struct TPlateResult {
 // entry means /dev/ttyS<n-1>.
 struct TPortMap {
   std::string szDevice[5];
+  // Entries the operator chose in Options during this run: only these are
+  // written back (an empty one removes the key), so a hand-edited [Ports]
+  // section stays as it was otherwise.
+  bool bChosen[5] = {};
 };
 
 extern TAppSettings AppSettings;

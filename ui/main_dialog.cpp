@@ -20,6 +20,7 @@
 #include "results/shared_state.h"
 #include "ui/background_picture.h"
 #include "ui/calibration_dialog.h"
+#include "ui/device_chooser.h"
 #include "ui/dialog_placement.h"
 #include "ui/operation_control.h"
 #include "ui/options_dialog.h"
@@ -303,6 +304,10 @@ void UpdatePortText(MainDialog& dialog) {
   std::snprintf(text, sizeof text, "COM%c:%d,%d,%c,%d", port, s.nBaudRate, s.nBits, parity,
                 s.nStops + 1);
   dialog.SetItemText(kPortText, QString::fromLatin1(text));
+  // Which device COMn stands for on this machine.
+  const bool known = s.nComPort >= 1 && s.nComPort <= 4;
+  dialog.Item(kPortText)->setToolTip(known ? PortToolTip(s.nComPort, PortMap.szDevice[s.nComPort])
+                                           : QString());
 
   const QString title = QString::fromLatin1(s.readerSubType != 0 ? "Platovix - Jupiter/Expert"
                                                                  : "Platovix - DigiScan");

@@ -1,9 +1,11 @@
 #include "ui/options_dialog.h"
 
 #include <QComboBox>
+#include <QPushButton>
 
 #include "resources/program_icon.h"
 #include "results/shared_state.h"
+#include "ui/device_chooser.h"
 #include "ui/dialog_placement.h"
 #include "ui/trace_options.h"
 
@@ -44,7 +46,11 @@ OptionsDialog::OptionsDialog(QWidget* owner, const QRect* buttonRect)
 
 void OptionsDialog::InitDialog(const QRect* buttonRect) {
   setWindowIcon(ProgramIcon());
-  trace_ = new TraceOptions(*this);  // first: the dialog's full size is placed on screen
+  // First, the controls beyond the template: the dialog is placed on
+  // screen at its full size. The device button widens it; the trace
+  // controls then span the new width.
+  AddDeviceButton();
+  trace_ = new TraceOptions(*this);
   if (buttonRect != nullptr) PlaceWindowAt(this, *buttonRect);
 
   const TAppSettings& s = AppSettings;
@@ -57,6 +63,40 @@ void OptionsDialog::InitDialog(const QRect* buttonRect) {
   auto* ports = qobject_cast<QComboBox*>(Item(kPortList));
   for (int n = 1; n <= 4; ++n) ports->addItem(QStringLiteral("COM%1").arg(n));
   ports->setCurrentIndex(s.nComPort >= 1 && s.nComPort <= 4 ? s.nComPort - 1 : 0);
+
+  for (int n = 1; n <= 4; ++n) devices_[n] = PortMap.szDevice[n];
+  UpdatePortToolTip();
+  connect(ports, &QComboBox::currentIndexChanged, this, &OptionsDialog::UpdatePortToolTip);
+}
+
+void OptionsDialog::AddDeviceButton() {
+  // Beside the port list, in the dialog's own units; the template's
+  // controls keep their places and the dialog grows to the right.
+  constexpr int kButtonX = 108, kButtonY = 141, kButtonWidth = 44, kButtonHeight = 14;
+  deviceButton_ = new QPushButton(QStringLiteral("De&vice..."), this);
+  deviceButton_->setGeometry(DialogUnitsToPixels(kButtonX, kButtonY, kButtonWidth, kButtonHeight));
+  deviceButton_->setAutoDefault(false);
+  setFixedSize(width() + DialogUnitsToPixels(0, 0, kButtonWidth + 5, 0).width(), height());
+  setTabOrder(Item(kPortList), deviceButton_);
+  connect(deviceButton_, &QPushButton::clicked, this, &OptionsDialog::ChooseDevice);
+}
+
+int OptionsDialog::SelectedPort() const {
+  const int index = qobject_cast<QComboBox*>(Item(kPortList))->currentIndex();
+  return index >= 0 && index <= 3 ? index + 1 : 1;
+}
+
+void OptionsDialog::UpdatePortToolTip() {
+  const int port = SelectedPort();
+  Item(kPortList)->setToolTip(PortToolTip(port, devices_[port]));
+}
+
+void OptionsDialog::ChooseDevice() {
+  const int port = SelectedPort();
+  DeviceChooser chooser(this, port, devices_[port]);
+  if (chooser.exec() != QDialog::Accepted) return;
+  devices_[port] = chooser.Chosen();
+  UpdatePortToolTip();
 }
 
 bool OptionsDialog::OnCommand(int id) {
@@ -87,6 +127,12 @@ int OptionsDialog::StoreSettings() {
   Store(s.bIncludeHeader, IsChecked(kIncludeHeader) ? 1 : 0, &changed);
   // The trace is no concern of the main dialog's: it does not count as a change.
   trace_->Store();
+  for (int n = 1; n <= 4; ++n) {
+    if (PortMap.szDevice[n] == devices_[n]) continue;
+    PortMap.szDevice[n] = devices_[n];
+    PortMap.bChosen[n] = true;
+    changed = true;
+  }
   return changed ? kOk : kCancel;
 }
 

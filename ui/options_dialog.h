@@ -4,10 +4,13 @@
 #pragma once
 
 #include <QRect>
+#include <array>
+#include <string>
 
 #include "dialogs/template_dialog.h"
 
 class TraceOptions;
+class QPushButton;
 
 class OptionsDialog : public TemplateDialog {
   Q_OBJECT
@@ -20,12 +23,27 @@ class OptionsDialog : public TemplateDialog {
  protected:
   bool OnCommand(int id) override;
 
+ public:
+  // The device chooser beside the port list ("De&vice...").
+  QPushButton* DeviceButton() const { return deviceButton_; }
+
  private:
   void InitDialog(const QRect* buttonRect);
+  // Adds "De&vice..." to the right of the port list; the dialog grows.
+  void AddDeviceButton();
+  // Runs the chooser for the COMn selected in the list.
+  void ChooseDevice();
+  // The COMn selected in the list, as OK would store it.
+  int SelectedPort() const;
+  // The port list's tooltip names the selected COMn's device.
+  void UpdatePortToolTip();
   // Stores every field; 1 when any of them changed, else 2.
   int StoreSettings();
 
   TraceOptions* trace_ = nullptr;
+  QPushButton* deviceButton_ = nullptr;
+  // [Ports] entries as chosen here; stored on OK. Index n = COMn.
+  std::array<std::string, 5> devices_;
 };
 
 // Runs the dialog modally. 1 when OK changed at least one setting; 2 when
