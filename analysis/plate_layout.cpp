@@ -287,6 +287,14 @@ PlateLayout Interpret(const std::array<std::optional<BlockCells>, kBlockCount>& 
   return layout;
 }
 
+// A line break cannot live in a cell of the file: it becomes a space.
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return text;
+}
+
 void WriteBlock(std::string& out, Block block, const std::array<std::string, kLayoutWells>& cells) {
   if (!out.empty()) out += '\n';
   out += kBlockNames[block];
@@ -296,7 +304,7 @@ void WriteBlock(std::string& out, Block block, const std::array<std::string, kLa
     out += static_cast<char>('A' + row);
     for (int column = 0; column < kLayoutColumns; ++column) {
       out += ',';
-      out += CsvCellText(cells[row * kLayoutColumns + column], ',');
+      out += CsvCellText(OneLine(cells[row * kLayoutColumns + column]), ',');
     }
     out += '\n';
   }

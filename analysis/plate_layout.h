@@ -58,7 +58,8 @@ struct LayoutParse {
 LayoutParse ParseLayout(std::string_view text);
 
 // The layout in the same form, comma separated; only the blocks it needs.
-// ParseLayout(WriteLayout(l)).layout == l.
+// ParseLayout(WriteLayout(l)).layout == l, except that a line break in a
+// name or the unit is written as a space.
 std::string WriteLayout(const PlateLayout& layout);
 
 // The file as a whole; the error then begins with the path.

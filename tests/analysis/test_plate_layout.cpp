@@ -82,6 +82,11 @@ TEST(PlateLayout, WritesWhatItReads) {
   ASSERT_TRUE(again.ok) << again.error << "\n" << written;
   EXPECT_EQ(again.layout, first.layout);
   EXPECT_EQ(again.layout.unit, "  µg/mL ");
+  PlateLayout broken;
+  broken.wells[0] = {WellRole::Sample, "two\nlines", std::nullopt, std::nullopt, std::nullopt};
+  const LayoutParse joined = ParseLayout(WriteLayout(broken));
+  ASSERT_TRUE(joined.ok) << joined.error;
+  EXPECT_EQ(joined.layout.wells[0].name, "two lines");
   // Only the blocks the layout needs.
   EXPECT_EQ(WriteLayout(PlateLayout{}), Block("Role", {}));
 }
