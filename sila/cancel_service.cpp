@@ -1,7 +1,6 @@
 #include "sila/cancel_service.h"
 
 #include <algorithm>
-#include <regex>
 
 #include "sila/sila_errors.h"
 
@@ -15,8 +14,7 @@ grpc::Status CancelService::CancelCommand(grpc::ServerContext*,
                                           const cancelcontroller::CancelCommand_Parameters* request,
                                           cancelcontroller::CancelCommand_Responses*) {
   const std::string& uuid = request->commandexecutionuuid().uuid().value();
-  static const std::regex pattern("[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}");
-  if (!std::regex_match(uuid, pattern)) {
+  if (!LooksLikeUuid(uuid)) {
     return ValidationFailure(
         std::string(kCancelControllerId) + "/Command/CancelCommand/Parameter/CommandExecutionUUID",
         "'" + uuid + "' is not a command execution UUID.");

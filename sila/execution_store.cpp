@@ -2,8 +2,14 @@
 
 #include <cstdio>
 #include <random>
+#include <regex>
 
 namespace silafw = sila2::org::silastandard;
+
+bool LooksLikeUuid(const std::string& text) {
+  static const std::regex pattern("[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}");
+  return std::regex_match(text, pattern);
+}
 
 std::string NewUuid() {
   static std::mutex mutex;

@@ -68,3 +68,6 @@ class ExecutionStore {
 
 // A random (version 4) UUID in lower case.
 std::string NewUuid();
+
+// True for a UUID in the lower-case form NewUuid makes (any version).
+bool LooksLikeUuid(const std::string& text);

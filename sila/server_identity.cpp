@@ -1,7 +1,5 @@
 #include "sila/server_identity.h"
 
-#include <regex>
-
 #include "results/atomic_file.h"
 #include "results/ini_file.h"
 #include "results/settings.h"
@@ -11,11 +9,6 @@ namespace {
 
 constexpr char kFile[] = "/platovix-sila.ini";
 constexpr char kSection[] = "Server";
-
-bool LooksLikeUuid(const std::string& text) {
-  static const std::regex pattern("[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}");
-  return std::regex_match(text, pattern);
-}
 
 }  // namespace
 
