@@ -26,7 +26,7 @@
 #include "link/posix_serial_port.h"
 #include "link/trace_details.h"
 #include "results/file_time.h"
-#include "results/settings.h"
+#include "settings/settings.h"
 #include "results/shared_state.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "link/port_setup.h"
-#include "results/settings.h"
+#include "settings/settings.h"
 #include "results/shared_state.h"
 
 void LoadReaderSettings(const CliOptions& options) {

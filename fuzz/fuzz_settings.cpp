@@ -10,8 +10,8 @@
 #include <string>
 
 #include "fuzz/fuzz_check.h"
-#include "results/ini_file.h"
-#include "results/settings.h"
+#include "settings/ini_file.h"
+#include "settings/settings.h"
 #include "results/shared_state.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include "sila/server_identity.h"
 
 #include "results/atomic_file.h"
-#include "results/ini_file.h"
-#include "results/settings.h"
+#include "settings/ini_file.h"
+#include "settings/settings.h"
 #include "sila/execution_store.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "driver/foto.h"
 #include "link/port_setup.h"
-#include "results/settings.h"
+#include "settings/settings.h"
 #include "results/shared_state.h"
 #include "ui/main_dialog.h"
 #include "ui/qt_message_box.h"

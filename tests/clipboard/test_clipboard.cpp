@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "results/qt/clipboard.h"
+#include "preview/clipboard.h"
 #include "results/result_text.h"
 #include "results/shared_state.h"
 #include "tests/support/qt_app.h"

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "results/settings.h"
+#include "settings/settings.h"
 #include "results/shared_state.h"
 
 namespace fs = std::filesystem;

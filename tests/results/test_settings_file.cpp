@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "results/atomic_file.h"
-#include "results/ini_file.h"
+#include "settings/ini_file.h"
 
 namespace fs = std::filesystem;
 

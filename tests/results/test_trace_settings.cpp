@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "results/settings.h"
+#include "settings/settings.h"
 #include "results/shared_state.h"
 #include "tests/results/result_file_parsers.h"
 

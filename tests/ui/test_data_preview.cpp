@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "dialogs/template_dialog.h"
-#include "results/qt/data_preview.h"
+#include "preview/data_preview.h"
 #include "results/result_text.h"
 #include "results/shared_state.h"
 #include "tests/support/qt_app.h"

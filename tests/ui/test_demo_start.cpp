@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "results/settings.h"
+#include "settings/settings.h"
 #include "sim/reader_simulator.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/main_dialog.h"

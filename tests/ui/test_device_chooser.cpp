@@ -10,7 +10,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "results/settings.h"
+#include "settings/settings.h"
 #include "tests/support/pty_pair.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/device_chooser.h"

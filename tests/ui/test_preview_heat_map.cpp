@@ -5,9 +5,9 @@
 #include <QTest>
 
 #include "dialogs/template_dialog.h"
-#include "results/qt/data_preview.h"
-#include "results/qt/heat_map_scale.h"
-#include "results/qt/preview_heat_map.h"
+#include "preview/data_preview.h"
+#include "preview/heat_map_scale.h"
+#include "preview/preview_heat_map.h"
 #include "results/shared_state.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/result_state_guard.h"

@@ -17,7 +17,7 @@
 #include "analysis_ui/analysis_window.h"
 #include "analysis_ui/layout_editor.h"
 #include "analysis_ui/layout_in_use.h"
-#include "results/qt/data_preview.h"
+#include "preview/data_preview.h"
 #include "sim/reader_simulator.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/calibration_dialog.h"

@@ -1,4 +1,4 @@
-#include "results/qt/preview_heat_map.h"
+#include "preview/preview_heat_map.h"
 
 #include <QCheckBox>
 #include <QFontMetrics>
@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "dialogs/template_dialog.h"
-#include "results/qt/heat_map_scale.h"
+#include "preview/heat_map_scale.h"
 #include "results/result_text.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "results/qt/preview_analysis.h"
+#include "preview/preview_analysis.h"
 
 #include <QPushButton>
 
@@ -6,8 +6,8 @@
 #include "analysis_ui/layout_editor.h"
 #include "analysis_ui/layout_in_use.h"
 #include "dialogs/template_dialog.h"
-#include "results/qt/preview_heat_map.h"
-#include "results/qt/preview_save.h"
+#include "preview/preview_heat_map.h"
+#include "preview/preview_save.h"
 
 namespace {
 

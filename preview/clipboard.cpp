@@ -1,4 +1,4 @@
-#include "results/qt/clipboard.h"
+#include "preview/clipboard.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "results/qt/heat_map_scale.h"
+#include "preview/heat_map_scale.h"
 
 #include <algorithm>
 #include <array>

@@ -8,7 +8,7 @@
 // never been set up.
 #pragma once
 
-#include "results/ini_file.h"
+#include "settings/ini_file.h"
 
 void ReadTraceSettings(const IniFile& file);
 void WriteTraceSettings(IniFile& file);

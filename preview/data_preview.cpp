@@ -1,9 +1,9 @@
-#include "results/qt/data_preview.h"
+#include "preview/data_preview.h"
 
 #include "dialogs/template_dialog.h"
-#include "results/qt/preview_analysis.h"
-#include "results/qt/preview_heat_map.h"
-#include "results/qt/preview_save.h"
+#include "preview/preview_analysis.h"
+#include "preview/preview_heat_map.h"
+#include "preview/preview_save.h"
 #include "results/result_text.h"
 #include "results/shared_state.h"
 

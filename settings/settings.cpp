@@ -1,4 +1,4 @@
-#include "results/settings.h"
+#include "settings/settings.h"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -9,7 +9,7 @@
 #include <initializer_list>
 
 #include "results/shared_state.h"
-#include "results/trace_settings.h"
+#include "settings/trace_settings.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "results/qt/preview_save.h"
+#include "preview/preview_save.h"
 
 #include <QFileDialog>
 #include <QPushButton>

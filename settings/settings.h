@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "results/ini_file.h"
+#include "settings/ini_file.h"
 
 // $XDG_CONFIG_HOME/platovix.ini, else ~/.config/platovix.ini.
 std::string SettingsFilePath();

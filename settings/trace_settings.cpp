@@ -1,4 +1,4 @@
-#include "results/trace_settings.h"
+#include "settings/trace_settings.h"
 
 #include "results/shared_state.h"
 

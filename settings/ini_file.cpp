@@ -1,4 +1,4 @@
-#include "results/ini_file.h"
+#include "settings/ini_file.h"
 
 #include "results/atomic_file.h"
 
