@@ -19,7 +19,7 @@
 #include "PlateReaderController.grpc.pb.h"
 #include "SiLAService.grpc.pb.h"
 #include "bench/bench_report.h"
-#include "cli/reader_line.h"
+#include "driver/reader_line.h"
 #include "results/shared_state.h"
 #include "sila/local_channel.h"
 #include "sila/sila_server.h"
@@ -52,7 +52,7 @@ struct Bench {
     char pattern[] = "/tmp/platovix-sila-bench-XXXXXX";
     home = mkdtemp(pattern);
     setenv("XDG_CONFIG_HOME", home.c_str(), 1);
-    CliOptions line;
+    ReaderLineOptions line;
     line.devicePath = simulator.slavePath();
     line.family = 0;
     std::string error;
@@ -95,6 +95,8 @@ struct Bench {
     const auto start = Clock::now();
     prc::MeasurePlate_Parameters parameters;
     parameters.mutable_primarywavelength()->set_value(450);
+    parameters.mutable_referencewavelength()->set_value(0);
+    parameters.mutable_confirmplateloading()->set_value(true);
     sila2::org::silastandard::CommandConfirmation confirmation;
     {
       grpc::ClientContext context;

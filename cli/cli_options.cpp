@@ -47,27 +47,15 @@ double Seconds(const std::string& text) {
   return value;
 }
 
-// COM1..COM4 as in the settings; anything else names a device.
+// --port and --family as every front end reads them.
 void TakePort(const std::string& text, CliOptions& options) {
-  const bool comName = text.size() > 3 && (text[0] == 'C' || text[0] == 'c') &&
-                       (text[1] == 'O' || text[1] == 'o') && (text[2] == 'M' || text[2] == 'm') &&
-                       text.find('/') == std::string::npos;
-  if (!comName) {
-    if (text.empty()) Usage("--port wants COM1 to COM4 or a device path");
-    options.devicePath = text;
-    return;
-  }
-  const std::string number = text.substr(3);
-  if (number.size() != 1 || number[0] < '1' || number[0] > '4') {
-    Usage("--port " + text + ": the port number must be 1 to 4 (or give a device path)");
-  }
-  options.comPort = number[0] - '0';
+  const std::string error = ParsePortValue(text, options);
+  if (!error.empty()) Usage(error);
 }
 
-int Family(const std::string& text) {
-  if (text == "digiscan") return 0;
-  if (text == "jupiter" || text == "expert") return 1;
-  Usage("--family must be digiscan or jupiter, not '" + text + "'");
+void TakeFamily(const std::string& text, CliOptions& options) {
+  const std::string error = ParseFamilyValue(text, options);
+  if (!error.empty()) Usage(error);
 }
 
 ResultFormat Format(const std::string& text) {
@@ -98,24 +86,6 @@ void TakeCalibration(const std::string& text, CliOptions& options) {
 }
 
 }  // namespace
-
-std::string ParsePortValue(const std::string& text, CliOptions& options) {
-  try {
-    TakePort(text, options);
-  } catch (const UsageError& error) {
-    return error.text;
-  }
-  return {};
-}
-
-std::string ParseFamilyValue(const std::string& text, CliOptions& options) {
-  try {
-    options.family = Family(text);
-  } catch (const UsageError& error) {
-    return error.text;
-  }
-  return {};
-}
 
 namespace {
 
@@ -164,7 +134,7 @@ class Parser {
     } else if (name == "--port") {
       TakePort(Value(name, inlineValue), options_);
     } else if (name == "--family") {
-      options_.family = Family(Value(name, inlineValue));
+      TakeFamily(Value(name, inlineValue), options_);
     } else if (name == "--baud") {
       const std::string text = Value(name, inlineValue);
       const int baud = WholeNumber(text, "--baud");

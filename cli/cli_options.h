@@ -10,6 +10,7 @@
 
 #include "analysis/plate_analysis.h"
 #include "analysis/plate_layout.h"
+#include "driver/reader_line.h"
 #include "results/result_file.h"
 
 enum class CliCommand {
@@ -27,14 +28,10 @@ enum class CliCommand {
 
 inline constexpr int kReaderPositions = 6;
 
-struct CliOptions {
+// The port, family and speed (ReaderLineOptions) come first.
+struct CliOptions : ReaderLineOptions {
   CliCommand command = CliCommand::Help;
 
-  // Where and how to reach the reader; unset means "as in the settings file".
-  std::optional<int> comPort;             // --port COM1..COM4
-  std::optional<std::string> devicePath;  // --port /dev/...
-  std::optional<int> family;              // 0 DigiScan, 1 Jupiter / Expert
-  std::optional<int> baud;
   bool yes = false;                  // confirm the Jupiter's plate request without asking
   std::optional<std::string> trace;  // --trace FILE ("-": stderr)
 
@@ -73,8 +70,3 @@ CliParse ParseCliArguments(const std::vector<std::string>& args);
 std::string CliHelpText();
 // "platovix-cli <version>" and the copyright and licence lines.
 std::string CliVersionText();
-
-// --port and --family as platovix-cli reads them, for front ends that share
-// them. An empty result means the value was taken; else the usage error.
-std::string ParsePortValue(const std::string& text, CliOptions& options);
-std::string ParseFamilyValue(const std::string& text, CliOptions& options);

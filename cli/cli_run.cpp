@@ -17,17 +17,17 @@
 #include "cli/cli_options.h"
 #include "cli/cli_trace.h"
 #include "cli/ports_command.h"
-#include "cli/reader_line.h"
 #include "cli/result_output.h"
 #include "cli/terminal_dialog.h"
 #include "driver/foto.h"
+#include "driver/reader_line.h"
 #include "link/port_refusal.h"
 #include "link/port_setup.h"
 #include "link/posix_serial_port.h"
 #include "link/trace_details.h"
 #include "results/file_time.h"
-#include "settings/settings.h"
 #include "results/shared_state.h"
+#include "settings/settings.h"
 
 namespace {
 

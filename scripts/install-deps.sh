@@ -17,7 +17,10 @@ packages=(cmake g++ ninja-build qt6-base-dev libgl1-mesa-dev libgtest-dev google
           # platovix-sila: gRPC and protobuf (the compiler plugin package is needed by
           # gRPC's CMake package), TLS certificates, mDNS announcement
           libgrpc++-dev protobuf-compiler-grpc libprotobuf-dev protobuf-compiler libssl-dev
-          libavahi-client-dev pkg-config)
+          libavahi-client-dev pkg-config
+          # platovix-sila's protos are made from its feature definitions by the SiLA 2
+          # standard's stylesheet (xsltproc); the tests check them with its schema (xmllint)
+          xsltproc libxml2-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,5 +1,6 @@
-// The feature definitions (FDL) the server implements, as checked in under
-// resources/sila/, and their fully qualified identifiers.
+// The feature definitions (FDL) the server implements, as checked in (the
+// standard's core features in third_party/sila2/, ours in resources/sila/),
+// and their fully qualified identifiers.
 #pragma once
 
 #include <string>
@@ -10,7 +11,7 @@ struct FeatureText {
   const char* text;
 };
 
-// Generated at build time from resources/sila/*.sila.xml.
+// Generated at build time from those files.
 const std::vector<FeatureText>& FeatureTexts();
 
 // "originator/category/Identifier/vMajor" from the root element's attributes

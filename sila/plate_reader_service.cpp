@@ -54,6 +54,11 @@ void AddIntegers(const std::vector<int>& values,
   for (int value : values) list->Add()->set_value(value);
 }
 
+grpc::Status Missing(const std::string& command, const std::string& parameter,
+                     const std::string& what) {
+  return ValidationFailure(ReaderParameter(command, parameter), what + " is missing.");
+}
+
 grpc::Status InvalidUuid(const std::string& uuid) {
   return FrameworkFailure(silafw::FrameworkError::INVALID_COMMAND_EXECUTION_UUID,
                           "No command execution " + uuid + " (unknown, or its lifetime is over).");
@@ -75,21 +80,29 @@ PlateReaderService::~PlateReaderService() {
 grpc::Status PlateReaderService::MeasurePlate(grpc::ServerContext*,
                                               const prc::MeasurePlate_Parameters* request,
                                               silafw::CommandConfirmation* response) {
+  // Each parameter in turn: present, then in range.
+  if (!request->has_primarywavelength())
+    return Missing("MeasurePlate", "PrimaryWavelength", "The primary wavelength");
   const int64_t primary = request->primarywavelength().value();
   const int64_t reference = request->referencewavelength().value();
-  if (!request->has_primarywavelength() || !MeasureWavelengthOk(primary)) {
+  if (!MeasureWavelengthOk(primary)) {
     return ValidationFailure(
         ReaderParameter("MeasurePlate", "PrimaryWavelength"),
         "The primary wavelength must be 100 to 999 nm, not " + std::to_string(primary) + ".");
   }
+  if (!request->has_referencewavelength())
+    return Missing("MeasurePlate", "ReferenceWavelength", "The reference wavelength (0 for none)");
   if (reference != 0 && !MeasureWavelengthOk(reference)) {
     return ValidationFailure(ReaderParameter("MeasurePlate", "ReferenceWavelength"),
                              "The reference wavelength must be 0 (none) or 100 to 999 nm, not " +
                                  std::to_string(reference) + ".");
   }
+  if (!request->has_confirmplateloading())
+    return Missing("MeasurePlate", "ConfirmPlateLoading", "The plate loading confirmation");
   if (!reader_.TryClaim()) return StatusOf(ReaderBusyError());
 
   const std::string uuid = executions_.Create();
+  reader_.SetExecution(uuid);
   {
     std::lock_guard<std::mutex> lock(threadMutex_);
     if (measurement_.joinable()) measurement_.join();  // the last one has released the reader
@@ -234,6 +247,10 @@ grpc::Status PlateReaderService::CalibrateFilters(grpc::ServerContext*,
   for (size_t i = 0; i < known.size() && i < kPositions; ++i) wavelengths[i] = known[i];
   std::set<int64_t> named;
   for (const auto& calibration : request->calibrations()) {
+    if (!calibration.has_position())
+      return ValidationFailure(parameter, "A calibration names no filter position.");
+    if (!calibration.has_wavelength())
+      return ValidationFailure(parameter, "A calibration names no wavelength.");
     const int64_t position = calibration.position().value();
     const int64_t nm = calibration.wavelength().value();
     if (position < 1 || position > kPositions)
@@ -268,6 +285,7 @@ grpc::Status PlateReaderService::CalibrateFilters(grpc::ServerContext*,
 grpc::Status PlateReaderService::MovePlate(grpc::ServerContext*,
                                            const prc::MovePlate_Parameters* request,
                                            prc::MovePlate_Responses*) {
+  if (!request->has_direction()) return Missing("MovePlate", "Direction", "The direction");
   const std::string& direction = request->direction().value();
   if (direction != "In" && direction != "Out") {
     return ValidationFailure(ReaderParameter("MovePlate", "Direction"),

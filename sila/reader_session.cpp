@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "cli/reader_line.h"
+#include "driver/reader_line.h"
 #include "link/operator_message.h"
 #include "results/shared_state.h"
 
@@ -71,6 +71,7 @@ bool ReaderSession::TryClaim() {
 void ReaderSession::Release() {
   std::lock_guard<std::mutex> lock(mutex_);
   busy_ = false;
+  execution_.clear();
   ++busyGeneration_;
   busyChanged_.notify_all();
 }
@@ -98,7 +99,20 @@ bool ReaderSession::WaitBusyChange(uint64_t* generation, bool* busy, int timeout
 }
 
 void ReaderSession::Abort() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (busy_) abort_.store(1);
+}
+
+void ReaderSession::SetExecution(const std::string& uuid) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  execution_ = uuid;
+}
+
+bool ReaderSession::AbortExecution(const std::string& uuid) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!busy_ || execution_ != uuid) return false;
   abort_.store(1);
+  return true;
 }
 
 ReaderReport ReaderSession::Run(const DriverCall& call,

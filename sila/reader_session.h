@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli_options.h"
 #include "driver/foto.h"
 
 // How a driver operation ended, as the server reports it.
@@ -55,6 +54,11 @@ class ReaderSession {
 
   // Raises the abort flag of the running operation, if any.
   void Abort();
+  // Names the observable command execution that holds the claim.
+  void SetExecution(const std::string& uuid);
+  // Raises the abort flag only while the execution uuid holds the reader;
+  // false when it does not (any more).
+  bool AbortExecution(const std::string& uuid);
 
   // Waits until Busy differs from *seen or timeoutMs passes; true on a change,
   // with the new state in *seen. Every change is seen: a Busy that went up
@@ -77,6 +81,7 @@ class ReaderSession {
   mutable std::mutex mutex_;
   mutable std::condition_variable busyChanged_;
   bool busy_ = false;
+  std::string execution_;        // the observable command execution holding the claim
   uint64_t busyGeneration_ = 0;  // odd while busy
   std::string readerId_;
   std::string readerKind_;

@@ -5,7 +5,7 @@
 #include <iostream>
 #include <memory>
 
-#include "cli/reader_line.h"
+#include "driver/reader_line.h"
 #include "sila/announcer.h"
 #include "sila/sila_options.h"
 #include "sila/sila_server.h"
@@ -40,6 +40,10 @@ int SilaMain(int argc, char** argv) {
   }
   if (parse.options.help) {
     std::cout << SilaHelpText();
+    return 0;
+  }
+  if (parse.options.version) {
+    std::cout << SilaVersionText();
     return 0;
   }
   std::string error;

@@ -1,5 +1,7 @@
 #include "sila/sila_options.h"
 
+#include <platovix_version.h>
+
 namespace {
 
 // "HOST:PORT" or "[V6]:PORT" with a port of 1 to 65535.
@@ -36,6 +38,8 @@ SilaParse ParseSilaArguments(const std::vector<std::string>& args) {
     std::string error;
     if (name == "-h" || name == "--help") {
       options.help = true;
+    } else if (name == "--version") {
+      options.version = true;
     } else if (name == "--insecure") {
       options.insecure = true;
     } else if (name == "--port" || name == "--family" || name == "--listen") {
@@ -76,8 +80,14 @@ Options:
   --listen ADDRESS:PORT  where to serve (default [::]:50052)
   --insecure             plain text instead of TLS (only on a trusted network)
   -h, --help             this text
+      --version          print the version and exit
 
 Files beside the settings file: platovix-sila.ini (server UUID and name),
 platovix-sila.crt and platovix-sila.key (the self-signed TLS certificate).
 )";
+}
+
+std::string SilaVersionText() {
+  return std::string("platovix-sila ") + PLATOVIX_VERSION + "\n" + PLATOVIX_COPYRIGHT + "\n" +
+         PLATOVIX_LICENSE_NOTE + "\n";
 }

@@ -5,13 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli_options.h"
+#include "driver/reader_line.h"
 
 struct SilaOptions {
-  CliOptions reader;  // only the port, family and speed are used
+  ReaderLineOptions reader;  // the port, family and speed
   std::string listen = "[::]:50052";
   bool insecure = false;
   bool help = false;
+  bool version = false;
 };
 
 struct SilaParse {
@@ -22,3 +23,5 @@ struct SilaParse {
 
 SilaParse ParseSilaArguments(const std::vector<std::string>& args);
 std::string SilaHelpText();
+// "platovix-sila <version>" and the copyright and licence lines.
+std::string SilaVersionText();

@@ -1,5 +1,7 @@
 #include "sila/sila_service.h"
 
+#include <regex>
+
 #include "sila/feature_texts.h"
 #include "sila/sila_errors.h"
 
@@ -8,12 +10,28 @@ namespace {
 constexpr char kSiLAServiceId[] = "org.silastandard/core/SiLAService/v1";
 constexpr size_t kMaximalNameLength = 255;
 
+// Originator/Category/Identifier/vMajor, each part as FeatureDefinition.xsd
+// allows it.
+bool IsFullyQualifiedFeatureId(const std::string& id) {
+  static const std::regex pattern("[a-z][a-z.]*/[a-z][a-z.]*/[A-Z][a-zA-Z0-9]{0,254}/v[0-9]+");
+  return std::regex_match(id, pattern);
+}
+
 }  // namespace
 
 grpc::Status SilaService::GetFeatureDefinition(
     grpc::ServerContext*, const silaservice::GetFeatureDefinition_Parameters* request,
     silaservice::GetFeatureDefinition_Responses* response) {
+  const std::string parameter =
+      std::string(kSiLAServiceId) + "/Command/GetFeatureDefinition/Parameter/FeatureIdentifier";
+  if (!request->has_featureidentifier())
+    return ValidationFailure(parameter, "The feature identifier is missing.");
   const std::string& id = request->featureidentifier().value();
+  if (!IsFullyQualifiedFeatureId(id)) {
+    return ValidationFailure(parameter, "'" + id +
+                                            "' is not a fully qualified feature identifier "
+                                            "(originator/category/Feature/vMajor).");
+  }
   const char* definition = FindFeatureDefinition(id);
   if (definition == nullptr) {
     return DefinedFailure(
@@ -27,6 +45,11 @@ grpc::Status SilaService::GetFeatureDefinition(
 grpc::Status SilaService::SetServerName(grpc::ServerContext*,
                                         const silaservice::SetServerName_Parameters* request,
                                         silaservice::SetServerName_Responses*) {
+  if (!request->has_servername()) {
+    return ValidationFailure(
+        std::string(kSiLAServiceId) + "/Command/SetServerName/Parameter/ServerName",
+        "The server name is missing.");
+  }
   const std::string& name = request->servername().value();
   if (name.empty() || name.size() > kMaximalNameLength) {
     return ValidationFailure(

@@ -15,7 +15,7 @@
 #include "CancelController.grpc.pb.h"
 #include "PlateReaderController.grpc.pb.h"
 #include "SiLAService.grpc.pb.h"
-#include "cli/reader_line.h"
+#include "driver/reader_line.h"
 #include "results/shared_state.h"
 #include "sila/feature_texts.h"
 #include "sila/local_channel.h"
@@ -86,7 +86,7 @@ class SilaServerTest : public ::testing::Test {
   }
 
   void StartOnDevice(const std::string& device, int family) {
-    CliOptions line;
+    ReaderLineOptions line;
     line.devicePath = device;
     line.family = family;
     std::string error;

@@ -105,6 +105,8 @@ TEST_F(SilaServerTest, SigtermAbortsTheMeasurementReleasesTheReaderAndExitsZero)
   SilaClient client(grpc::CreateChannel("127.0.0.1:" + port, grpc::InsecureChannelCredentials()));
   prc::MeasurePlate_Parameters parameters;
   parameters.mutable_primarywavelength()->set_value(450);
+  parameters.mutable_referencewavelength()->set_value(0);
+  parameters.mutable_confirmplateloading()->set_value(true);
   silafw::CommandConfirmation confirmation;
   grpc::ClientContext context;
   ASSERT_TRUE(client.reader->MeasurePlate(&context, parameters, &confirmation).ok());

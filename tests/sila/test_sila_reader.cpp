@@ -119,6 +119,8 @@ TEST_F(SilaServerTest, ASecondCommandWhileOneRunsIsRefusedAtOnce) {
   {
     prc::MeasurePlate_Parameters again;
     again.mutable_primarywavelength()->set_value(450);
+    again.mutable_referencewavelength()->set_value(0);
+    again.mutable_confirmplateloading()->set_value(true);
     silafw::CommandConfirmation confirmation;
     grpc::ClientContext context;
     EXPECT_EQ(DefinedErrorId(client_->reader->MeasurePlate(&context, again, &confirmation)),
@@ -302,6 +304,8 @@ TEST_F(SilaServerTest, AClientThatGoesAwayLeavesTheResultForAnother) {
     SilaClient first(NewChannel());
     prc::MeasurePlate_Parameters parameters;
     parameters.mutable_primarywavelength()->set_value(405);
+    parameters.mutable_referencewavelength()->set_value(0);
+    parameters.mutable_confirmplateloading()->set_value(true);
     silafw::CommandConfirmation confirmation;
     grpc::ClientContext context;
     ASSERT_TRUE(first.reader->MeasurePlate(&context, parameters, &confirmation).ok());

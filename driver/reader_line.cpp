@@ -1,24 +1,52 @@
-#include "cli/reader_line.h"
+#include "driver/reader_line.h"
 
 #include <system_error>
 #include <vector>
 
 #include "link/port_setup.h"
-#include "settings/settings.h"
 #include "results/shared_state.h"
+#include "settings/settings.h"
 
-void LoadReaderSettings(const CliOptions& options) {
+std::string ParsePortValue(const std::string& text, ReaderLineOptions& options) {
+  // COM1..COM4 as in the settings; anything else names a device.
+  const bool comName = text.size() > 3 && (text[0] == 'C' || text[0] == 'c') &&
+                       (text[1] == 'O' || text[1] == 'o') && (text[2] == 'M' || text[2] == 'm') &&
+                       text.find('/') == std::string::npos;
+  if (!comName) {
+    if (text.empty()) return "--port wants COM1 to COM4 or a device path";
+    options.devicePath = text;
+    return {};
+  }
+  const std::string number = text.substr(3);
+  if (number.size() != 1 || number[0] < '1' || number[0] > '4')
+    return "--port " + text + ": the port number must be 1 to 4 (or give a device path)";
+  options.comPort = number[0] - '0';
+  return {};
+}
+
+std::string ParseFamilyValue(const std::string& text, ReaderLineOptions& options) {
+  if (text == "digiscan") {
+    options.family = 0;
+  } else if (text == "jupiter" || text == "expert") {
+    options.family = 1;
+  } else {
+    return "--family must be digiscan or jupiter, not '" + text + "'";
+  }
+  return {};
+}
+
+void LoadReaderSettings(const ReaderLineOptions& options) {
   LoadSettings();
   if (options.family) AppSettings.readerSubType = *options.family;
   if (options.baud) AppSettings.nBaudRate = *options.baud;
 }
 
-std::string ResolveReaderDevice(const CliOptions& options, std::string* error) {
+std::string ResolveReaderDevice(const ReaderLineOptions& options, std::string* error) {
   LoadReaderSettings(options);
   return ReaderDevicePath(options, error);
 }
 
-std::string ReaderDevicePath(const CliOptions& options, std::string* error) {
+std::string ReaderDevicePath(const ReaderLineOptions& options, std::string* error) {
   if (options.devicePath) return *options.devicePath;
   const int comPort = options.comPort.value_or(AppSettings.nComPort);
   if (comPort < 1 || comPort > 4) {
