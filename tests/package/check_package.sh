@@ -33,6 +33,7 @@ for file in ./usr/bin/platovix ./usr/bin/platovix-cli ./usr/bin/platovix-sim \
             ./usr/share/applications/platovix.desktop \
             ./usr/share/icons/hicolor/256x256/apps/platovix.png \
             ./usr/share/man/man1/platovix-cli.1.gz ./usr/share/man/man1/platovix-sim.1.gz \
+            ./usr/share/man/man1/platovix.1.gz \
             ./usr/share/doc/platovix/copyright; do
   grep -q " $file\$" <<< "$contents" || fail "$file is not in the package"
 done
@@ -44,6 +45,10 @@ grep -q "MIT License" "$root/usr/share/doc/platovix/copyright" || fail "copyrigh
   fail "platovix-cli --version"
 [ "$(head -n1 < <("$root/usr/bin/platovix-sim" --version))" = "platovix-sim $version" ] ||
   fail "platovix-sim --version"
+if [ -e "$root/usr/bin/platovix-sila" ]; then
+  [ "$(head -n1 < <("$root/usr/bin/platovix-sila" --version))" = "platovix-sila $version" ] ||
+    fail "platovix-sila --version"
+fi
 XDG_CONFIG_HOME="$work" "$root/usr/bin/platovix-cli" ports --format json | grep -q '"devices"' ||
   fail "platovix-cli ports"
 if command -v desktop-file-validate > /dev/null; then
@@ -57,6 +62,12 @@ for word in NAME SYNOPSIS "platovix-cli - run a microplate photometer" "ports" "
 done
 MANWIDTH=80 man -P cat -l "$root/usr/share/man/man1/platovix-sim.1.gz" 2> /dev/null |
   grep -q -- "--family" || fail "platovix-sim man page"
+if [ -e "$root/usr/bin/platovix-sila" ]; then  # built with the SiLA server
+  MANWIDTH=80 man -P cat -l "$root/usr/share/man/man1/platovix-sila.1.gz" 2> /dev/null |
+    grep -q -- "--listen" || fail "platovix-sila man page"
+fi
+MANWIDTH=80 man -P cat -l "$root/usr/share/man/man1/platovix.1.gz" 2> /dev/null |
+  grep -q -- "platovix.ini" || fail "platovix man page"
 
 # A user without access to the device is told how to get it, by the
 # installed program on its real stderr.
