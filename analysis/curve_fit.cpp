@@ -18,6 +18,10 @@ int ParameterCount(CurveModel model) {
   switch (model) {
     case CurveModel::Linear:
       return 2;
+    case CurveModel::Quadratic:
+      return 3;
+    case CurveModel::PointToPoint:
+      return 2;
     case CurveModel::FourPL:
       return 4;
     case CurveModel::FivePL:

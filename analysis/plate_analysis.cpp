@@ -128,6 +128,10 @@ const char* CurveModelName(CurveModel model) {
       return "linear";
     case CurveModel::FourPL:
       return "4pl";
+    case CurveModel::Quadratic:
+      return "quadratic";
+    case CurveModel::PointToPoint:
+      return "point-to-point";
     case CurveModel::FivePL:
       break;
   }
@@ -147,7 +151,8 @@ const char* WeightingName(Weighting weighting) {
 }
 
 std::optional<CurveModel> CurveModelFromName(std::string_view name) {
-  for (CurveModel model : {CurveModel::Linear, CurveModel::FourPL, CurveModel::FivePL}) {
+  for (CurveModel model : {CurveModel::Linear, CurveModel::FourPL, CurveModel::FivePL,
+                           CurveModel::Quadratic, CurveModel::PointToPoint}) {
     if (name == CurveModelName(model)) return model;
   }
   return std::nullopt;

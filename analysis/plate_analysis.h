@@ -11,22 +11,36 @@
 #include <vector>
 
 #include "analysis/plate_layout.h"
+#include "analysis/qc.h"
 
 namespace analysis {
 
-enum class CurveModel { Linear, FourPL, FivePL };
+// Quadratic: y = a + b x + c x^2. PointToPoint: straight lines between the
+// standard levels' means.
+enum class CurveModel { Linear, FourPL, FivePL, Quadratic, PointToPoint };
 enum class Weighting { None, OneOverY, OneOverY2 };
 
-// "linear", "4pl", "5pl" and "none", "1/y", "1/y2": the names of the
-// command line and the settings file.
+// "linear", "4pl", "5pl", "quadratic", "point-to-point" and "none", "1/y",
+// "1/y2": the names of the command line, the settings file and the assay.
 const char* CurveModelName(CurveModel model);
 const char* WeightingName(Weighting weighting);
 std::optional<CurveModel> CurveModelFromName(std::string_view name);
 std::optional<Weighting> WeightingFromName(std::string_view name);
 
+// A well the user left out of the analysis (an outlier). It stays listed in
+// its group and in every output, struck out, with the reason.
+struct ExcludedWell {
+  int well = 0;  // 0..95
+  std::string reason;
+  bool operator==(const ExcludedWell&) const = default;
+};
+
 struct AnalysisOptions {
   CurveModel model = CurveModel::FourPL;
   Weighting weighting = Weighting::None;
+  std::vector<ExcludedWell> excluded;
+  // The acceptance rules; without them there is no verdict (PlateAnalysis::qc).
+  std::optional<QcRules> qc;
 };
 
 struct FitParameter {
@@ -77,6 +91,11 @@ enum GroupFlag : unsigned {
   kFlagAboveCurve = 1u << 5,      // beyond the curve's high end: no concentration
   kFlagControlLow = 1u << 6,      // a control below its expected range
   kFlagControlHigh = 1u << 7,     // a control above its expected range
+  kFlagBelowLloq = 1u << 8,       // a sample or control below the LLOQ ("< LLOQ")
+  kFlagAboveUloq = 1u << 9,       // a sample or control above the ULOQ ("> ULOQ")
+  kFlagCvHigh = 1u << 10,         // CV above the assay's limit
+  kFlagRecoveryOut = 1u << 11,    // a standard level outside its recovery limit
+  kFlagWellsExcluded = 1u << 12,  // some wells were excluded by the user
 };
 
 // "wells missing; below standards": the flags in words, "" for none.
@@ -96,6 +115,10 @@ struct GroupResult {
   double dilution = 1;
   // Back-calculated from the mean, times the dilution.
   std::optional<double> concentration;
+  // Standards: concentration / expected, in percent.
+  std::optional<double> recovery;
+  std::vector<int> missingWells;   // wells of the group without a value
+  std::vector<int> excludedWells;  // wells the user excluded (reasons in PlateAnalysis)
   unsigned flags = kFlagNone;
 };
 
@@ -110,6 +133,12 @@ struct PlateAnalysis {
   // Standard levels (ascending concentration), then samples and controls
   // in the order they first appear on the plate.
   std::vector<GroupResult> groups;
+  std::vector<ExcludedWell> excluded;  // as asked, in well order
+  // The lowest and highest standard levels whose recovery passes (the
+  // assay's limits, or ±20 % / ±25 % at the ends without an assay).
+  std::optional<double> lloq;
+  std::optional<double> uloq;
+  std::optional<QcResult> qc;  // with QC rules only
 };
 
 // Well values as the plate record holds them: thousandths of absorbance,
