@@ -17,7 +17,10 @@ packages=(cmake g++ ninja-build qt6-base-dev libgl1-mesa-dev libgtest-dev google
           # platovix-sila: gRPC and protobuf (the compiler plugin package is needed by
           # gRPC's CMake package), TLS certificates, mDNS announcement
           libgrpc++-dev protobuf-compiler-grpc libprotobuf-dev protobuf-compiler libssl-dev
-          libavahi-client-dev pkg-config)
+          libavahi-client-dev pkg-config
+          # the plate archive: SQLite (the embedded default), libpq (a lab's PostgreSQL
+          # archive) and the PostgreSQL server its tests and benchmark start themselves
+          libsqlite3-dev libpq-dev postgresql)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
