@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "link/port_setup.h"
-#include "settings/settings.h"
 #include "results/shared_state.h"
+#include "settings/settings.h"
 
 void LoadReaderSettings(const CliOptions& options) {
   LoadSettings();
