@@ -238,7 +238,9 @@ bool ChainedArchive::CountUnforwarded(int64_t* count, std::string* error) {
 }
 
 bool ChainedArchive::MarkForwarded(const std::string& uuid, std::string* error) {
-  return db_->Exec("INSERT INTO forwarded (uuid) VALUES ($1)", {uuid}, nullptr) || Failed(error);
+  return db_->Exec("INSERT INTO forwarded (uuid) VALUES ($1) ON CONFLICT (uuid) DO NOTHING", {uuid},
+                   nullptr) ||
+         Failed(error);
 }
 
 }  // namespace archive

@@ -56,12 +56,15 @@ std::string DefaultArchivePath() {
 }
 
 std::string DamageOf(const std::string& path) {
+  // Only what the check finds counts: a file that cannot be checked now
+  // (no space, no rights, locked) is not damaged, and opening it for
+  // writing says why it cannot be written.
   std::string error;
   std::unique_ptr<SqliteConnection> db = SqliteConnection::Open(path, true, &error);
-  if (!db) return error;
+  if (!db) return {};
   std::vector<SqlRow> rows;
   if (!db->Exec("PRAGMA quick_check", {}, &rows)) {
-    return db->Failure() == SqlFailure::Busy ? std::string() : db->Error();
+    return db->Failure() == SqlFailure::Corrupt ? db->Error() : std::string();
   }
   if (rows.size() == 1 && rows[0][0] == "ok") return {};
   return rows.empty() ? "no answer to the check" : rows[0][0];
