@@ -22,6 +22,18 @@ struct ReadQuery {
   size_t limit = 0;
 };
 
+// A read as lists show it: the columns it is found by, and its stored
+// content (canonical JSON) when asked for, never parsed on the way.
+struct ReadSummary {
+  std::string uuid;
+  std::string atUtc;  // completion, else start, in UTC
+  std::string plateId;
+  std::string assay;
+  std::string status;
+  std::string operatorName;
+  std::string content;
+};
+
 struct VerifyReport {
   bool ok = false;
   int64_t entries = 0;      // entries checked
@@ -37,6 +49,9 @@ class Archive {
   virtual bool AppendRead(const PlateRead& read, std::string* error) = 0;
   virtual bool AppendAudit(const AuditEntry& entry, std::string* error) = 0;
   virtual bool FindReads(const ReadQuery& query, std::vector<PlateRead>* reads,
+                         std::string* error) = 0;
+  // The same reads without parsing them: for long lists and pages.
+  virtual bool ListReads(const ReadQuery& query, bool withContent, std::vector<ReadSummary>* reads,
                          std::string* error) = 0;
   // False with an empty error when there is no such read.
   virtual bool GetRead(const std::string& uuid, PlateRead* read, std::string* error) = 0;

@@ -117,9 +117,9 @@ bool ChainedArchive::AppendContent(const std::string& content, std::string* erro
   return db_->Script("COMMIT") || Failed(error);
 }
 
-bool ChainedArchive::FindReads(const ReadQuery& query, std::vector<PlateRead>* reads,
-                               std::string* error) {
-  std::string sql = "SELECT content FROM entries WHERE kind = 'read'";
+bool ChainedArchive::SelectReads(const std::string& columns, const ReadQuery& query,
+                                 std::vector<SqlRow>* rows, std::string* error) {
+  std::string sql = "SELECT " + columns + " FROM entries WHERE kind = 'read'";
   std::vector<std::string> params;
   const auto filter = [&](const char* column, const char* comparison, const std::string& value) {
     if (value.empty()) return;
@@ -135,12 +135,32 @@ bool ChainedArchive::FindReads(const ReadQuery& query, std::vector<PlateRead>* r
     if (query.limit == 0) sql += " LIMIT -1";
     sql += " OFFSET " + std::to_string(query.offset);
   }
+  return db_->Exec(sql, params, rows) || Failed(error);
+}
+
+bool ChainedArchive::FindReads(const ReadQuery& query, std::vector<PlateRead>* reads,
+                               std::string* error) {
   std::vector<SqlRow> rows;
-  if (!db_->Exec(sql, params, &rows)) return Failed(error);
+  if (!SelectReads("content", query, &rows, error)) return false;
   reads->reserve(reads->size() + rows.size());
   for (const SqlRow& row : rows) {
     PlateRead read;
     if (ParseRead(row[0], &read)) reads->push_back(std::move(read));
+  }
+  return true;
+}
+
+bool ChainedArchive::ListReads(const ReadQuery& query, bool withContent,
+                               std::vector<ReadSummary>* reads, std::string* error) {
+  std::vector<SqlRow> rows;
+  const std::string columns = std::string("uuid, at_utc, plate_id, assay, status, operator") +
+                              (withContent ? ", content" : "");
+  if (!SelectReads(columns, query, &rows, error)) return false;
+  reads->reserve(reads->size() + rows.size());
+  for (SqlRow& row : rows) {
+    reads->push_back({std::move(row[0]), std::move(row[1]), std::move(row[2]), std::move(row[3]),
+                      std::move(row[4]), std::move(row[5]),
+                      withContent ? std::move(row[6]) : std::string()});
   }
   return true;
 }

@@ -34,6 +34,8 @@ class ChainedArchive : public Archive {
   bool AppendAudit(const AuditEntry& entry, std::string* error) override;
   bool FindReads(const ReadQuery& query, std::vector<PlateRead>* reads,
                  std::string* error) override;
+  bool ListReads(const ReadQuery& query, bool withContent, std::vector<ReadSummary>* reads,
+                 std::string* error) override;
   bool GetRead(const std::string& uuid, PlateRead* read, std::string* error) override;
   bool AuditTrail(const std::string& readUuid, std::vector<AuditEntry>* entries,
                   std::string* error) override;
@@ -52,6 +54,8 @@ class ChainedArchive : public Archive {
 
  private:
   bool Failed(std::string* error);
+  bool SelectReads(const std::string& columns, const ReadQuery& query, std::vector<SqlRow>* rows,
+                   std::string* error);
   std::unique_ptr<SqlConnection> db_;
   bool readOnly_;
 };

@@ -91,27 +91,32 @@ class ArchiveCommand {
     return kExitFailure;
   }
 
+  // Page by page, printed as it comes: a long archive never sits in memory
+  // whole, and JSON goes out as stored, without parsing it.
   int List() {
-    archive::ReadQuery query;
-    query.since = options_.since;
-    query.assay = options_.assay;
-    query.plateId = options_.plateId;
-    std::vector<archive::PlateRead> reads;
-    std::string error;
-    if (!archive_->FindReads(query, &reads, &error)) return Failure(error);
-    if (options_.format == ResultFormat::Json) {
-      Json list = Json::array();
-      for (const archive::PlateRead& read : reads) list.push_back(ReadJson(read));
-      io_.out << list.dump(1) << '\n' << std::flush;
-      return kExitSuccess;
+    constexpr size_t kPage = 10000;
+    const bool json = options_.format == ResultFormat::Json;
+    archive::ReadQuery query{options_.since, options_.assay, options_.plateId, 0, kPage};
+    io_.out << (json ? "[" : "completed\tuuid\tplate\tstatus\toperator\tassay\n");
+    bool first = true;
+    for (;; query.offset += kPage) {
+      std::vector<archive::ReadSummary> reads;
+      std::string error;
+      if (!archive_->ListReads(query, json, &reads, &error)) return Failure(error);
+      std::string text;
+      for (const archive::ReadSummary& read : reads) {
+        if (json) {
+          text += (first ? "\n" : ",\n") + read.content;
+        } else {
+          text += read.atUtc + '\t' + read.uuid + '\t' + Column(read.plateId) + '\t' + read.status +
+                  '\t' + Column(read.operatorName) + '\t' + Column(read.assay) + '\n';
+        }
+        first = false;
+      }
+      io_.out << text;
+      if (reads.size() < kPage) break;
     }
-    std::string text = "completed\tuuid\tplate\tstatus\toperator\tassay\n";
-    for (const archive::PlateRead& read : reads) {
-      text += Column(read.completed.empty() ? read.started : read.completed) + '\t' + read.uuid +
-              '\t' + Column(read.plateId) + '\t' + archive::StatusName(read.status) + '\t' +
-              Column(read.operatorName) + '\t' + Column(read.assayName) + '\n';
-    }
-    io_.out << text << std::flush;
+    io_.out << (json ? "\n]\n" : "") << std::flush;
     return kExitSuccess;
   }
 
