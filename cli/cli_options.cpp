@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "archive/plate_read.h"
 #include "cli/cli_analysis_options.h"
 
 namespace {
@@ -168,6 +169,20 @@ class Parser {
       }
     } else if (name == "--every") {
       options_.everySeconds = Seconds(Value(name, inlineValue));
+    } else if (name == "--archive") {
+      options_.archiveUrl = Value(name, inlineValue);
+      if (options_.archiveUrl->empty()) Usage("--archive needs a URL");
+    } else if (name == "--no-archive") {
+      options_.noArchive = true;
+    } else if (name == "--plate-id") {
+      options_.plateId = Value(name, inlineValue);
+    } else if (name == "--since") {
+      options_.since = Value(name, inlineValue);
+      if (archive::UtcKey(options_.since).empty()) {
+        Usage("--since wants a date such as 2026-12-01, not '" + options_.since + "'");
+      }
+    } else if (name == "--assay") {
+      options_.assay = Value(name, inlineValue);
     } else if (std::string error; TakeAnalysisOption(
                    name, [&] { return Value(name, inlineValue); }, options_, &error)) {
       if (!error.empty()) Usage(error);
@@ -198,12 +213,69 @@ class Parser {
         Usage("plate wants in or out");
       }
       options_.command = words[1] == "in" ? CliCommand::PlateIn : CliCommand::PlateOut;
+    } else if (command == "archive") {
+      TakeArchiveCommand(words);
     } else if (command == "calibrate") {
       if (operands == 0) Usage("calibrate wants at least one P=NM (position=wavelength)");
       for (size_t i = 1; i < words.size(); ++i) TakeCalibration(words[i], options_);
       options_.command = CliCommand::Calibrate;
     } else {
       Usage("unknown command '" + command + "' (try --help)");
+    }
+  }
+
+  void TakeArchiveCommand(const std::vector<std::string>& words) {
+    options_.command = CliCommand::Archive;
+    const std::string action = words.size() > 1 ? words[1] : "";
+    const size_t operands = words.size() > 2 ? words.size() - 2 : 0;
+    if (action == "show" || action == "export") {
+      if (operands == 0) Usage("archive " + action + " wants a read's UUID");
+      if (action == "show" && operands > 1) Usage("archive show takes one UUID");
+      options_.uuids.assign(words.begin() + 2, words.end());
+      options_.archiveAction = action == "show" ? ArchiveAction::Show : ArchiveAction::Export;
+      return;
+    }
+    if (action == "list" || action == "verify" || action == "forward") {
+      if (operands > 0) Usage("archive " + action + " takes no operand: '" + words[2] + "'");
+      options_.archiveAction = action == "list"     ? ArchiveAction::List
+                               : action == "verify" ? ArchiveAction::Verify
+                                                    : ArchiveAction::Forward;
+      return;
+    }
+    Usage("archive wants list, show, export, verify or forward");
+  }
+
+  // Each archive option belongs to some actions only.
+  void CheckArchiveCombination() {
+    const ArchiveAction action = options_.archiveAction;
+    const bool list = options_.command == CliCommand::Archive && action == ArchiveAction::List;
+    const bool show = options_.command == CliCommand::Archive && action == ArchiveAction::Show;
+    const bool exporting =
+        options_.command == CliCommand::Archive && action == ArchiveAction::Export;
+    const bool measure = options_.command == CliCommand::Measure;
+    if ((Seen("--since") || Seen("--assay")) && !list)
+      Usage("--since and --assay belong to archive list");
+    if (Seen("--plate-id") && !list && !measure)
+      Usage("--plate-id belongs to measure and archive list");
+    if (Seen("--no-archive") && !measure) Usage("--no-archive belongs to measure");
+    if (Seen("--archive") && options_.command != CliCommand::Archive && !measure) {
+      Usage("--archive belongs to measure and archive");
+    }
+    if (measure && options_.noArchive && options_.archiveUrl) {
+      Usage("--archive and --no-archive exclude each other");
+    }
+    if (options_.command != CliCommand::Archive) return;
+    if (Seen("--format") && !list && !show) Usage("--format belongs to archive list and show");
+    if (list && Seen("--format") && options_.format == ResultFormat::Csv) {
+      Usage("archive list --format must be tsv or json");
+    }
+    if (show && Seen("--format") && options_.format == ResultFormat::Tsv) {
+      Usage("archive show --format must be json or csv");
+    }
+    if (exporting != (Seen("--output") || Seen("-o"))) Usage("archive export wants -o FILE");
+    for (const char* name :
+         {"--primary", "--reference", "--comma", "--no-header", "--repeat", "--every"}) {
+      if (Seen(name)) Usage(std::string(name) + " belongs to measure");
     }
   }
 
@@ -222,6 +294,8 @@ class Parser {
       Usage(error);
     }
     if (options_.command == CliCommand::Analyse) return;
+    CheckArchiveCombination();
+    if (options_.command == CliCommand::Archive) return;
     const bool ports = options_.command == CliCommand::Ports;
     if (ports && options_.format == ResultFormat::Csv) Usage("ports --format must be tsv or json");
     if (options_.command != CliCommand::Measure) {
@@ -279,6 +353,13 @@ Commands:
   id                                      print the reader's identification number
   ports [--format json]                   list the serial devices present and the COMn
                                           of the settings file that lead to them
+  archive list [--since DATE] [--assay NAME] [--plate-id ID] [--format json]
+                                          the stored reads, newest first
+  archive show UUID [--format json|csv]   one stored read
+  archive export UUID... -o FILE          stored reads to FILE (.json, else CSV)
+  archive verify                          check the archive's hash chain; exit 1
+                                          naming the first entry that does not match
+  archive forward [--archive URL]         send the reads kept here to the lab archive
 
 Reader options:
   --port COMn|DEVICE     COM1 to COM4 as set up in Platovix, or a device path
@@ -300,6 +381,14 @@ Measure options:
   -o, --output FILE      write the result to FILE (replaced only when complete)
   --repeat N --every S   kinetic series: N reads, one every S seconds; each read
                          is stamped with its completion time (json: an array)
+
+Archive options (measure and archive):
+  --plate-id ID          the plate's ID, stored with the read
+  --archive URL          the lab archive (postgresql://host/db) or a SQLite file;
+                         default: [Archive] Url= of the settings file, else
+                         $XDG_DATA_HOME/platovix/archive.sqlite
+  --no-archive           measure without storing the read (for scripts that keep
+                         their own records)
 
 Analysis options (measure and analyse):
   --layout FILE          the plate layout (a plate-shaped CSV, see the README);

@@ -23,8 +23,11 @@ enum class CliCommand {
   Id,
   Ports,
   Version,
-  Analyse
+  Analyse,
+  Archive
 };
+
+enum class ArchiveAction { List, Show, Export, Verify, Forward };
 
 inline constexpr int kReaderPositions = 6;
 
@@ -52,6 +55,16 @@ struct CliOptions : ReaderLineOptions {
   bool analysisOnly = false;
   bool xlsx = false;                    // analyse --format xlsx
   std::vector<std::string> plateFiles;  // analyse's operands
+
+  // measure and archive: where reads are stored (archive_command.h)
+  std::optional<std::string> archiveUrl;  // --archive URL (or a SQLite file)
+  bool noArchive = false;                 // measure --no-archive
+  std::string plateId;                    // measure's plate, or list's filter
+  // archive
+  ArchiveAction archiveAction = ArchiveAction::List;
+  std::vector<std::string> uuids;  // show, export
+  std::string since;               // list --since DATE
+  std::string assay;               // list --assay NAME
 
   // calibrate: wavelength per position 1..6, 0 clears a position
   std::array<bool, kReaderPositions> calibrate{};

@@ -14,6 +14,8 @@
 #include <thread>
 
 #include "cli/analyse_command.h"
+#include "cli/archive_command.h"
+#include "cli/archive_config.h"
 #include "cli/cli_options.h"
 #include "cli/cli_trace.h"
 #include "cli/ports_command.h"
@@ -45,6 +47,7 @@ struct Session {
   PortHandle port;
   CliTrace& trace;
   std::string lineDetails;  // the begin line's family, line and device
+  std::string device;
 };
 
 // Runs one driver operation and turns its completion command into an exit
@@ -122,7 +125,18 @@ int Measure(Session& session) {
           session.driver.Measure(port, dialog, &bAbort, plate.nValue, plate.nPrimary,
                                  plate.nReference);
         });
-    if (result != kExitSuccess) break;
+    if (result != kExitSuccess) {
+      // A read that did not complete is kept too, with why.
+      if (ArchivingOn(options)) {
+        archive::PlateRead failed = ReadRecordOf(plate, context, options, session.device);
+        failed.status =
+            result == kExitAborted ? archive::ReadStatus::Aborted : archive::ReadStatus::Failed;
+        failed.message = (result == kExitNotResponding ? "Reader not responding. " : "") +
+                         std::string(session.driver.szMessage);
+        StoreReadFirst(options, failed, session.io.err);
+      }
+      break;
+    }
 
     context.completed = Clock::now();
     plate.ftMeasured = FileTimeFromLocalNow();
@@ -130,6 +144,11 @@ int Measure(Session& session) {
     context.readerKind =
         ReaderKindName(AppSettings.readerSubType, session.dialog.StatusTexts(), firstText);
     context.readerId = session.driver.szReaderId;
+    // Stored before anything is printed: what a script sees is in the archive.
+    if (ArchivingOn(options)) {
+      StoreReadFirst(options, ReadRecordOf(plate, context, options, session.device),
+                     session.io.err);
+    }
     std::string error;
     if (!output.Add(FormatRead(plate, context, options), &error)) {
       session.io.err << kProgram << "cannot write " << options.output << ": " << error
@@ -218,6 +237,7 @@ int RunCommand(Session& session) {
     case CliCommand::Version:
     case CliCommand::Ports:
     case CliCommand::Analyse:
+    case CliCommand::Archive:
       break;  // answered before the port is opened
   }
   return kExitUsage;
@@ -256,6 +276,7 @@ int RunCli(const std::vector<std::string>& args, const CliIo& io) {
 
   // The settings are only read: nothing given here is ever stored.
   LoadReaderSettings(options);
+  if (options.command == CliCommand::Archive) return RunArchiveCommand(options, io);
   if (options.command == CliCommand::Ports) {
     return RunPortsCommand(options.format == ResultFormat::Json, io);
   }
@@ -297,7 +318,8 @@ int RunCli(const std::vector<std::string>& args, const CliIo& io) {
                   *driver,
                   port.get(),
                   trace,
-                  TraceLineDetails(AppSettings.readerSubType, LineSettingsFromApp(), device)};
+                  TraceLineDetails(AppSettings.readerSubType, LineSettingsFromApp(), device),
+                  device};
   return RunCommand(session);
 }
 

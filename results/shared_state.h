@@ -38,6 +38,9 @@ struct TAppSettings {
   // [Trace]: the line trace of the reader conversation, off unless asked for.
   uint8_t TraceEnabled = 0;
   std::string TraceFile;  // chosen once in the Options dialog; empty: none yet
+  // [Archive]: every read is stored unless switched off; a lab archive's URL.
+  uint8_t ArchiveEnabled = 1;
+  std::string ArchiveUrl;  // postgresql://host/db; empty: the local archive only
 };
 
 inline constexpr int kFilterSlots = 64;

@@ -20,7 +20,10 @@ packages=(cmake g++ ninja-build qt6-base-dev libgl1-mesa-dev libgtest-dev google
           libavahi-client-dev pkg-config
           # platovix-sila's protos are made from its feature definitions by the SiLA 2
           # standard's stylesheet (xsltproc); the tests check them with its schema (xmllint)
-          xsltproc libxml2-utils)
+          xsltproc libxml2-utils
+          # the plate archive: SQLite (the embedded default), libpq (a lab's PostgreSQL
+          # archive) and the PostgreSQL server its tests and benchmark start themselves
+          libsqlite3-dev libpq-dev postgresql)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

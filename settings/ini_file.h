@@ -22,6 +22,11 @@ class IniFile {
   std::string GetString(const std::string& section, const std::string& key,
                         const std::string& fallback) const;
 
+  // Whether the file has the key at all, whatever its value.
+  bool HasKey(const std::string& section, const std::string& key) const {
+    return KeyLine(section, key) != nullptr;
+  }
+
   // Replaces the key's line, or adds it after the section's last key; a new
   // section goes where a deleted one of that name stood, else at the end.
   void SetString(const std::string& section, const std::string& key, const std::string& value);

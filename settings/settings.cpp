@@ -9,6 +9,7 @@
 #include <initializer_list>
 
 #include "results/shared_state.h"
+#include "settings/archive_settings.h"
 #include "settings/trace_settings.h"
 
 namespace {
@@ -186,6 +187,7 @@ void LoadSettings() {
   ReadPorts(file);
   ReadAnalysis(file);
   ReadTraceSettings(file);
+  ReadArchiveSettings(file);
 }
 
 void SaveSettings() {
@@ -199,6 +201,7 @@ void SaveSettings() {
   WriteLastMeasure(file);
   WriteAnalysis(file);
   WriteTraceSettings(file);
+  WriteArchiveSettings(file);
   WritePorts(file);
   SaveIniFile(path, file);
 }

@@ -10,9 +10,7 @@ void ReadTraceSettings(const IniFile& file) {
 
 void WriteTraceSettings(IniFile& file) {
   const TAppSettings& a = AppSettings;
-  const char* absent = "\x01";
-  const bool present = file.GetString("Trace", "Enabled", absent) != absent ||
-                       file.GetString("Trace", "File", absent) != absent;
+  const bool present = file.HasKey("Trace", "Enabled") || file.HasKey("Trace", "File");
   if (a.TraceEnabled == 0 && a.TraceFile.empty() && !present) return;
   file.SetString("Trace", "Enabled", a.TraceEnabled != 0 ? "1" : "0");
   file.SetString("Trace", "File", a.TraceFile);

@@ -1,0 +1,68 @@
+// The plate archive as the front ends see it: append a read or an audit
+// entry, find reads, get one by UUID, verify the hash chain. Implemented
+// over SQLite (sqlite_archive.h) and PostgreSQL (postgres_archive.h) with
+// the same schema and rules.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "archive/plate_read.h"
+
+namespace archive {
+
+// Empty fields do not filter. Newest first; limit 0 = all.
+struct ReadQuery {
+  std::string since;  // ISO date or time; reads completed at or after it
+  std::string assay;
+  std::string plateId;
+  size_t offset = 0;
+  size_t limit = 0;
+};
+
+// A read as lists show it: the columns it is found by, and its stored
+// content (canonical JSON) when asked for, never parsed on the way.
+struct ReadSummary {
+  std::string uuid;
+  std::string atUtc;  // completion, else start, in UTC
+  std::string plateId;
+  std::string assay;
+  std::string status;
+  std::string operatorName;
+  std::string content;
+};
+
+struct VerifyReport {
+  bool ok = false;
+  int64_t entries = 0;      // entries checked
+  int64_t firstBadSeq = 0;  // the first entry that does not match, 0 = none
+  std::string firstBadUuid;
+  std::string problem;  // what did not match, or why nothing could be checked
+};
+
+class Archive {
+ public:
+  virtual ~Archive() = default;
+  // Stores the entry once: one whose UUID is already there is not stored again.
+  virtual bool AppendRead(const PlateRead& read, std::string* error) = 0;
+  virtual bool AppendAudit(const AuditEntry& entry, std::string* error) = 0;
+  virtual bool FindReads(const ReadQuery& query, std::vector<PlateRead>* reads,
+                         std::string* error) = 0;
+  // The same reads without parsing them: for long lists and pages.
+  virtual bool ListReads(const ReadQuery& query, bool withContent, std::vector<ReadSummary>* reads,
+                         std::string* error) = 0;
+  // False with an empty error when there is no such read.
+  virtual bool GetRead(const std::string& uuid, PlateRead* read, std::string* error) = 0;
+  virtual bool AuditTrail(const std::string& readUuid, std::vector<AuditEntry>* entries,
+                          std::string* error) = 0;
+  virtual VerifyReport Verify() = 0;
+  // A newer schema than this program knows: found and shown, never written.
+  virtual bool ReadOnly() const = 0;
+};
+
+// The schema this program writes; the schema_version table holds the file's.
+inline constexpr int kSchemaVersion = 1;
+
+}  // namespace archive

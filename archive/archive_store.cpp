@@ -1,0 +1,128 @@
+#include "archive/archive_store.h"
+
+#include "archive/postgres_archive.h"
+#include "archive/spool.h"
+#include "archive/sqlite_archive.h"
+
+namespace archive {
+
+namespace {
+
+constexpr size_t kForwardSlice = 500;
+
+std::string LocalPath(const StoreConfig& config) {
+  return config.localPath.empty() ? DefaultArchivePath() : config.localPath;
+}
+
+ForwardOutcome Forward(ChainedArchive& local, const std::string& url) {
+  ForwardOutcome outcome;
+  std::string note;
+  std::unique_ptr<ChainedArchive> lab = OpenPostgresArchive(url, &note, &outcome.error);
+  if (lab && lab->ReadOnly()) outcome.error = note;
+  if (lab && !lab->ReadOnly()) {
+    for (;;) {
+      std::vector<StoredEntry> entries;
+      if (!local.Unforwarded(kForwardSlice, &entries, &outcome.error)) break;
+      bool failed = false;
+      for (const StoredEntry& entry : entries) {
+        // Sent before marked: a crash in between sends it again, and the lab
+        // archive takes each UUID once.
+        if (!lab->AppendContent(entry.content, &outcome.error) ||
+            !local.MarkForwarded(entry.uuid, &outcome.error)) {
+          failed = true;
+          break;
+        }
+        ++outcome.sent;
+      }
+      if (failed) break;
+      if (entries.size() < kForwardSlice) {
+        outcome.ok = true;
+        break;
+      }
+    }
+  }
+  std::string ignored;
+  local.CountUnforwarded(&outcome.pending, &ignored);
+  return outcome;
+}
+
+StoreOutcome Store(const StoreConfig& config, const std::string& content) {
+  StoreOutcome outcome;
+  const std::string path = LocalPath(config);
+  SqliteOpenNotes notes;
+  std::unique_ptr<ChainedArchive> local = OpenSqliteArchive(path, &notes);
+  outcome.messages = notes.messages;
+  std::string problem = notes.writeProblem;
+  if (local && problem.empty()) {
+    std::string error;
+    if (DrainSpools(notes.path, *local, &error) >= 0 && local->AppendContent(content, &error)) {
+      outcome.stored = true;
+    } else {
+      problem = "cannot write " + notes.path + ": " + error;
+    }
+  } else if (problem.empty()) {
+    problem = "cannot open " + path;
+  }
+  if (!outcome.stored) {
+    std::string error;
+    outcome.spoolPath = SpoolEntry(notes.path.empty() ? path : notes.path, content, &error);
+    outcome.spooled = !outcome.spoolPath.empty();
+    outcome.warning = outcome.spooled
+                          ? "The archive is unavailable (" + problem + "). The read is kept in " +
+                                outcome.spoolPath + " and goes into the archive at the next chance."
+                          : "The archive is unavailable (" + problem +
+                                ") and the read could not be kept (" + error +
+                                "). Save the result yourself.";
+    return outcome;
+  }
+  if (!config.labUrl.empty()) {
+    const ForwardOutcome forward = Forward(*local, config.labUrl);
+    if (!forward.ok) {
+      outcome.messages.push_back("the lab archive cannot be reached (" + forward.error + "); " +
+                                 std::to_string(forward.pending) +
+                                 " entries wait here and are forwarded when it is back");
+    }
+  }
+  return outcome;
+}
+
+}  // namespace
+
+StoreOutcome StoreRead(const StoreConfig& config, const PlateRead& read) {
+  return Store(config, ReadContent(read));
+}
+
+StoreOutcome StoreAudit(const StoreConfig& config, const AuditEntry& entry) {
+  return Store(config, AuditContent(entry));
+}
+
+ForwardOutcome ForwardToLab(const StoreConfig& config) {
+  SqliteOpenNotes notes;
+  std::unique_ptr<ChainedArchive> local = OpenSqliteArchive(LocalPath(config), &notes);
+  if (!local) {
+    ForwardOutcome outcome;
+    outcome.error = notes.writeProblem;
+    return outcome;
+  }
+  std::string error;
+  if (notes.writeProblem.empty()) DrainSpools(notes.path, *local, &error);
+  return Forward(*local, config.labUrl);
+}
+
+std::unique_ptr<Archive> OpenArchiveForReading(const StoreConfig& config,
+                                               std::vector<std::string>* messages,
+                                               std::string* error) {
+  if (!config.labUrl.empty()) {
+    std::string note;
+    std::unique_ptr<ChainedArchive> lab = OpenPostgresArchive(config.labUrl, &note, error);
+    if (!note.empty()) messages->push_back(note);
+    return lab;
+  }
+  SqliteOpenNotes notes;
+  std::unique_ptr<ChainedArchive> local = OpenSqliteArchive(LocalPath(config), &notes);
+  *messages = notes.messages;
+  if (!local) *error = notes.writeProblem;
+  return local;
+}
+
+}  // namespace archive

@@ -1,0 +1,266 @@
+#include "archive/chained_archive.h"
+
+#include "archive/sha256.h"
+
+namespace archive {
+
+namespace {
+
+constexpr char kEntryColumns[] =
+    "seq, uuid, kind, read_uuid, at_utc, plate_id, assay, status, operator, content, prev_hash, "
+    "hash";
+
+std::string ChainHash(const std::string& previous, const std::string& content) {
+  return Sha256Hex(previous + '\n' + content);
+}
+
+int64_t Number(const std::string& text) {
+  return text.empty() ? 0 : std::stoll(text);
+}
+
+}  // namespace
+
+std::string EntryTablesSql(const char* seqType) {
+  return std::string("CREATE TABLE entries (seq ") + seqType + R"sql( PRIMARY KEY,
+  uuid TEXT NOT NULL UNIQUE,
+  kind TEXT NOT NULL,
+  read_uuid TEXT NOT NULL,
+  at_utc TEXT NOT NULL,
+  plate_id TEXT NOT NULL,
+  assay TEXT NOT NULL,
+  status TEXT NOT NULL,
+  operator TEXT NOT NULL,
+  content TEXT NOT NULL,
+  prev_hash TEXT NOT NULL,
+  hash TEXT NOT NULL);
+CREATE INDEX entries_kind_time ON entries (kind, at_utc);
+CREATE INDEX entries_plate ON entries (plate_id);
+CREATE INDEX entries_assay ON entries (assay);
+CREATE INDEX entries_read ON entries (read_uuid);
+)sql";
+}
+
+bool ChainedArchive::Failed(std::string* error) {
+  *error = db_->Error();
+  db_->Script("ROLLBACK");
+  return false;
+}
+
+bool ChainedArchive::Prepare(const SqlDialect& dialect, std::string* note, std::string* error) {
+  std::vector<SqlRow> rows;
+  const bool versioned = db_->Exec("SELECT max(version) FROM schema_version", {}, &rows);
+  const int found = versioned && !rows.empty() ? static_cast<int>(Number(rows[0][0])) : 0;
+  if (found > kSchemaVersion) {
+    readOnly_ = true;
+    *note = "the archive's schema (version " + std::to_string(found) +
+            ") is newer than this program knows (" + std::to_string(kSchemaVersion) +
+            "): opened read-only, nothing is written to it";
+    return true;
+  }
+  if (found == kSchemaVersion) return true;
+  if (readOnly_) {
+    *error = "the archive has no schema this program can read";
+    return false;
+  }
+  if (!db_->Script("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)") ||
+      !db_->BeginSchema()) {
+    return Failed(error);
+  }
+  rows.clear();
+  // Another program may have migrated it meanwhile.
+  if (!db_->Exec("SELECT max(version) FROM schema_version", {}, &rows)) return Failed(error);
+  int version = rows.empty() ? 0 : static_cast<int>(Number(rows[0][0]));
+  for (; version < kSchemaVersion; ++version) {
+    if (!db_->Script(dialect.migrations[version])) return Failed(error);
+    if (!db_->Exec("INSERT INTO schema_version (version) VALUES ($1)",
+                   {std::to_string(version + 1)}, nullptr)) {
+      return Failed(error);
+    }
+  }
+  return db_->Script("COMMIT") || Failed(error);
+}
+
+bool ChainedArchive::AppendRead(const PlateRead& read, std::string* error) {
+  return AppendContent(ReadContent(read), error);
+}
+
+bool ChainedArchive::AppendAudit(const AuditEntry& entry, std::string* error) {
+  return AppendContent(AuditContent(entry), error);
+}
+
+bool ChainedArchive::AppendContent(const std::string& content, std::string* error) {
+  if (readOnly_) {
+    *error = "the archive is read-only";
+    return false;
+  }
+  EntryKeys keys;
+  if (!KeysOfContent(content, &keys)) {
+    *error = "not an archive entry";
+    return false;
+  }
+  if (!db_->BeginAppend()) return Failed(error);
+  std::vector<SqlRow> rows;
+  if (!db_->Exec("SELECT 1 FROM entries WHERE uuid = $1", {keys.uuid}, &rows)) return Failed(error);
+  if (!rows.empty()) return db_->Script("COMMIT") || Failed(error);  // stored before: once only
+  if (!db_->Exec("SELECT seq, hash FROM entries ORDER BY seq DESC LIMIT 1", {}, &rows)) {
+    return Failed(error);
+  }
+  const int64_t seq = rows.empty() ? 1 : Number(rows[0][0]) + 1;
+  const std::string previous = rows.empty() ? kChainStart : rows[0][1];
+  const bool inserted = db_->Exec(
+      "INSERT INTO entries (seq, uuid, kind, read_uuid, at_utc, plate_id, assay, status, operator, "
+      "content, prev_hash, hash) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12)",
+      {std::to_string(seq), keys.uuid, keys.kind, keys.readUuid, keys.atUtc, keys.plateId,
+       keys.assay, keys.status, keys.operatorName, content, previous, ChainHash(previous, content)},
+      nullptr);
+  if (!inserted) return Failed(error);
+  return db_->Script("COMMIT") || Failed(error);
+}
+
+bool ChainedArchive::SelectReads(const std::string& columns, const ReadQuery& query,
+                                 std::vector<SqlRow>* rows, std::string* error) {
+  std::string sql = "SELECT " + columns + " FROM entries WHERE kind = 'read'";
+  std::vector<std::string> params;
+  const auto filter = [&](const char* column, const char* comparison, const std::string& value) {
+    if (value.empty()) return;
+    params.push_back(value);
+    sql += std::string(" AND ") + column + comparison + "$" + std::to_string(params.size());
+  };
+  filter("at_utc", " >= ", UtcKey(query.since));
+  filter("assay", " = ", query.assay);
+  filter("plate_id", " = ", query.plateId);
+  sql += " ORDER BY at_utc DESC, seq DESC";
+  if (query.limit > 0) sql += " LIMIT " + std::to_string(query.limit);
+  if (query.offset > 0) {
+    if (query.limit == 0) sql += " LIMIT -1";
+    sql += " OFFSET " + std::to_string(query.offset);
+  }
+  return db_->Exec(sql, params, rows) || Failed(error);
+}
+
+bool ChainedArchive::FindReads(const ReadQuery& query, std::vector<PlateRead>* reads,
+                               std::string* error) {
+  std::vector<SqlRow> rows;
+  if (!SelectReads("content", query, &rows, error)) return false;
+  reads->reserve(reads->size() + rows.size());
+  for (const SqlRow& row : rows) {
+    PlateRead read;
+    if (ParseRead(row[0], &read)) reads->push_back(std::move(read));
+  }
+  return true;
+}
+
+bool ChainedArchive::ListReads(const ReadQuery& query, bool withContent,
+                               std::vector<ReadSummary>* reads, std::string* error) {
+  std::vector<SqlRow> rows;
+  const std::string columns = std::string("uuid, at_utc, plate_id, assay, status, operator") +
+                              (withContent ? ", content" : "");
+  if (!SelectReads(columns, query, &rows, error)) return false;
+  reads->reserve(reads->size() + rows.size());
+  for (SqlRow& row : rows) {
+    reads->push_back({std::move(row[0]), std::move(row[1]), std::move(row[2]), std::move(row[3]),
+                      std::move(row[4]), std::move(row[5]),
+                      withContent ? std::move(row[6]) : std::string()});
+  }
+  return true;
+}
+
+bool ChainedArchive::GetRead(const std::string& uuid, PlateRead* read, std::string* error) {
+  std::vector<SqlRow> rows;
+  error->clear();
+  if (!db_->Exec("SELECT content FROM entries WHERE uuid = $1 AND kind = 'read'", {uuid}, &rows)) {
+    return Failed(error);
+  }
+  return !rows.empty() && ParseRead(rows[0][0], read);
+}
+
+bool ChainedArchive::AuditTrail(const std::string& readUuid, std::vector<AuditEntry>* entries,
+                                std::string* error) {
+  std::vector<SqlRow> rows;
+  if (!db_->Exec("SELECT content FROM entries WHERE read_uuid = $1 AND kind = 'audit' ORDER BY seq",
+                 {readUuid}, &rows)) {
+    return Failed(error);
+  }
+  for (const SqlRow& row : rows) {
+    AuditEntry entry;
+    if (ParseAudit(row[0], &entry)) entries->push_back(std::move(entry));
+  }
+  return true;
+}
+
+VerifyReport ChainedArchive::Verify() {
+  VerifyReport report;
+  std::string previous = kChainStart;
+  int64_t expectedSeq = 1;
+  // In slices, so that 100 000 entries never sit in memory at once.
+  constexpr int kSlice = 2000;
+  for (;;) {
+    std::vector<SqlRow> rows;
+    if (!db_->Exec(std::string("SELECT ") + kEntryColumns +
+                       " FROM entries WHERE seq >= $1 ORDER BY seq LIMIT " + std::to_string(kSlice),
+                   {std::to_string(expectedSeq)}, &rows)) {
+      report.problem = db_->Error();
+      return report;
+    }
+    for (const SqlRow& row : rows) {
+      const int64_t seq = Number(row[0]);
+      const auto bad = [&](const std::string& problem) {
+        report.firstBadSeq = seq;
+        report.firstBadUuid = row[1];
+        report.problem = problem;
+        return report;
+      };
+      if (seq != expectedSeq) {
+        report.firstBadSeq = expectedSeq;
+        report.problem = "entry " + std::to_string(expectedSeq) + " is missing";
+        return report;
+      }
+      if (row[10] != previous) return bad("its previous hash does not match the entry before");
+      if (row[11] != ChainHash(previous, row[9])) return bad("its content does not match its hash");
+      EntryKeys keys;
+      const EntryKeys stored{row[2], row[1], row[3], row[4], row[5], row[6], row[7], row[8]};
+      if (!KeysOfContent(row[9], &keys) || !(keys == stored)) {
+        return bad("its columns do not match its content");
+      }
+      previous = row[11];
+      ++expectedSeq;
+      ++report.entries;
+    }
+    if (rows.size() < static_cast<size_t>(kSlice)) break;
+  }
+  report.ok = true;
+  return report;
+}
+
+bool ChainedArchive::Unforwarded(size_t limit, std::vector<StoredEntry>* entries,
+                                 std::string* error) {
+  std::vector<SqlRow> rows;
+  if (!db_->Exec("SELECT seq, uuid, content FROM entries WHERE uuid NOT IN "
+                 "(SELECT uuid FROM forwarded) ORDER BY seq LIMIT " +
+                     std::to_string(limit),
+                 {}, &rows)) {
+    return Failed(error);
+  }
+  for (SqlRow& row : rows) {
+    entries->push_back({Number(row[0]), std::move(row[1]), std::move(row[2])});
+  }
+  return true;
+}
+
+bool ChainedArchive::CountUnforwarded(int64_t* count, std::string* error) {
+  std::vector<SqlRow> rows;
+  if (!db_->Exec("SELECT count(*) FROM entries WHERE uuid NOT IN (SELECT uuid FROM forwarded)", {},
+                 &rows)) {
+    return Failed(error);
+  }
+  *count = rows.empty() ? 0 : Number(rows[0][0]);
+  return true;
+}
+
+bool ChainedArchive::MarkForwarded(const std::string& uuid, std::string* error) {
+  return db_->Exec("INSERT INTO forwarded (uuid) VALUES ($1) ON CONFLICT (uuid) DO NOTHING", {uuid},
+                   nullptr) ||
+         Failed(error);
+}
+
+}  // namespace archive

@@ -1,0 +1,70 @@
+// The archive's rules over any SqlConnection: the schema and its version,
+// append-only entries in one SHA-256 chain, finding and verifying.
+#pragma once
+
+#include <memory>
+
+#include "archive/archive.h"
+#include "archive/sql_connection.h"
+
+namespace archive {
+
+// The SQL that differs between the databases.
+struct SqlDialect {
+  // The steps from version n to n + 1, first = an empty database to 1.
+  std::vector<std::string> migrations;
+};
+
+struct StoredEntry {
+  int64_t seq = 0;
+  std::string uuid;
+  std::string content;
+};
+
+class ChainedArchive : public Archive {
+ public:
+  ChainedArchive(std::unique_ptr<SqlConnection> connection, bool readOnly)
+      : db_(std::move(connection)), readOnly_(readOnly) {}
+
+  // Creates or migrates the schema; a newer one than kSchemaVersion leaves
+  // the archive read-only with *note saying so. False when it cannot be read.
+  bool Prepare(const SqlDialect& dialect, std::string* note, std::string* error);
+
+  bool AppendRead(const PlateRead& read, std::string* error) override;
+  bool AppendAudit(const AuditEntry& entry, std::string* error) override;
+  bool FindReads(const ReadQuery& query, std::vector<PlateRead>* reads,
+                 std::string* error) override;
+  bool ListReads(const ReadQuery& query, bool withContent, std::vector<ReadSummary>* reads,
+                 std::string* error) override;
+  bool GetRead(const std::string& uuid, PlateRead* read, std::string* error) override;
+  bool AuditTrail(const std::string& readUuid, std::vector<AuditEntry>* entries,
+                  std::string* error) override;
+  VerifyReport Verify() override;
+  bool ReadOnly() const override { return readOnly_; }
+
+  // Appends stored content as it is (a spooled or forwarded entry).
+  bool AppendContent(const std::string& content, std::string* error);
+  // Entries not yet in the lab archive, oldest first, and marking them sent.
+  bool Unforwarded(size_t limit, std::vector<StoredEntry>* entries, std::string* error);
+  bool CountUnforwarded(int64_t* count, std::string* error);
+  bool MarkForwarded(const std::string& uuid, std::string* error);
+  // Why the last failed call failed.
+  SqlFailure LastFailure() const { return db_->Failure(); }
+  SqlConnection& Connection() { return *db_; }
+
+ private:
+  bool Failed(std::string* error);
+  bool SelectReads(const std::string& columns, const ReadQuery& query, std::vector<SqlRow>* rows,
+                   std::string* error);
+  std::unique_ptr<SqlConnection> db_;
+  bool readOnly_;
+};
+
+// The entries table and its indexes, the same in every database but for
+// the type of the sequence number.
+std::string EntryTablesSql(const char* seqType);
+
+// The chain's start: the hash before the first entry.
+inline const std::string kChainStart(64, '0');
+
+}  // namespace archive

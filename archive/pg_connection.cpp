@@ -1,0 +1,86 @@
+#include "archive/pg_connection.h"
+
+#include <libpq-fe.h>
+
+namespace archive {
+
+namespace {
+
+// A lab server that is down must not hold a read up for long.
+constexpr char kConnectTimeout[] = "5";
+
+std::string Trimmed(const char* text) {
+  std::string message = text != nullptr ? text : "";
+  while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
+  return message;
+}
+
+}  // namespace
+
+std::unique_ptr<PgConnection> PgConnection::Open(const std::string& url, std::string* error) {
+  const char* keys[] = {"dbname", "connect_timeout", "application_name", nullptr};
+  const char* values[] = {url.c_str(), kConnectTimeout, "platovix", nullptr};
+  PGconn* connection = PQconnectdbParams(keys, values, 1);  // 1: dbname may be a URL
+  if (connection == nullptr || PQstatus(connection) != CONNECTION_OK) {
+    *error = connection != nullptr ? Trimmed(PQerrorMessage(connection)) : "out of memory";
+    PQfinish(connection);
+    return nullptr;
+  }
+  PQsetClientEncoding(connection, "UTF8");
+  return std::unique_ptr<PgConnection>(new PgConnection(connection));
+}
+
+PgConnection::~PgConnection() {
+  PQfinish(connection_);
+}
+
+bool PgConnection::Exec(const std::string& sql, const std::vector<std::string>& params,
+                        std::vector<SqlRow>* rows) {
+  std::vector<const char*> values;
+  values.reserve(params.size());
+  for (const std::string& param : params) values.push_back(param.c_str());
+  PGresult* result = PQexecParams(connection_, sql.c_str(), static_cast<int>(params.size()),
+                                  nullptr, values.data(), nullptr, nullptr, 0);
+  const ExecStatusType status = PQresultStatus(result);
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+    error_ = Trimmed(PQerrorMessage(connection_));
+    failure_ = PQstatus(connection_) == CONNECTION_OK ? SqlFailure::Other : SqlFailure::Unreachable;
+    PQclear(result);
+    return false;
+  }
+  if (rows != nullptr) {
+    const int count = PQntuples(result);
+    const int columns = PQnfields(result);
+    for (int r = 0; r < count; ++r) {
+      SqlRow& row = rows->emplace_back(columns);
+      for (int c = 0; c < columns; ++c) {
+        row[c].assign(PQgetvalue(result, r, c), PQgetlength(result, r, c));
+      }
+    }
+  }
+  PQclear(result);
+  failure_ = SqlFailure::None;
+  return true;
+}
+
+bool PgConnection::Script(const std::string& sql) {
+  PGresult* result = PQexec(connection_, sql.c_str());
+  const ExecStatusType status = PQresultStatus(result);
+  PQclear(result);
+  if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return true;
+  error_ = Trimmed(PQerrorMessage(connection_));
+  failure_ = PQstatus(connection_) == CONNECTION_OK ? SqlFailure::Other : SqlFailure::Unreachable;
+  return false;
+}
+
+bool PgConnection::BeginAppend() {
+  // Readers may go on; a second appender waits for this one's commit.
+  return Script("BEGIN; LOCK TABLE entries IN SHARE ROW EXCLUSIVE MODE");
+}
+
+bool PgConnection::BeginSchema() {
+  // The tables may not be there yet: a lock of its own, for this transaction.
+  return Script("BEGIN; SELECT pg_advisory_xact_lock(7274001)");
+}
+
+}  // namespace archive

@@ -1,0 +1,232 @@
+#include "archive/plate_read.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <ctime>
+#include <nlohmann/json.hpp>
+#include <random>
+
+namespace archive {
+
+using Json = nlohmann::json;
+
+namespace {
+
+Json ValuesJson(const std::array<int32_t, kWells>& values) {
+  Json rows = Json::array();
+  for (int row = 0; row < kRows; ++row) {
+    Json line = Json::array();
+    for (int column = 0; column < kColumns; ++column) {
+      const int32_t value = values[row * kColumns + column];
+      line.push_back(value == kNoValue ? Json(nullptr) : Json(value));
+    }
+    rows.push_back(line);
+  }
+  return rows;
+}
+
+bool ValuesFromJson(const Json& rows, std::array<int32_t, kWells>* values) {
+  if (!rows.is_array() || rows.size() != kRows) return false;
+  for (int row = 0; row < kRows; ++row) {
+    const Json& line = rows[row];
+    if (!line.is_array() || line.size() != kColumns) return false;
+    for (int column = 0; column < kColumns; ++column) {
+      const Json& cell = line[column];
+      (*values)[row * kColumns + column] = cell.is_null() ? kNoValue : cell.get<int32_t>();
+    }
+  }
+  return true;
+}
+
+ReadStatus StatusOf(const std::string& name) {
+  if (name == "aborted") return ReadStatus::Aborted;
+  if (name == "failed") return ReadStatus::Failed;
+  return ReadStatus::Completed;
+}
+
+std::string Text(const Json& object, const char* key) {
+  const auto found = object.find(key);
+  return found != object.end() && found->is_string() ? found->get<std::string>() : std::string();
+}
+
+Json ParseObject(const std::string& content, const char* kind) {
+  Json object = Json::parse(content, nullptr, false);
+  if (!object.is_object() || Text(object, "kind") != kind) return Json();
+  return object;
+}
+
+}  // namespace
+
+const char* StatusName(ReadStatus status) {
+  switch (status) {
+    case ReadStatus::Aborted:
+      return "aborted";
+    case ReadStatus::Failed:
+      return "failed";
+    case ReadStatus::Completed:
+      break;
+  }
+  return "completed";
+}
+
+std::string ReadContent(const PlateRead& read) {
+  const Json object = {{"kind", "read"},
+                       {"uuid", read.uuid},
+                       {"plateId", read.plateId},
+                       {"operator", read.operatorName},
+                       {"host", read.host},
+                       {"readerFamily", read.readerFamily},
+                       {"readerId", read.readerId},
+                       {"readerDevice", read.readerDevice},
+                       {"primaryNm", read.primaryNm},
+                       {"referenceNm", read.referenceNm},
+                       {"started", read.started},
+                       {"completed", read.completed},
+                       {"programVersion", read.programVersion},
+                       {"values", ValuesJson(read.values)},
+                       {"status", StatusName(read.status)},
+                       {"message", read.message},
+                       {"assayName", read.assayName},
+                       {"assay", read.assayJson},
+                       {"analysis", read.analysisJson},
+                       {"verdict", read.verdict},
+                       {"trace", read.trace}};
+  return object.dump();  // std::map keys: sorted, so the text is canonical
+}
+
+std::string AuditContent(const AuditEntry& entry) {
+  const Json object = {{"kind", "audit"},  {"uuid", entry.uuid},    {"readUuid", entry.readUuid},
+                       {"who", entry.who}, {"when", entry.when},    {"what", entry.what},
+                       {"why", entry.why}, {"detail", entry.detail}};
+  return object.dump();
+}
+
+bool ParseRead(const std::string& content, PlateRead* read) {
+  const Json object = ParseObject(content, "read");
+  if (object.is_null()) return false;
+  try {
+    read->uuid = Text(object, "uuid");
+    read->plateId = Text(object, "plateId");
+    read->operatorName = Text(object, "operator");
+    read->host = Text(object, "host");
+    read->readerFamily = Text(object, "readerFamily");
+    read->readerId = Text(object, "readerId");
+    read->readerDevice = Text(object, "readerDevice");
+    read->primaryNm = object.value("primaryNm", 0);
+    read->referenceNm = object.value("referenceNm", 0);
+    read->started = Text(object, "started");
+    read->completed = Text(object, "completed");
+    read->programVersion = Text(object, "programVersion");
+    read->status = StatusOf(Text(object, "status"));
+    read->message = Text(object, "message");
+    read->assayName = Text(object, "assayName");
+    read->assayJson = Text(object, "assay");
+    read->analysisJson = Text(object, "analysis");
+    read->verdict = Text(object, "verdict");
+    read->trace = Text(object, "trace");
+    return ValuesFromJson(object.value("values", Json()), &read->values);
+  } catch (const Json::exception&) {
+    return false;
+  }
+}
+
+bool ParseAudit(const std::string& content, AuditEntry* entry) {
+  const Json object = ParseObject(content, "audit");
+  if (object.is_null()) return false;
+  entry->uuid = Text(object, "uuid");
+  entry->readUuid = Text(object, "readUuid");
+  entry->who = Text(object, "who");
+  entry->when = Text(object, "when");
+  entry->what = Text(object, "what");
+  entry->why = Text(object, "why");
+  entry->detail = Text(object, "detail");
+  return true;
+}
+
+bool KeysOfContent(const std::string& content, EntryKeys* keys) {
+  const Json object = Json::parse(content, nullptr, false);
+  if (!object.is_object()) return false;
+  keys->kind = Text(object, "kind");
+  keys->uuid = Text(object, "uuid");
+  if (keys->uuid.empty()) return false;
+  if (keys->kind == "read") {
+    keys->readUuid = keys->uuid;
+    const std::string completed = Text(object, "completed");
+    keys->atUtc = UtcKey(completed.empty() ? Text(object, "started") : completed);
+    keys->plateId = Text(object, "plateId");
+    keys->assay = Text(object, "assayName");
+    keys->status = Text(object, "status");
+    keys->operatorName = Text(object, "operator");
+    return true;
+  }
+  if (keys->kind == "audit") {
+    keys->readUuid = Text(object, "readUuid");
+    keys->atUtc = UtcKey(Text(object, "when"));
+    keys->plateId = keys->assay = keys->status = "";
+    keys->operatorName = Text(object, "who");
+    return true;
+  }
+  return false;
+}
+
+std::string UtcKey(const std::string& isoTime) {
+  std::tm time{};
+  int consumed = 0;
+  if (std::sscanf(isoTime.c_str(), "%4d-%2d-%2d%n", &time.tm_year, &time.tm_mon, &time.tm_mday,
+                  &consumed) != 3 ||
+      consumed != 10) {
+    return {};
+  }
+  const char* rest = isoTime.c_str() + consumed;
+  int offsetMinutes = 0;
+  if (*rest == 'T' || *rest == ' ') {
+    int used = 0;
+    if (std::sscanf(rest + 1, "%2d:%2d:%2d%n", &time.tm_hour, &time.tm_min, &time.tm_sec, &used) <
+        3) {
+      return {};
+    }
+    rest += 1 + used;
+    int hours = 0;
+    int minutes = 0;
+    if ((*rest == '+' || *rest == '-') && std::sscanf(rest + 1, "%2d:%2d", &hours, &minutes) == 2) {
+      offsetMinutes = (*rest == '-' ? -1 : 1) * (hours * 60 + minutes);
+    }
+  }
+  time.tm_year -= 1900;
+  time.tm_mon -= 1;
+  const std::time_t utc = timegm(&time) - static_cast<std::time_t>(offsetMinutes) * 60;
+  std::tm out{};
+  gmtime_r(&utc, &out);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &out);
+  return text;
+}
+
+std::string NewUuid() {
+  std::random_device source;  // the kernel's random numbers
+  unsigned char bytes[16];
+  for (unsigned char& byte : bytes) byte = static_cast<unsigned char>(source());
+  bytes[6] = (bytes[6] & 0x0f) | 0x40;
+  bytes[8] = (bytes[8] & 0x3f) | 0x80;
+  char text[37];
+  std::snprintf(text, sizeof text,
+                "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x", bytes[0],
+                bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7], bytes[8],
+                bytes[9], bytes[10], bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
+  return text;
+}
+
+std::string LoginName() {
+  const passwd* user = getpwuid(geteuid());
+  return user != nullptr && user->pw_name != nullptr ? user->pw_name : std::to_string(geteuid());
+}
+
+std::string HostName() {
+  char name[256] = {};
+  if (gethostname(name, sizeof name - 1) != 0) return {};
+  return name;
+}
+
+}  // namespace archive

@@ -1,0 +1,39 @@
+#include "archive/postgres_archive.h"
+
+#include "archive/pg_connection.h"
+
+namespace archive {
+
+namespace {
+
+const SqlDialect& PostgresDialect() {
+  static const SqlDialect dialect{{EntryTablesSql("BIGINT") + R"sql(
+CREATE FUNCTION platovix_append_only() RETURNS trigger LANGUAGE plpgsql AS $$
+  BEGIN RAISE EXCEPTION 'the archive is append-only'; END $$;
+CREATE TRIGGER entries_no_change BEFORE UPDATE OR DELETE ON entries
+  FOR EACH ROW EXECUTE FUNCTION platovix_append_only();
+CREATE TRIGGER entries_no_truncate BEFORE TRUNCATE ON entries
+  FOR EACH STATEMENT EXECUTE FUNCTION platovix_append_only();
+CREATE TABLE forwarded (uuid TEXT PRIMARY KEY, at TIMESTAMPTZ NOT NULL DEFAULT now());
+)sql"}};
+  return dialect;
+}
+
+}  // namespace
+
+bool IsPostgresUrl(const std::string& url) {
+  return url.rfind("postgresql://", 0) == 0 || url.rfind("postgres://", 0) == 0;
+}
+
+std::unique_ptr<ChainedArchive> OpenPostgresArchive(const std::string& url, std::string* note,
+                                                    std::string* error) {
+  std::unique_ptr<PgConnection> db = PgConnection::Open(url, error);
+  if (!db) return nullptr;
+  // Notices (IF NOT EXISTS) are nothing for the user.
+  db->Script("SET client_min_messages = warning");
+  auto archive = std::make_unique<ChainedArchive>(std::move(db), false);
+  if (!archive->Prepare(PostgresDialect(), note, error)) return nullptr;
+  return archive;
+}
+
+}  // namespace archive

@@ -1,0 +1,20 @@
+// The lab-wide archive in PostgreSQL: the same schema and chain, with the
+// append-only rule kept by the database itself (triggers refuse UPDATE,
+// DELETE and TRUNCATE on the entries, whatever client asks).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "archive/chained_archive.h"
+
+namespace archive {
+
+bool IsPostgresUrl(const std::string& url);
+
+// nullptr with *error when the server cannot be reached or the schema not
+// prepared; *note names a newer schema (then the archive is read-only).
+std::unique_ptr<ChainedArchive> OpenPostgresArchive(const std::string& url, std::string* note,
+                                                    std::string* error);
+
+}  // namespace archive

@@ -1,0 +1,32 @@
+// The little the archive asks of a database: statements with text
+// parameters $1..$n and rows back as text. SQLite and PostgreSQL each give
+// it, so the archive's rules are written once.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace archive {
+
+using SqlRow = std::vector<std::string>;  // NULL reads as ""
+
+enum class SqlFailure { None, Busy, Full, ReadOnly, Corrupt, Unreachable, Other };
+
+class SqlConnection {
+ public:
+  virtual ~SqlConnection() = default;
+  // One statement; rows may be null when none are wanted.
+  virtual bool Exec(const std::string& sql, const std::vector<std::string>& params,
+                    std::vector<SqlRow>* rows) = 0;
+  // Several statements without parameters.
+  virtual bool Script(const std::string& sql) = 0;
+  // Starts the transaction that appends to the chain: one writer at a time.
+  virtual bool BeginAppend() = 0;
+  // Starts the transaction that creates or migrates the schema.
+  virtual bool BeginSchema() = 0;
+  // The last failure's text and kind.
+  virtual const std::string& Error() const = 0;
+  virtual SqlFailure Failure() const = 0;
+};
+
+}  // namespace archive

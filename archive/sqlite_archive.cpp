@@ -1,0 +1,117 @@
+#include "archive/sqlite_archive.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "archive/sqlite_connection.h"
+
+namespace archive {
+
+namespace {
+
+const SqlDialect& SqliteDialect() {
+  static const SqlDialect dialect{{EntryTablesSql("INTEGER") + R"sql(
+CREATE TRIGGER entries_no_update BEFORE UPDATE ON entries
+  BEGIN SELECT RAISE(ABORT, 'the archive is append-only'); END;
+CREATE TRIGGER entries_no_delete BEFORE DELETE ON entries
+  BEGIN SELECT RAISE(ABORT, 'the archive is append-only'); END;
+CREATE TABLE forwarded (uuid TEXT PRIMARY KEY, at TEXT NOT NULL DEFAULT CURRENT_TIMESTAMP);
+)sql"}};
+  return dialect;
+}
+
+std::string DataHome() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  if (data != nullptr && data[0] == '/') return data;
+  const char* home = std::getenv("HOME");
+  return std::string(home != nullptr && home[0] != '\0' ? home : ".") + "/.local/share";
+}
+
+void MakeFolders(const std::string& path) {
+  for (size_t slash = path.find('/', 1); slash != std::string::npos;
+       slash = path.find('/', slash + 1)) {
+    mkdir(path.substr(0, slash).c_str(), 0700);
+  }
+}
+
+bool Exists(const std::string& path) {
+  return access(path.c_str(), F_OK) == 0;
+}
+
+// archive.sqlite -> archive-2.sqlite, archive-3.sqlite, ...
+std::string Sibling(const std::string& path, int n) {
+  const size_t slash = path.rfind('/');
+  const size_t dot = path.rfind('.');
+  const size_t cut =
+      dot != std::string::npos && (slash == std::string::npos || dot > slash) ? dot : path.size();
+  return path.substr(0, cut) + '-' + std::to_string(n) + path.substr(cut);
+}
+
+}  // namespace
+
+std::string DefaultArchivePath() {
+  return DataHome() + "/platovix/archive.sqlite";
+}
+
+std::string DamageOf(const std::string& path) {
+  // Only what the check finds counts: a file that cannot be checked now
+  // (no space, no rights, locked) is not damaged, and opening it for
+  // writing says why it cannot be written.
+  std::string error;
+  std::unique_ptr<SqliteConnection> db = SqliteConnection::Open(path, true, &error);
+  if (!db) return {};
+  std::vector<SqlRow> rows;
+  if (!db->Exec("PRAGMA quick_check", {}, &rows)) {
+    return db->Failure() == SqlFailure::Corrupt ? db->Error() : std::string();
+  }
+  if (rows.size() == 1 && rows[0][0] == "ok") return {};
+  return rows.empty() ? "no answer to the check" : rows[0][0];
+}
+
+std::unique_ptr<ChainedArchive> OpenSqliteArchive(const std::string& path, SqliteOpenNotes* notes) {
+  MakeFolders(path);
+  // A damaged file is never opened for writing: the next free name beside it is.
+  std::string chosen = path;
+  for (int n = 2; Exists(chosen); ++n) {
+    const std::string damage = DamageOf(chosen);
+    if (damage.empty()) break;
+    std::string next = Sibling(path, n);
+    notes->messages.push_back(chosen + " is damaged (" + damage + "); it is kept as it was, " +
+                              "and reads go to " + next);
+    chosen = std::move(next);
+  }
+  notes->path = chosen;
+
+  std::string error;
+  bool readOnly = false;
+  std::unique_ptr<SqliteConnection> db = SqliteConnection::Open(chosen, false, &error);
+  if (db && !db->Script("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL")) {
+    error = db->Error();
+    db.reset();
+  }
+  if (!db) {
+    notes->writeProblem = "cannot write " + chosen + ": " + error;
+    notes->failure = SqlFailure::ReadOnly;
+    readOnly = true;
+    db = SqliteConnection::Open(chosen, true, &error);
+    if (!db) return nullptr;
+  }
+  auto archive = std::make_unique<ChainedArchive>(std::move(db), readOnly);
+  std::string note;
+  if (!archive->Prepare(SqliteDialect(), &note, &error)) {
+    if (notes->writeProblem.empty()) {
+      notes->writeProblem = "cannot prepare " + chosen + ": " + error;
+      notes->failure = archive->LastFailure();
+    }
+    return nullptr;
+  }
+  if (!note.empty()) {
+    notes->messages.push_back(chosen + ": " + note);
+    if (notes->writeProblem.empty()) notes->writeProblem = note;
+  }
+  return archive;
+}
+
+}  // namespace archive

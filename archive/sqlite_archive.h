@@ -1,0 +1,34 @@
+// The embedded archive: one SQLite file in WAL mode with synchronous=FULL,
+// so a read reported stored survives a power cut. A damaged file is found
+// before anything is written and kept as it was; the reads go to a new
+// archive beside it.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/chained_archive.h"
+
+namespace archive {
+
+// $XDG_DATA_HOME/platovix/archive.sqlite, else ~/.local/share/platovix/...
+std::string DefaultArchivePath();
+
+struct SqliteOpenNotes {
+  std::string path;                   // the file opened: path or a new one beside it
+  std::vector<std::string> messages;  // for the user: damaged file, newer schema
+  std::string writeProblem;           // why nothing can be written now; empty when it can
+  SqlFailure failure = SqlFailure::None;
+};
+
+// Opens (creating, migrating) the archive at path for appending. When it
+// cannot be written to, opens it read-only if it can and says why in
+// notes->writeProblem; nullptr when it cannot be read at all.
+std::unique_ptr<ChainedArchive> OpenSqliteArchive(const std::string& path, SqliteOpenNotes* notes);
+
+// PRAGMA quick_check: finds damaged pages without reading every index
+// entry against its row. Empty when the file is sound, else what is wrong.
+std::string DamageOf(const std::string& path);
+
+}  // namespace archive

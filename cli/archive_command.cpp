@@ -1,0 +1,207 @@
+#include "cli/archive_command.h"
+
+#include <ctime>
+#include <memory>
+#include <nlohmann/json.hpp>
+
+#include "archive/archive_store.h"
+#include "cli/archive_config.h"
+#include "results/atomic_file.h"
+#include "results/result_file.h"
+
+namespace {
+
+using Json = nlohmann::json;
+constexpr char kProgram[] = "platovix-cli: ";
+
+// A read as list and show print it: its stored content, with the audit
+// trail when asked for.
+Json ReadJson(const archive::PlateRead& read) {
+  return Json::parse(archive::ReadContent(read));
+}
+
+std::optional<std::chrono::system_clock::time_point> TimeOf(const std::string& iso) {
+  const std::string utc = archive::UtcKey(iso);
+  std::tm time{};
+  if (utc.empty() || strptime(utc.c_str(), "%Y-%m-%dT%H:%M:%SZ", &time) == nullptr) {
+    return std::nullopt;
+  }
+  return std::chrono::system_clock::from_time_t(timegm(&time));
+}
+
+std::string ReadCsv(const archive::PlateRead& read) {
+  TPlateResult plate;
+  std::copy(read.values.begin(), read.values.end(), plate.nValue);
+  plate.nPrimary = read.primaryNm;
+  plate.nReference = read.referenceNm;
+  plate.bValid = 1;
+  ResultContext context{read.readerFamily, read.readerId, TimeOf(read.started),
+                        TimeOf(read.completed)};
+  return BuildResultCsv(plate, context, false);
+}
+
+std::string Column(std::string text) {
+  for (char& c : text) {
+    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+  }
+  return text.empty() ? "-" : text;
+}
+
+class ArchiveCommand {
+ public:
+  ArchiveCommand(const CliOptions& options, const CliIo& io)
+      : options_(options), io_(io), config_(ArchiveConfigFor(options)) {}
+
+  int Run() {
+    if (options_.archiveAction == ArchiveAction::Forward) return Forward();
+    std::vector<std::string> messages;
+    std::string error;
+    archive_ = archive::OpenArchiveForReading(config_, &messages, &error);
+    if (!archive_ && !config_.labUrl.empty()) {
+      // The lab server is down: what this computer holds can still be shown.
+      io_.err << kProgram << "the lab archive cannot be reached (" << error
+              << "); showing the local archive\n";
+      archive::StoreConfig local = config_;
+      local.labUrl.clear();
+      archive_ = archive::OpenArchiveForReading(local, &messages, &error);
+    }
+    for (const std::string& message : messages) io_.err << kProgram << message << '\n';
+    if (!archive_) {
+      io_.err << kProgram << "cannot open the archive: " << error << '\n';
+      return kExitFailure;
+    }
+    switch (options_.archiveAction) {
+      case ArchiveAction::List:
+        return List();
+      case ArchiveAction::Show:
+        return Show();
+      case ArchiveAction::Export:
+        return Export();
+      case ArchiveAction::Verify:
+        return Verify();
+      case ArchiveAction::Forward:
+        break;
+    }
+    return kExitUsage;
+  }
+
+ private:
+  int Failure(const std::string& text) {
+    io_.err << kProgram << text << '\n';
+    return kExitFailure;
+  }
+
+  // Page by page, printed as it comes: a long archive never sits in memory
+  // whole, and JSON goes out as stored, without parsing it.
+  int List() {
+    constexpr size_t kPage = 10000;
+    const bool json = options_.format == ResultFormat::Json;
+    archive::ReadQuery query{options_.since, options_.assay, options_.plateId, 0, kPage};
+    io_.out << (json ? "[" : "completed\tuuid\tplate\tstatus\toperator\tassay\n");
+    bool first = true;
+    for (;; query.offset += kPage) {
+      std::vector<archive::ReadSummary> reads;
+      std::string error;
+      if (!archive_->ListReads(query, json, &reads, &error)) return Failure(error);
+      std::string text;
+      for (const archive::ReadSummary& read : reads) {
+        if (json) {
+          text += (first ? "\n" : ",\n") + read.content;
+        } else {
+          text += read.atUtc + '\t' + read.uuid + '\t' + Column(read.plateId) + '\t' + read.status +
+                  '\t' + Column(read.operatorName) + '\t' + Column(read.assay) + '\n';
+        }
+        first = false;
+      }
+      io_.out << text;
+      if (reads.size() < kPage) break;
+    }
+    io_.out << (json ? "\n]\n" : "") << std::flush;
+    return kExitSuccess;
+  }
+
+  bool Get(const std::string& uuid, archive::PlateRead* read) {
+    std::string error;
+    if (archive_->GetRead(uuid, read, &error)) return true;
+    io_.err << kProgram << (error.empty() ? "no read " + uuid + " in the archive" : error) << '\n';
+    return false;
+  }
+
+  Json WithAudit(const archive::PlateRead& read) {
+    Json json = ReadJson(read);
+    std::vector<archive::AuditEntry> entries;
+    std::string error;
+    archive_->AuditTrail(read.uuid, &entries, &error);
+    json["audit"] = Json::array();
+    for (const archive::AuditEntry& entry : entries) {
+      json["audit"].push_back(Json::parse(archive::AuditContent(entry)));
+    }
+    return json;
+  }
+
+  int Show() {
+    archive::PlateRead read;
+    if (!Get(options_.uuids[0], &read)) return kExitFailure;
+    if (options_.format == ResultFormat::Csv) {
+      io_.out << ReadCsv(read) << std::flush;
+    } else {
+      io_.out << WithAudit(read).dump(1) << '\n' << std::flush;
+    }
+    return kExitSuccess;
+  }
+
+  int Export() {
+    const bool json = ResultFormatForPath(options_.output) == ResultFormat::Json;
+    Json list = Json::array();
+    std::string csv;
+    for (const std::string& uuid : options_.uuids) {
+      archive::PlateRead read;
+      if (!Get(uuid, &read)) return kExitFailure;  // nothing written: all or none
+      if (json) list.push_back(WithAudit(read));
+      if (!json) csv += (csv.empty() ? "" : "\n") + ReadCsv(read);
+    }
+    std::string error;
+    if (!WriteFileAtomically(options_.output, json ? list.dump(1) + '\n' : csv, &error)) {
+      return Failure("cannot write " + options_.output + ": " + error);
+    }
+    return kExitSuccess;
+  }
+
+  int Verify() {
+    const archive::VerifyReport report = archive_->Verify();
+    if (report.ok) {
+      io_.out << report.entries << " entries, the hash chain is intact\n" << std::flush;
+      return kExitSuccess;
+    }
+    if (report.firstBadSeq == 0) return Failure("cannot verify the archive: " + report.problem);
+    return Failure("entry " + std::to_string(report.firstBadSeq) +
+                   (report.firstBadUuid.empty() ? "" : " (" + report.firstBadUuid + ")") +
+                   " does not match: " + report.problem);
+  }
+
+  int Forward() {
+    if (config_.labUrl.empty()) {
+      return Failure("no lab archive: give --archive postgresql://... or set [Archive] Url=");
+    }
+    const archive::ForwardOutcome outcome = archive::ForwardToLab(config_);
+    io_.out << outcome.sent << " forwarded, " << outcome.pending << " waiting\n" << std::flush;
+    if (!outcome.ok) return Failure("the lab archive cannot be reached: " + outcome.error);
+    return kExitSuccess;
+  }
+
+  const CliOptions& options_;
+  const CliIo& io_;
+  const archive::StoreConfig config_;
+  std::unique_ptr<archive::Archive> archive_;
+};
+
+}  // namespace
+
+int RunArchiveCommand(const CliOptions& options, const CliIo& io) {
+  CliOptions adjusted = options;
+  // show prints JSON unless CSV is asked for.
+  if (options.archiveAction == ArchiveAction::Show && options.format == ResultFormat::Tsv) {
+    adjusted.format = ResultFormat::Json;
+  }
+  return ArchiveCommand(adjusted, io).Run();
+}

@@ -1,0 +1,55 @@
+#include "cli/archive_config.h"
+
+#include <platovix_version.h>
+
+#include "archive/postgres_archive.h"
+#include "results/shared_state.h"
+
+archive::StoreConfig ArchiveConfigFor(const CliOptions& options) {
+  archive::StoreConfig config;
+  const std::string url = options.archiveUrl.value_or(AppSettings.ArchiveUrl);
+  if (archive::IsPostgresUrl(url)) {
+    config.labUrl = url;
+  } else {
+    config.localPath = url;  // a SQLite file; empty: the default one
+  }
+  return config;
+}
+
+bool ArchivingOn(const CliOptions& options) {
+  return !options.noArchive && (AppSettings.ArchiveEnabled != 0 || options.archiveUrl);
+}
+
+archive::StoreOutcome StoreReadFirst(const CliOptions& options, const archive::PlateRead& read,
+                                     std::ostream& err) {
+  const archive::StoreOutcome outcome = archive::StoreRead(ArchiveConfigFor(options), read);
+  for (const std::string& message : outcome.messages) {
+    err << "platovix-cli: archive: " << message << '\n';
+  }
+  if (!outcome.warning.empty()) err << "platovix-cli: warning: " << outcome.warning << '\n';
+  return outcome;
+}
+
+archive::PlateRead ReadRecordOf(const TPlateResult& plate, const ResultContext& context,
+                                const CliOptions& options, const std::string& device) {
+  archive::PlateRead read;
+  read.uuid = archive::NewUuid();
+  read.plateId = options.plateId;
+  read.operatorName = archive::LoginName();
+  read.host = archive::HostName();
+  read.readerFamily = context.readerKind;
+  read.readerId = context.readerId;
+  read.readerDevice = device;
+  read.primaryNm = plate.nPrimary;
+  read.referenceNm = plate.nReference;
+  if (context.started) read.started = FormatIsoLocalTime(*context.started);
+  if (context.completed) read.completed = FormatIsoLocalTime(*context.completed);
+  read.programVersion = PLATOVIX_VERSION;
+  std::copy(std::begin(plate.nValue), std::end(plate.nValue), read.values.begin());
+  if (!options.layoutPath.empty()) {
+    const size_t slash = options.layoutPath.rfind('/');
+    read.assayName =
+        slash == std::string::npos ? options.layoutPath : options.layoutPath.substr(slash + 1);
+  }
+  return read;
+}

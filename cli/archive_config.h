@@ -1,0 +1,23 @@
+// Where platovix-cli keeps reads: --archive, else the settings file's
+// [Archive] Url=, else the local SQLite archive; and whether it does.
+#pragma once
+
+#include <ostream>
+
+#include "archive/archive_store.h"
+#include "cli/cli_options.h"
+#include "results/result_file.h"
+
+archive::StoreConfig ArchiveConfigFor(const CliOptions& options);
+
+// measure stores unless --no-archive or [Archive] Enabled=0.
+bool ArchivingOn(const CliOptions& options);
+
+// The record of a read platovix-cli made, completed unless said otherwise.
+archive::PlateRead ReadRecordOf(const TPlateResult& plate, const ResultContext& context,
+                                const CliOptions& options, const std::string& device);
+
+// Stores the read before anything shows it. Messages and the warning (the
+// archive unavailable, the read spooled) go to err.
+archive::StoreOutcome StoreReadFirst(const CliOptions& options, const archive::PlateRead& read,
+                                     std::ostream& err);

@@ -1,0 +1,14 @@
+// The [Archive] section of the settings file:
+//
+//   [Archive]
+//   Enabled=0
+//   Url=postgresql://labserver/platovix
+//
+// Written only once either is set, so a file without the section keeps
+// not having it.
+#pragma once
+
+#include "settings/ini_file.h"
+
+void ReadArchiveSettings(const IniFile& file);
+void WriteArchiveSettings(IniFile& file);
