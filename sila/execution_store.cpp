@@ -31,13 +31,14 @@ std::string NewUuid() {
 
 ExecutionStore::ExecutionStore(std::chrono::seconds lifetime) : lifetime_(lifetime) {}
 
-std::string ExecutionStore::Create() {
+std::string ExecutionStore::Create(std::string command) {
   const std::string uuid = NewUuid();
   std::lock_guard<std::mutex> lock(mutex_);
   Expire();
   Entry& entry = entries_[uuid];
   entry.state.status = silafw::ExecutionInfo::running;
   entry.state.version = 1;
+  entry.state.command = std::move(command);
   return uuid;
 }
 

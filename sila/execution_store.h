@@ -24,6 +24,7 @@ struct ExecutionSnapshot {
   std::string result;  // the serialised response once finished successfully
   std::optional<sila2::org::silastandard::SiLAError> error;
   uint64_t version = 0;  // grows with every change
+  std::string command;   // the command's identifier, e.g. MeasurePlate
 };
 
 class ExecutionStore {
@@ -32,8 +33,8 @@ class ExecutionStore {
 
   explicit ExecutionStore(std::chrono::seconds lifetime);
 
-  // A new running execution; its UUID.
-  std::string Create();
+  // A new running execution of the command; its UUID.
+  std::string Create(std::string command = {});
   std::chrono::seconds lifetime() const { return lifetime_; }
 
   void SetProgress(const std::string& uuid, double progress, double remainingSeconds);

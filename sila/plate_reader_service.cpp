@@ -5,7 +5,12 @@
 #include <ctime>
 #include <set>
 
+#include <platovix_version.h>
+
+#include "analysis/analysis_report.h"
+#include "results/result_file.h"
 #include "sila/measure_progress.h"
+#include "sila/plate_result.h"
 #include "sila/reader_outcome_errors.h"
 #include "sila/sila_errors.h"
 
@@ -29,24 +34,25 @@ void SetDuration(double seconds, silafw::Duration* duration) {
       static_cast<int32_t>((seconds - static_cast<double>(duration->seconds())) * 1e9));
 }
 
-void SetTimestamp(std::chrono::system_clock::time_point when, silafw::Timestamp* stamp) {
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-  std::tm utc{};
-  gmtime_r(&seconds, &utc);
-  stamp->set_year(static_cast<uint32_t>(utc.tm_year + 1900));
-  stamp->set_month(static_cast<uint32_t>(utc.tm_mon + 1));
-  stamp->set_day(static_cast<uint32_t>(utc.tm_mday));
-  stamp->set_hour(static_cast<uint32_t>(utc.tm_hour));
-  stamp->set_minute(static_cast<uint32_t>(utc.tm_min));
-  stamp->set_second(static_cast<uint32_t>(utc.tm_sec));
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch());
-  stamp->set_millisecond(static_cast<uint32_t>(ms.count() % 1000));
-  stamp->mutable_timezone()->set_hours(0);
-  stamp->mutable_timezone()->set_minutes(0);
-}
+constexpr size_t kRecentReads = 20;
 
-std::string WellName(int well) {
-  return std::string(1, static_cast<char>('A' + well / 12)) + std::to_string(well % 12 + 1);
+// The archive's record of a read as the other front ends make it.
+archive::PlateRead RecordOf(const MeasuredPlate& plate, const std::string& readerKind,
+                            const std::string& device) {
+  archive::PlateRead read;
+  read.uuid = archive::NewUuid();
+  read.operatorName = archive::LoginName();
+  read.host = archive::HostName();
+  read.readerFamily = readerKind;
+  read.readerId = plate.readerId;
+  read.readerDevice = device;
+  read.primaryNm = plate.primary;
+  read.referenceNm = plate.reference;
+  read.started = FormatIsoLocalTime(plate.started);
+  read.completed = FormatIsoLocalTime(plate.completed);
+  read.programVersion = PLATOVIX_VERSION;
+  std::copy(std::begin(plate.values), std::end(plate.values), read.values.begin());
+  return read;
 }
 
 void AddIntegers(const std::vector<int>& values,
@@ -66,8 +72,9 @@ grpc::Status InvalidUuid(const std::string& uuid) {
 
 }  // namespace
 
-PlateReaderService::PlateReaderService(ReaderSession& reader, ExecutionStore& executions)
-    : reader_(reader), executions_(executions) {}
+PlateReaderService::PlateReaderService(ReaderSession& reader, ExecutionStore& executions,
+                                       SilaArchive& archive)
+    : reader_(reader), executions_(executions), archive_(archive) {}
 
 PlateReaderService::~PlateReaderService() {
   std::lock_guard<std::mutex> lock(threadMutex_);
@@ -99,69 +106,113 @@ grpc::Status PlateReaderService::MeasurePlate(grpc::ServerContext*,
   }
   if (!request->has_confirmplateloading())
     return Missing("MeasurePlate", "ConfirmPlateLoading", "The plate loading confirmation");
-  if (!reader_.TryClaim()) return StatusOf(ReaderBusyError());
+  MeasureRequest measure;
+  measure.primary = static_cast<int>(primary);
+  measure.reference = static_cast<int>(reference);
+  measure.confirmPlate = request->confirmplateloading().value();
+  return StartMeasurement("MeasurePlate", std::move(measure), response);
+}
 
-  const std::string uuid = executions_.Create();
+grpc::Status PlateReaderService::MeasureAssay(grpc::ServerContext*,
+                                              const prc::MeasureAssay_Parameters* request,
+                                              silafw::CommandConfirmation* response) {
+  // The whole assay is checked before the reader is touched.
+  if (!request->has_assay()) return Missing("MeasureAssay", "Assay", "The assay");
+  const analysis::AssayParse parse = analysis::ParseAssay(request->assay().value());
+  if (!parse.ok) {
+    return ValidationFailure(ReaderParameter("MeasureAssay", "Assay"),
+                             "The assay is not valid: " + parse.error.Text());
+  }
+  if (!request->has_confirmplateloading())
+    return Missing("MeasureAssay", "ConfirmPlateLoading", "The plate loading confirmation");
+  MeasureRequest measure;
+  measure.primary = parse.assay.reading.primary;
+  measure.reference = parse.assay.reading.reference.value_or(0);
+  measure.confirmPlate = request->confirmplateloading().value();
+  measure.assay = parse.assay;
+  measure.assayText = request->assay().value();
+  return StartMeasurement("MeasureAssay", std::move(measure), response);
+}
+
+grpc::Status PlateReaderService::StartMeasurement(const std::string& command,
+                                                  MeasureRequest request,
+                                                  silafw::CommandConfirmation* response) {
+  if (!reader_.TryClaim()) return StatusOf(ReaderBusyError());
+  const std::string uuid = executions_.Create(command);
   reader_.SetExecution(uuid);
   {
     std::lock_guard<std::mutex> lock(threadMutex_);
     if (measurement_.joinable()) measurement_.join();  // the last one has released the reader
-    measurement_ =
-        std::thread(&PlateReaderService::RunMeasurement, this, uuid, static_cast<int>(primary),
-                    static_cast<int>(reference), request->confirmplateloading().value());
+    measurement_ = std::thread(&PlateReaderService::RunMeasurement, this, uuid, std::move(request));
   }
   response->mutable_commandexecutionuuid()->set_value(uuid);
   response->mutable_lifetimeofexecution()->set_seconds(executions_.lifetime().count());
   return grpc::Status::OK;
 }
 
-void PlateReaderService::RunMeasurement(std::string uuid, int primary, int reference,
-                                        bool confirmPlate) {
-  const auto started = std::chrono::system_clock::now();
+void PlateReaderService::RunMeasurement(std::string uuid, MeasureRequest request) {
+  MeasuredPlate plate;
+  plate.primary = request.primary;
+  plate.reference = request.reference;
+  plate.started = std::chrono::system_clock::now();
   MeasureProgress progress;
   executions_.SetProgress(uuid, 0, progress.remainingSeconds());
-  int32_t values[96];
-  std::fill(std::begin(values), std::end(values), 9999);
+  std::fill(std::begin(plate.values), std::end(plate.values), kNoValue);
   const ReaderReport report = reader_.Run(
       [&](TFoto& driver, PortHandle* port, DialogHandle** dialog, AbortFlag* abort) {
-        driver.Measure(port, dialog, abort, values, primary, reference);
+        driver.Measure(port, dialog, abort, plate.values, plate.primary, plate.reference);
       },
       [&](const std::string& text) {
         executions_.AddIntermediate(uuid, text);
         if (progress.Take(text))
           executions_.SetProgress(uuid, progress.progress(), progress.remainingSeconds());
       },
-      confirmPlate);
+      request.confirmPlate);
+  plate.completed = std::chrono::system_clock::now();
   // The reader is free before the execution is seen to end: a client that
   // follows the execution may send its next command at once.
-  const std::string readerId = reader_.ReaderId();
+  plate.readerId = reader_.ReaderId();
+  archive::PlateRead record = RecordOf(plate, reader_.ReaderKind(), reader_.device());
   reader_.Release();
+  if (request.assay) {
+    record.assayName = request.assay->name;
+    record.assayJson = request.assayText;
+  }
   if (report.outcome != ReaderOutcome::Done) {
+    record.status = report.outcome == ReaderOutcome::Aborted ? archive::ReadStatus::Aborted
+                                                             : archive::ReadStatus::Failed;
+    record.message = report.message;
+    archive_.Store(record);
     executions_.Fail(uuid, ErrorForReport(report));
     return;
   }
-  prc::MeasurePlate_Responses result;
-  for (int well = 0; well < 96; ++well) {
-    const bool noValue = values[well] == 9999;
-    result.add_absorbances()->set_value(noValue ? 0.0 : values[well] / 1000.0);
-    if (noValue) result.add_novaluewells()->set_value(WellName(well));
+  if (!request.assay) {
+    prc::MeasurePlate_Responses result;
+    FillPlate(plate, &result);
+    result.mutable_recorduuid()->set_value(archive_.Store(record));
+    executions_.Succeed(uuid, result.SerializeAsString());
+    return;
   }
-  result.mutable_readeridentification()->set_value(readerId);
-  result.add_filters()->set_value(primary);
-  if (reference != 0) result.add_filters()->set_value(reference);
-  SetTimestamp(started, result.mutable_starttime());
-  SetTimestamp(std::chrono::system_clock::now(), result.mutable_completiontime());
+  const analysis::PlateAnalysis analysed =
+      analysis::AnalysePlate(plate.values, request.assay->layout, request.assay->Options());
+  record.analysisJson = analysis::AnalysisJson(analysed).dump();
+  if (analysed.qc) record.verdict = analysed.qc->Verdict();
+  prc::MeasureAssay_Responses result;
+  FillPlate(plate, result.mutable_plate()->mutable_plate());
+  FillAnalysis(analysed, &result);
+  result.mutable_recorduuid()->set_value(archive_.Store(record));
   executions_.Succeed(uuid, result.SerializeAsString());
 }
 
-grpc::Status PlateReaderService::MeasurePlate_Info(
-    grpc::ServerContext* context, const silafw::CommandExecutionUUID* request,
-    grpc::ServerWriter<silafw::ExecutionInfo>* writer) {
+grpc::Status PlateReaderService::StreamInfo(grpc::ServerContext* context,
+                                            const std::string& command, const std::string& uuid,
+                                            grpc::ServerWriter<silafw::ExecutionInfo>* writer) {
   uint64_t seen = 0;
   std::string last;  // what the client was sent last: an intermediate text alone is no news here
   while (!context->IsCancelled()) {
-    const auto state = executions_.WaitNewer(request->value(), seen, kStreamPollMs);
-    if (!state) return seen == 0 ? InvalidUuid(request->value()) : grpc::Status::OK;
+    const auto state = executions_.WaitNewer(uuid, seen, kStreamPollMs);
+    if (!state || state->command != command)
+      return seen == 0 ? InvalidUuid(uuid) : grpc::Status::OK;
     if (state->version == seen) continue;
     seen = state->version;
     silafw::ExecutionInfo info;
@@ -180,17 +231,20 @@ grpc::Status PlateReaderService::MeasurePlate_Info(
   return grpc::Status::OK;
 }
 
-grpc::Status PlateReaderService::MeasurePlate_Intermediate(
-    grpc::ServerContext* context, const silafw::CommandExecutionUUID* request,
-    grpc::ServerWriter<prc::MeasurePlate_IntermediateResponses>* writer) {
+template <typename Intermediate>
+grpc::Status PlateReaderService::StreamIntermediates(grpc::ServerContext* context,
+                                                     const std::string& command,
+                                                     const std::string& uuid,
+                                                     grpc::ServerWriter<Intermediate>* writer) {
   uint64_t seen = 0;
   size_t sent = 0;
   while (!context->IsCancelled()) {
-    const auto state = executions_.WaitNewer(request->value(), seen, kStreamPollMs);
-    if (!state) return seen == 0 ? InvalidUuid(request->value()) : grpc::Status::OK;
+    const auto state = executions_.WaitNewer(uuid, seen, kStreamPollMs);
+    if (!state || state->command != command)
+      return seen == 0 ? InvalidUuid(uuid) : grpc::Status::OK;
     seen = state->version;
     for (; sent < state->intermediates.size(); ++sent) {
-      prc::MeasurePlate_IntermediateResponses response;
+      Intermediate response;
       response.mutable_status()->set_value(state->intermediates[sent]);
       if (!writer->Write(response)) return grpc::Status::OK;
     }
@@ -199,19 +253,60 @@ grpc::Status PlateReaderService::MeasurePlate_Intermediate(
   return grpc::Status::OK;
 }
 
-grpc::Status PlateReaderService::MeasurePlate_Result(grpc::ServerContext*,
-                                                     const silafw::CommandExecutionUUID* request,
-                                                     prc::MeasurePlate_Responses* response) {
-  const auto state = executions_.Get(request->value());
-  if (!state) return InvalidUuid(request->value());
+grpc::Status PlateReaderService::FinishedResult(const std::string& command, const std::string& uuid,
+                                                std::string* result) {
+  const auto state = executions_.Get(uuid);
+  if (!state || state->command != command) return InvalidUuid(uuid);
   if (state->status == silafw::ExecutionInfo::running ||
       state->status == silafw::ExecutionInfo::waiting) {
     return FrameworkFailure(silafw::FrameworkError::COMMAND_EXECUTION_NOT_FINISHED,
                             "The measurement is still running.");
   }
   if (state->error) return StatusOf(*state->error);
-  response->ParseFromString(state->result);
+  *result = state->result;
   return grpc::Status::OK;
+}
+
+grpc::Status PlateReaderService::MeasurePlate_Info(
+    grpc::ServerContext* context, const silafw::CommandExecutionUUID* request,
+    grpc::ServerWriter<silafw::ExecutionInfo>* writer) {
+  return StreamInfo(context, "MeasurePlate", request->value(), writer);
+}
+
+grpc::Status PlateReaderService::MeasurePlate_Intermediate(
+    grpc::ServerContext* context, const silafw::CommandExecutionUUID* request,
+    grpc::ServerWriter<prc::MeasurePlate_IntermediateResponses>* writer) {
+  return StreamIntermediates(context, "MeasurePlate", request->value(), writer);
+}
+
+grpc::Status PlateReaderService::MeasurePlate_Result(grpc::ServerContext*,
+                                                     const silafw::CommandExecutionUUID* request,
+                                                     prc::MeasurePlate_Responses* response) {
+  std::string result;
+  const grpc::Status status = FinishedResult("MeasurePlate", request->value(), &result);
+  if (status.ok()) response->ParseFromString(result);
+  return status;
+}
+
+grpc::Status PlateReaderService::MeasureAssay_Info(
+    grpc::ServerContext* context, const silafw::CommandExecutionUUID* request,
+    grpc::ServerWriter<silafw::ExecutionInfo>* writer) {
+  return StreamInfo(context, "MeasureAssay", request->value(), writer);
+}
+
+grpc::Status PlateReaderService::MeasureAssay_Intermediate(
+    grpc::ServerContext* context, const silafw::CommandExecutionUUID* request,
+    grpc::ServerWriter<prc::MeasureAssay_IntermediateResponses>* writer) {
+  return StreamIntermediates(context, "MeasureAssay", request->value(), writer);
+}
+
+grpc::Status PlateReaderService::MeasureAssay_Result(grpc::ServerContext*,
+                                                     const silafw::CommandExecutionUUID* request,
+                                                     prc::MeasureAssay_Responses* response) {
+  std::string result;
+  const grpc::Status status = FinishedResult("MeasureAssay", request->value(), &result);
+  if (status.ok()) response->ParseFromString(result);
+  return status;
 }
 
 grpc::Status PlateReaderService::ReadFilters(grpc::ServerContext*,
@@ -328,6 +423,25 @@ grpc::Status PlateReaderService::Subscribe_Busy(
     if (!reader_.WaitBusyChange(&generation, &busy, kStreamPollMs)) continue;
     response.mutable_busy()->set_value(busy);
     if (!writer->Write(response)) break;
+  }
+  return grpc::Status::OK;
+}
+
+grpc::Status PlateReaderService::Get_RecentReads(grpc::ServerContext*,
+                                                 const prc::Get_RecentReads_Parameters*,
+                                                 prc::Get_RecentReads_Responses* response) {
+  std::vector<archive::ReadSummary> reads;
+  std::string error;
+  if (!archive_.Recent(kRecentReads, &reads, &error))
+    return UndefinedFailure("The plate archive cannot be read: " + error);
+  for (const archive::ReadSummary& read : reads) {
+    auto* entry = response->add_recentreads()->mutable_archivedread();
+    entry->mutable_recorduuid()->set_value(read.uuid);
+    entry->mutable_time()->set_value(read.atUtc);
+    entry->mutable_plateid()->set_value(read.plateId);
+    entry->mutable_assay()->set_value(read.assay);
+    entry->mutable_status()->set_value(read.status);
+    entry->mutable_operator_()->set_value(read.operatorName);
   }
   return grpc::Status::OK;
 }

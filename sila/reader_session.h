@@ -72,6 +72,7 @@ class ReaderSession {
   void RememberFilters(const int32_t* wavelengths, int count);
   // The reader's model name ("DigiScan", "Jupiter", "Expert") after an operation.
   std::string ReaderKind() const;
+  const std::string& device() const { return device_; }
 
  private:
   std::string device_;

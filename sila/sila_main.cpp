@@ -7,6 +7,7 @@
 
 #include "driver/reader_line.h"
 #include "sila/announcer.h"
+#include "sila/sila_archive.h"
 #include "sila/sila_options.h"
 #include "sila/sila_server.h"
 #include "sila/tls_material.h"
@@ -57,6 +58,8 @@ int SilaMain(int argc, char** argv) {
   SilaServerConfig config;
   config.listen = parse.options.listen;
   config.insecure = parse.options.insecure;
+  // The settings file is loaded by now (ResolveReaderDevice).
+  config.archive = SilaArchiveConfig(parse.options.archiveUrl, parse.options.noArchive);
   if (config.insecure) {
     std::cerr << kProgram
               << "serving plain text (--insecure): anyone on the network can read and "

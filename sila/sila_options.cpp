@@ -42,7 +42,10 @@ SilaParse ParseSilaArguments(const std::vector<std::string>& args) {
       options.version = true;
     } else if (name == "--insecure") {
       options.insecure = true;
-    } else if (name == "--port" || name == "--family" || name == "--listen") {
+    } else if (name == "--no-archive") {
+      options.noArchive = true;
+    } else if (name == "--port" || name == "--family" || name == "--listen" ||
+               name == "--archive") {
       if (!takeValue()) {
         parse.error = name + " needs a value";
         return parse;
@@ -53,6 +56,10 @@ SilaParse ParseSilaArguments(const std::vector<std::string>& args) {
         if (!ListenAddressOk(value)) error = "--listen wants ADDRESS:PORT, not '" + value + "'";
         options.listen = value;
       }
+      if (name == "--archive") {
+        if (value.empty()) error = "--archive needs a URL";
+        options.archiveUrl = value;
+      }
     } else {
       error = "unknown argument '" + args[i] + "' (see --help)";
     }
@@ -60,6 +67,10 @@ SilaParse ParseSilaArguments(const std::vector<std::string>& args) {
       parse.error = error;
       return parse;
     }
+  }
+  if (options.noArchive && options.archiveUrl) {
+    parse.error = "--archive and --no-archive exclude each other";
+    return parse;
   }
   parse.ok = true;
   return parse;
@@ -79,8 +90,15 @@ Options:
   --family digiscan|jupiter
   --listen ADDRESS:PORT  where to serve (default [::]:50052)
   --insecure             plain text instead of TLS (only on a trusted network)
+  --archive URL          store reads in this archive: postgresql://host/db for a
+                         lab's, else a SQLite file (default: the settings file's
+                         [Archive] Url=, else the local archive)
+  --no-archive           store no reads (also [Archive] Enabled=0)
   -h, --help             this text
       --version          print the version and exit
+
+Every read, completed or not, is stored in the plate archive before its
+result is reported; Measure Plate and Measure Assay give the record's UUID.
 
 Files beside the settings file: platovix-sila.ini (server UUID and name),
 platovix-sila.crt and platovix-sila.key (the self-signed TLS certificate).

@@ -2,6 +2,7 @@
 // platovix-cli reads them, the address to listen on, and plain text.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,8 @@ struct SilaOptions {
   ReaderLineOptions reader;  // the port, family and speed
   std::string listen = "[::]:50052";
   bool insecure = false;
+  std::optional<std::string> archiveUrl;  // --archive: a lab's PostgreSQL URL or a SQLite file
+  bool noArchive = false;
   bool help = false;
   bool version = false;
 };

@@ -4,8 +4,9 @@ SilaServer::SilaServer(std::string device, SilaServerConfig config, ServerIdenti
     : config_(std::move(config)),
       reader_(std::move(device)),
       executions_(config_.lifetime),
+      archive_(config_.archive, *config_.log),
       silaService_(identity),
-      readerService_(reader_, executions_),
+      readerService_(reader_, executions_, archive_),
       cancelService_(reader_, executions_) {}
 
 SilaServer::~SilaServer() {

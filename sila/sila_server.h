@@ -6,7 +6,9 @@
 #include <grpcpp/grpcpp.h>
 
 #include <chrono>
+#include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "sila/cancel_service.h"
@@ -14,6 +16,7 @@
 #include "sila/plate_reader_service.h"
 #include "sila/reader_session.h"
 #include "sila/server_identity.h"
+#include "sila/sila_archive.h"
 #include "sila/sila_service.h"
 
 struct SilaServerConfig {
@@ -21,7 +24,9 @@ struct SilaServerConfig {
   bool insecure = false;
   std::string certificatePem;  // with TLS: the server's certificate and key
   std::string keyPem;
-  std::chrono::seconds lifetime{3600};  // how long a finished execution stays fetchable
+  std::chrono::seconds lifetime{3600};          // how long a finished execution stays fetchable
+  std::optional<archive::StoreConfig> archive;  // where reads are stored; nullopt: nowhere
+  std::ostream* log = &std::cerr;               // the server's log: archive warnings
 };
 
 class SilaServer {
@@ -41,6 +46,7 @@ class SilaServer {
   SilaServerConfig config_;
   ReaderSession reader_;
   ExecutionStore executions_;
+  SilaArchive archive_;
   SilaService silaService_;
   PlateReaderService readerService_;
   CancelService cancelService_;
