@@ -9,6 +9,8 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -99,6 +101,8 @@ class SilaServerTest : public ::testing::Test {
     config.listen = "127.0.0.1:0";
     config.certificatePem = tls.certificatePem;
     config.keyPem = tls.keyPem;
+    config.archive = archive_;
+    config.log = &log_;
     server_ = std::make_unique<SilaServer>(device, config, *identity_);
     ASSERT_TRUE(server_->Start(&error)) << error;
     client_ = std::make_unique<SilaClient>(NewChannel());
@@ -149,6 +153,8 @@ class SilaServerTest : public ::testing::Test {
   }
 
   std::filesystem::path home_;
+  std::optional<archive::StoreConfig> archive_;  // set before starting to store reads
+  std::ostringstream log_;                       // the server's log; read once it has stopped
   std::string certificate_;
   std::unique_ptr<sim::PtySimulator> sim_;
   std::unique_ptr<ServerIdentity> identity_;
