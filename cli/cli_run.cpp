@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "cli/analyse_command.h"
+#include "cli/analysis_output.h"
 #include "cli/archive_command.h"
 #include "cli/archive_config.h"
 #include "cli/cli_options.h"
@@ -99,6 +100,7 @@ int Measure(Session& session) {
       std::chrono::duration<double>(options.everySeconds));
   const Steady::time_point first = Steady::now();
   int result = kExitSuccess;
+  bool qcFailed = false;
 
   for (int read = 0; read < reads && result == kExitSuccess; ++read) {
     // A kinetic series keeps its rhythm: read n starts n intervals after the
@@ -149,6 +151,7 @@ int Measure(Session& session) {
       StoreReadFirst(options, ReadRecordOf(plate, context, options, session.device),
                      session.io.err);
     }
+    qcFailed = ReportVerdict(plate, options, session.io.err) || qcFailed;
     std::string error;
     if (!output.Add(FormatRead(plate, context, options), &error)) {
       session.io.err << kProgram << "cannot write " << options.output << ": " << error
@@ -157,6 +160,7 @@ int Measure(Session& session) {
     }
   }
   output.Finish();
+  if (result == kExitSuccess && qcFailed && options.failOnQc) return kExitQcFailed;
   return result;
 }
 
