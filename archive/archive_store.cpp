@@ -119,7 +119,7 @@ std::unique_ptr<Archive> OpenArchiveForReading(const StoreConfig& config,
     return lab;
   }
   SqliteOpenNotes notes;
-  std::unique_ptr<ChainedArchive> local = OpenSqliteArchive(LocalPath(config), &notes);
+  std::unique_ptr<ChainedArchive> local = OpenSqliteArchiveForReading(LocalPath(config), &notes);
   *messages = notes.messages;
   if (!local) *error = notes.writeProblem;
   return local;

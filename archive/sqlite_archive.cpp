@@ -114,4 +114,24 @@ std::unique_ptr<ChainedArchive> OpenSqliteArchive(const std::string& path, Sqlit
   return archive;
 }
 
+std::unique_ptr<ChainedArchive> OpenSqliteArchiveForReading(const std::string& path,
+                                                            SqliteOpenNotes* notes) {
+  if (!Exists(path)) return OpenSqliteArchive(path, notes);
+  notes->path = path;
+  std::string error;
+  std::unique_ptr<SqliteConnection> db = SqliteConnection::Open(path, true, &error);
+  if (!db) {
+    notes->writeProblem = "cannot open " + path + ": " + error;
+    return nullptr;
+  }
+  auto archive = std::make_unique<ChainedArchive>(std::move(db), true);
+  std::string note;
+  if (!archive->Prepare(SqliteDialect(), &note, &error)) {
+    notes->writeProblem = "cannot read " + path + ": " + error;
+    return nullptr;
+  }
+  if (!note.empty()) notes->messages.push_back(path + ": " + note);
+  return archive;
+}
+
 }  // namespace archive
