@@ -83,6 +83,8 @@ StoreOutcome Store(const StoreConfig& config, const std::string& content) {
                                  " entries wait here and are forwarded when it is back");
     }
   }
+  local.reset();  // closed, so the file is as the next open will find it
+  RememberSound(notes.path);
   return outcome;
 }
 
