@@ -83,6 +83,8 @@ StoreOutcome Store(const StoreConfig& config, const std::string& content) {
                                  " entries wait here and are forwarded when it is back");
     }
   }
+  local.reset();  // closed, so the file is as the next open will find it
+  RememberSound(notes.path);
   return outcome;
 }
 
@@ -119,7 +121,7 @@ std::unique_ptr<Archive> OpenArchiveForReading(const StoreConfig& config,
     return lab;
   }
   SqliteOpenNotes notes;
-  std::unique_ptr<ChainedArchive> local = OpenSqliteArchive(LocalPath(config), &notes);
+  std::unique_ptr<ChainedArchive> local = OpenSqliteArchiveForReading(LocalPath(config), &notes);
   *messages = notes.messages;
   if (!local) *error = notes.writeProblem;
   return local;

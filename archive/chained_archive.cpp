@@ -33,7 +33,7 @@ std::string EntryTablesSql(const char* seqType) {
   content TEXT NOT NULL,
   prev_hash TEXT NOT NULL,
   hash TEXT NOT NULL);
-CREATE INDEX entries_kind_time ON entries (kind, at_utc);
+CREATE INDEX entries_kind_time ON entries (kind, at_utc, seq);
 CREATE INDEX entries_plate ON entries (plate_id);
 CREATE INDEX entries_assay ON entries (assay);
 CREATE INDEX entries_read ON entries (read_uuid);

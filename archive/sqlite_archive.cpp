@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <map>
+#include <mutex>
 
 #include "archive/sqlite_connection.h"
 
@@ -36,6 +38,35 @@ void MakeFolders(const std::string& path) {
   }
 }
 
+// The file as this process last left it, sound: unchanged since, it need
+// not be checked again (the whole check costs about half a second at
+// 100 000 reads). Any other write, a damaging one too, changes the stamp.
+struct FileStamp {
+  ino_t inode = 0;
+  off_t size = 0;
+  timespec modified{};
+};
+
+std::mutex stampsMutex;
+std::map<std::string, FileStamp> soundStamps;
+
+bool StampOf(const std::string& path, FileStamp* stamp) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return false;
+  *stamp = {info.st_ino, info.st_size, info.st_mtim};
+  return true;
+}
+
+bool KnownSound(const std::string& path) {
+  FileStamp now;
+  if (!StampOf(path, &now)) return false;
+  const std::lock_guard<std::mutex> lock(stampsMutex);
+  const auto found = soundStamps.find(path);
+  return found != soundStamps.end() && found->second.inode == now.inode &&
+         found->second.size == now.size && found->second.modified.tv_sec == now.modified.tv_sec &&
+         found->second.modified.tv_nsec == now.modified.tv_nsec;
+}
+
 bool Exists(const std::string& path) {
   return access(path.c_str(), F_OK) == 0;
 }
@@ -53,6 +84,13 @@ std::string Sibling(const std::string& path, int n) {
 
 std::string DefaultArchivePath() {
   return DataHome() + "/platovix/archive.sqlite";
+}
+
+void RememberSound(const std::string& path) {
+  FileStamp stamp;
+  if (!StampOf(path, &stamp)) return;
+  const std::lock_guard<std::mutex> lock(stampsMutex);
+  soundStamps[path] = stamp;
 }
 
 std::string DamageOf(const std::string& path) {
@@ -74,7 +112,7 @@ std::unique_ptr<ChainedArchive> OpenSqliteArchive(const std::string& path, Sqlit
   MakeFolders(path);
   // A damaged file is never opened for writing: the next free name beside it is.
   std::string chosen = path;
-  for (int n = 2; Exists(chosen); ++n) {
+  for (int n = 2; Exists(chosen) && !KnownSound(chosen); ++n) {
     const std::string damage = DamageOf(chosen);
     if (damage.empty()) break;
     std::string next = Sibling(path, n);
@@ -111,6 +149,26 @@ std::unique_ptr<ChainedArchive> OpenSqliteArchive(const std::string& path, Sqlit
     notes->messages.push_back(chosen + ": " + note);
     if (notes->writeProblem.empty()) notes->writeProblem = note;
   }
+  return archive;
+}
+
+std::unique_ptr<ChainedArchive> OpenSqliteArchiveForReading(const std::string& path,
+                                                            SqliteOpenNotes* notes) {
+  if (!Exists(path)) return OpenSqliteArchive(path, notes);
+  notes->path = path;
+  std::string error;
+  std::unique_ptr<SqliteConnection> db = SqliteConnection::Open(path, true, &error);
+  if (!db) {
+    notes->writeProblem = "cannot open " + path + ": " + error;
+    return nullptr;
+  }
+  auto archive = std::make_unique<ChainedArchive>(std::move(db), true);
+  std::string note;
+  if (!archive->Prepare(SqliteDialect(), &note, &error)) {
+    notes->writeProblem = "cannot read " + path + ": " + error;
+    return nullptr;
+  }
+  if (!note.empty()) notes->messages.push_back(path + ": " + note);
   return archive;
 }
 

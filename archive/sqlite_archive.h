@@ -27,6 +27,15 @@ struct SqliteOpenNotes {
 // notes->writeProblem; nullptr when it cannot be read at all.
 std::unique_ptr<ChainedArchive> OpenSqliteArchive(const std::string& path, SqliteOpenNotes* notes);
 
+// Opens the archive only to read from it: no damage check (nothing is
+// written), no schema change. A path with no archive yet gets an empty one.
+std::unique_ptr<ChainedArchive> OpenSqliteArchiveForReading(const std::string& path,
+                                                            SqliteOpenNotes* notes);
+
+// The archive at path was checked and is now closed by this process: the
+// next open skips the check unless the file changed meanwhile.
+void RememberSound(const std::string& path);
+
 // PRAGMA quick_check: finds damaged pages without reading every index
 // entry against its row. Empty when the file is sound, else what is wrong.
 std::string DamageOf(const std::string& path);

@@ -29,16 +29,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
-double Milliseconds(Clock::duration duration) {
-  return std::chrono::duration<double, std::milli>(duration).count();
-}
-
-std::string Figure(double value, const char* unit) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.3f %s", value, unit);
-  return text;
-}
-
 // The simulator's ELISA plate at 450 nm against 620 nm, as the program stores it.
 TPlateResult ElisaPlate(unsigned seed) {
   sim::Options options;

@@ -28,16 +28,6 @@ using Clock = std::chrono::steady_clock;
 using archive::ChainedArchive;
 using archive::PlateRead;
 
-double Milliseconds(Clock::duration duration) {
-  return std::chrono::duration<double, std::milli>(duration).count();
-}
-
-std::string Figure(double value, const char* unit) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.3f %s", value, unit);
-  return text;
-}
-
 template <typename F>
 double TimedMs(F&& body) {
   const auto start = Clock::now();

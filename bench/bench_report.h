@@ -1,6 +1,8 @@
 // The benchmark figures, one table row each, with the goal beside them.
 #pragma once
 
+#include <chrono>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -17,3 +19,14 @@ std::vector<BenchRow> MeasurementFigures(int runs);
 
 // Abort latency in a byte wait and in a long abortable wait.
 std::vector<BenchRow> AbortFigures(int trials);
+
+inline double Milliseconds(std::chrono::steady_clock::duration duration) {
+  return std::chrono::duration<double, std::milli>(duration).count();
+}
+
+// "12.345 ms": three decimals and the unit.
+inline std::string Figure(double value, const char* unit) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.3f %s", value, unit);
+  return text;
+}

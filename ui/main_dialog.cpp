@@ -1,4 +1,5 @@
 #include "ui/main_dialog.h"
+#include "ui/read_archiving.h"
 
 #include <QComboBox>
 #include <QEventLoop>
@@ -13,10 +14,10 @@
 #include "driver/foto.h"
 #include "link/operator_message.h"
 #include "link/worker_thread.h"
-#include "resources/program_icon.h"
-#include "results/file_time.h"
 #include "preview/clipboard.h"
 #include "preview/data_preview.h"
+#include "resources/program_icon.h"
+#include "results/file_time.h"
 #include "results/shared_state.h"
 #include "ui/background_picture.h"
 #include "ui/calibration_dialog.h"
@@ -116,7 +117,10 @@ bool MainDialog::OnCommand(int id) {
   if (closing_) {
     // Only the end of the running operation still matters; it is wound up
     // without boxes, copies or previews.
-    if (id >= kMeasureDone && id <= kPlateMoved) OnOperationFinished(*this);
+    if (id >= kMeasureDone && id <= kPlateMoved) {
+      OnOperationFinished(*this);
+      ArchiveFinishedMeasurement(nullptr, id);
+    }
     return true;
   }
   switch (id) {
@@ -186,6 +190,8 @@ void MainDialog::OnOperationButton(int id) {
 
 void MainDialog::OnCompletion(int id) {
   OnOperationFinished(*this);
+  // In the archive before the clipboard or the preview shows it.
+  ArchiveFinishedMeasurement(BoxOwner(), id);
   switch (id) {
     case kMeasureDone:
       PlateResult.ftMeasured = FileTimeFromLocalNow();

@@ -1,4 +1,5 @@
 #include "ui/operation_control.h"
+#include "ui/read_archiving.h"
 
 #include <QComboBox>
 #include <string>
@@ -112,6 +113,7 @@ bool StartMeasure(MainDialog& dialog) {
   }
   ResetResult();  // the old plate is gone from here on
   EnterRunningState(dialog, kMeasureButton);
+  NoteMeasureStarted();
   PlateResult.nPrimary = primary;
   PlateResult.nReference = reference;
   dialog.update();

@@ -1,0 +1,13 @@
+// The desktop program keeps every measurement in the archive as soon as it
+// ends, before the clipboard is set or the preview opens; an aborted or
+// failed one too, with the driver's text. When the archive cannot take it,
+// one warning box says where the read waits.
+#pragma once
+
+// The measurement has started now (its start time for the record).
+void NoteMeasureStarted();
+
+// The operation ended with completion command id. Stores the read when a
+// measurement was running and [Archive] Enabled is on; owner (a QWidget*) null: no box
+// (the program is closing).
+void ArchiveFinishedMeasurement(void* owner, int id);
