@@ -96,7 +96,7 @@ class ArchiveCommand {
   int List() {
     constexpr size_t kPage = 10000;
     const bool json = options_.format == ResultFormat::Json;
-    archive::ReadQuery query{options_.since, options_.assay, options_.plateId, 0, kPage};
+    archive::ReadQuery query{options_.since, options_.assayName, options_.plateId, 0, kPage};
     io_.out << (json ? "[" : "completed\tuuid\tplate\tstatus\toperator\tassay\n");
     bool first = true;
     for (;; query.offset += kPage) {

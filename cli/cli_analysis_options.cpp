@@ -53,10 +53,11 @@ std::string CheckAnalysisOptions(CliOptions& options,
                                  const std::function<bool(const char*)>& seen) {
   const bool measure = options.command == CliCommand::Measure;
   const bool analyse = options.command == CliCommand::Analyse;
-  const bool assay = seen("--assay");
+  const bool assay = seen("--assay") && (measure || analyse);  // archive list: a name
   for (const char* name :
        {"--layout", "--fit", "--weight", "--analysis-only", "--assay", "--fail-on-qc"}) {
-    if (!measure && !analyse && seen(name)) {
+    if (!measure && !analyse && seen(name) &&
+        !(options.command == CliCommand::Archive && std::string(name) == "--assay")) {
       return std::string(name) + " belongs to measure and analyse";
     }
   }

@@ -182,7 +182,9 @@ class Parser {
         Usage("--since wants a date such as 2026-12-01, not '" + options_.since + "'");
       }
     } else if (name == "--assay") {
-      options_.assay = Value(name, inlineValue);
+      // An assay file for measure and analyse, an assay's name for archive list.
+      options_.assayPath = options_.assayName = Value(name, inlineValue);
+      if (options_.assayPath.empty()) Usage("--assay needs a file name");
     } else if (std::string error; TakeAnalysisOption(
                    name, [&] { return Value(name, inlineValue); }, options_, &error)) {
       if (!error.empty()) Usage(error);
@@ -253,7 +255,7 @@ class Parser {
     const bool exporting =
         options_.command == CliCommand::Archive && action == ArchiveAction::Export;
     const bool measure = options_.command == CliCommand::Measure;
-    if ((Seen("--since") || Seen("--assay")) && !list)
+    if ((Seen("--since") || (Seen("--assay") && !measure)) && !list)
       Usage("--since and --assay belong to archive list");
     if (Seen("--plate-id") && !list && !measure)
       Usage("--plate-id belongs to measure and archive list");

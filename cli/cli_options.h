@@ -68,7 +68,7 @@ struct CliOptions : ReaderLineOptions {
   ArchiveAction archiveAction = ArchiveAction::List;
   std::vector<std::string> uuids;  // show, export
   std::string since;               // list --since DATE
-  std::string assay;               // list --assay NAME
+  std::string assayName;           // list --assay NAME
 
   // calibrate: wavelength per position 1..6, 0 clears a position
   std::array<bool, kReaderPositions> calibrate{};
