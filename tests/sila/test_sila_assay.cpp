@@ -12,22 +12,15 @@
 
 namespace {
 
-// The simulator's ELISA plate read as the example layout says, with the
-// default QC rules of a new assay.
+// The example assay that fits the simulator's ELISA plate.
 std::string ElisaAssayText() {
-  const std::filesystem::path examples = std::filesystem::path(PLATOVIX_SOURCE_DIR) / "examples";
-  std::ifstream example(examples / "elisa-assay.json");
-  if (example) return std::string(std::istreambuf_iterator<char>(example), {});
-  analysis::AssayParse made =
-      analysis::AssayFromLayoutFile((examples / "elisa-layout.csv").string());
-  EXPECT_TRUE(made.ok) << made.message;
-  made.assay.reading.primary = 450;
-  made.assay.reading.reference = 620;
-  return analysis::WriteAssay(made.assay);
+  std::ifstream example(std::filesystem::path(PLATOVIX_SOURCE_DIR) / "examples/elisa-assay.json");
+  EXPECT_TRUE(example.good());
+  return std::string(std::istreambuf_iterator<char>(example), {});
 }
 
-template <typename Info>
-void WaitUntilFinished(Info& client, const std::string& uuid) {
+// Follows the MeasureAssay execution until it ends.
+void WaitUntilFinished(SilaClient& client, const std::string& uuid) {
   silafw::CommandExecutionUUID id;
   id.set_value(uuid);
   grpc::ClientContext context;
