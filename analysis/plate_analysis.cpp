@@ -333,9 +333,10 @@ std::string GroupFlagLine(const GroupResult& group, const PlateAnalysis& analysi
     for (int well : list) text += (text.empty() ? "" : " ") + WellName(well);
     return text;
   };
-  if (group.flags & kFlagNoValue) parts.push_back("no value");
-  if (!group.missingWells.empty() && !(group.flags & kFlagNoValue)) {
+  if (!group.missingWells.empty()) {
     parts.push_back("no value: " + wells(group.missingWells));
+  } else if (group.flags & kFlagNoValue) {
+    parts.push_back("no value");
   }
   for (int well : group.excludedWells) {
     for (const ExcludedWell& e : analysis.excluded) {

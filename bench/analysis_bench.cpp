@@ -1,10 +1,13 @@
 // The plate analysis' figures with their goals beside them: one ELISA plate
 // analysed (layout parsed, blank subtracted, 4PL fitted, every group
-// back-calculated), and platovix-cli analyse over 1000 saved plates.
+// back-calculated), the same with the example assay and its QC, and
+// platovix-cli analyse over 1000 saved plates, with a layout and with the assay.
 // Timings are only reported here, never asserted in tests.
 //   platovix_bench_analysis [--runs N] [--plates N]
+#include <fcntl.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -16,6 +19,7 @@
 #include <sstream>
 #include <vector>
 
+#include "analysis/assay.h"
 #include "analysis/plate_analysis.h"
 #include "analysis/plate_layout.h"
 #include "bench/bench_report.h"
@@ -71,12 +75,36 @@ BenchRow OnePlate(const std::string& layoutText, int runs) {
           Figure(median, "ms") + " (max " + Figure(times.back(), "ms") + ")", "< 2 ms", median < 2};
 }
 
-BenchRow ManyPlates(const std::string& cli, const std::string& layoutPath, int plates) {
+// The same plate with the example assay as the program holds it (read
+// once): blank, 4PL, recovery, LLOQ/ULOQ, flags and every QC rule.
+BenchRow OnePlateWithAssay(const analysis::Assay& assay, int runs) {
+  const TPlateResult plate = ElisaPlate(1);
+  const analysis::AnalysisOptions options = assay.Options();
+  std::vector<double> times;
+  std::string verdict;
+  for (int run = 0; run < runs; ++run) {
+    const auto start = Clock::now();
+    const analysis::PlateAnalysis result =
+        analysis::AnalysePlate(plate.nValue, assay.layout, options);
+    times.push_back(Milliseconds(Clock::now() - start));
+    verdict = result.qc ? result.qc->Verdict() : "none";
+  }
+  std::sort(times.begin(), times.end());
+  const double median = times[times.size() / 2];
+  return {"one plate with the ELISA assay, QC included (" + verdict + ", median of " +
+              std::to_string(runs) + ")",
+          Figure(median, "ms") + " (max " + Figure(times.back(), "ms") + ")", "< 0.3 ms",
+          median < 0.3};
+}
+
+BenchRow ManyPlates(const std::string& cli, const std::vector<std::string>& analysisArgs,
+                    int plates, double goalSeconds) {
   const fs::path directory = fs::temp_directory_path() / "platovix-bench-analyse";
   fs::remove_all(directory);
   fs::create_directories(directory);
-  std::vector<std::string> args = {cli,        "analyse", "--layout",
-                                   layoutPath, "-o",      (directory / "out.json").string()};
+  std::vector<std::string> args = {cli, "analyse"};
+  args.insert(args.end(), analysisArgs.begin(), analysisArgs.end());
+  args.insert(args.end(), {"-o", (directory / "out.json").string()});
   for (int i = 0; i < plates; ++i) {
     const std::string path = (directory / ("plate" + std::to_string(i) + ".csv")).string();
     std::string error;
@@ -89,15 +117,28 @@ BenchRow ManyPlates(const std::string& cli, const std::string& layoutPath, int p
   const auto start = Clock::now();
   pid_t pid = 0;
   int status = -1;
-  if (posix_spawn(&pid, cli.c_str(), nullptr, nullptr, argv.data(), environ) == 0) {
-    waitpid(pid, &status, 0);
+  // The verdict lines on stderr are not part of the figure's output.
+  struct rusage usage {};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  if (posix_spawn(&pid, cli.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+    wait4(pid, &status, 0, &usage);
   }
+  posix_spawn_file_actions_destroy(&actions);
+  // On a shared machine the wall time waits for others; the CPU time is ours.
+  const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                     static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   const double seconds = Milliseconds(Clock::now() - start) / 1000;
-  fs::remove_all(directory);
+  if (!getenv("PLATOVIX_BENCH_KEEP")) fs::remove_all(directory);
   const bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  return {"platovix-cli analyse of " + std::to_string(plates) + " saved plates",
-          ok ? Figure(seconds, "s") : "failed (exit " + std::to_string(status) + ")", "< 3 s",
-          ok && seconds < 3};
+  char goal[32];
+  std::snprintf(goal, sizeof goal, "< %g s", goalSeconds);
+  return {
+      "platovix-cli analyse " + analysisArgs[0] + " of " + std::to_string(plates) + " saved plates",
+      ok ? Figure(seconds, "s") + " (CPU " + Figure(cpu, "s") + ")"
+         : "failed (exit " + std::to_string(status) + ")",
+      goal, ok && seconds < goalSeconds};
 }
 
 }  // namespace
@@ -110,8 +151,16 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--plates") == 0) plates = std::max(1, std::atoi(argv[i + 1]));
   }
   const std::string layoutPath = PLATOVIX_SOURCE_DIR "/examples/elisa-layout.csv";
+  const std::string assayPath = PLATOVIX_SOURCE_DIR "/examples/elisa-assay.json";
+  const analysis::AssayParse assay = analysis::ReadAssayFile(assayPath);
+  if (!assay.ok) {
+    std::fprintf(stderr, "%s\n", assay.message.c_str());
+    return 1;
+  }
   const std::vector<BenchRow> rows = {OnePlate(ReadFile(layoutPath), runs),
-                                      ManyPlates(PLATOVIX_CLI, layoutPath, plates)};
+                                      OnePlateWithAssay(assay.assay, runs),
+                                      ManyPlates(PLATOVIX_CLI, {"--layout", layoutPath}, plates, 3),
+                                      ManyPlates(PLATOVIX_CLI, {"--assay", assayPath}, plates, 1)};
   std::printf("%-60s %-30s %-10s %s\n", "figure", "measured", "goal", "");
   for (const BenchRow& row : rows) {
     std::printf("%-60s %-30s %-10s %s\n", row.figure.c_str(), row.measured.c_str(),

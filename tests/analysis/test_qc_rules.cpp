@@ -211,6 +211,10 @@ TEST(QcRules, JudgeEachLimitAtAndJustBeyondIt) {
 TEST(QcRules, AnAssayGivesRecoveryLimitsFlagsAndTheVerdictInEveryOutput) {
   Plate plate = BradfordPlate();
   plate.values[Well("D6")] = kNoValue;
+  for (int well : {Well("E5"), Well("E6")}) {  // diluted tenfold, read below the LLOQ
+    plate.layout.wells[well] = {WellRole::Sample, "P4", std::nullopt, 10.0, std::nullopt};
+    plate.values[well] = static_cast<int32_t>(std::lround(Bend(60) * 1000));
+  }
   Assay assay = NewAssay("Bradford", plate.layout);
   assay.model = CurveModel::Quadratic;
   assay.qc.blankMax = 0.5;
@@ -230,7 +234,7 @@ TEST(QcRules, AnAssayGivesRecoveryLimitsFlagsAndTheVerdictInEveryOutput) {
   for (const GroupResult& g : analysis.groups) {
     if (g.role == WellRole::Sample) samples.push_back(g.name);
   }
-  EXPECT_EQ(samples, (std::vector<std::string>{"P1", "P2", "P3", "P10"}));
+  EXPECT_EQ(samples, (std::vector<std::string>{"P1", "P2", "P3", "P4", "P10"}));
   const GroupResult& p10 = Group(analysis, "P10");
   EXPECT_EQ(p10.wells.size(), 2u);
   EXPECT_EQ(p10.excludedWells, std::vector<int>{Well("A5")});
@@ -245,6 +249,9 @@ TEST(QcRules, AnAssayGivesRecoveryLimitsFlagsAndTheVerdictInEveryOutput) {
   EXPECT_TRUE(p1.flags & kFlagBelowLloq);
   EXPECT_EQ(GroupFlagLine(p1, analysis), "< LLOQ; below the curve");
   EXPECT_EQ(GroupFlagLine(Group(analysis, "P2"), analysis), "< LLOQ; below the standards");
+  EXPECT_EQ(GroupFlagLine(Group(analysis, "P4"), analysis),
+            "< LLOQ (measured); below the standards");
+  EXPECT_NEAR(*Group(analysis, "P4").concentration, 600, 15);
 
   const auto header = ResultsTableHeader(analysis);
   EXPECT_EQ(header[3], "Dilution");
