@@ -20,11 +20,16 @@ struct ReadQuery {
   std::string plateId;
   size_t offset = 0;
   size_t limit = 0;
+  // Only reads after this one in the list's order (its time and sequence
+  // number): the next page without counting through the ones before.
+  std::string afterAtUtc;
+  int64_t afterSeq = 0;
 };
 
 // A read as lists show it: the columns it is found by, and its stored
 // content (canonical JSON) when asked for, never parsed on the way.
 struct ReadSummary {
+  int64_t seq = 0;
   std::string uuid;
   std::string atUtc;  // completion, else start, in UTC
   std::string plateId;

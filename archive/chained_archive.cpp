@@ -129,6 +129,12 @@ bool ChainedArchive::SelectReads(const std::string& columns, const ReadQuery& qu
   filter("at_utc", " >= ", UtcKey(query.since));
   filter("assay", " = ", query.assay);
   filter("plate_id", " = ", query.plateId);
+  if (query.afterSeq > 0) {
+    params.push_back(query.afterAtUtc);
+    params.push_back(std::to_string(query.afterSeq));
+    sql += " AND (at_utc, seq) < ($" + std::to_string(params.size() - 1) + ", $" +
+           std::to_string(params.size()) + ")";
+  }
   sql += " ORDER BY at_utc DESC, seq DESC";
   if (query.limit > 0) sql += " LIMIT " + std::to_string(query.limit);
   if (query.offset > 0) {
@@ -153,14 +159,14 @@ bool ChainedArchive::FindReads(const ReadQuery& query, std::vector<PlateRead>* r
 bool ChainedArchive::ListReads(const ReadQuery& query, bool withContent,
                                std::vector<ReadSummary>* reads, std::string* error) {
   std::vector<SqlRow> rows;
-  const std::string columns = std::string("uuid, at_utc, plate_id, assay, status, operator") +
+  const std::string columns = std::string("seq, uuid, at_utc, plate_id, assay, status, operator") +
                               (withContent ? ", content" : "");
   if (!SelectReads(columns, query, &rows, error)) return false;
   reads->reserve(reads->size() + rows.size());
   for (SqlRow& row : rows) {
-    reads->push_back({std::move(row[0]), std::move(row[1]), std::move(row[2]), std::move(row[3]),
-                      std::move(row[4]), std::move(row[5]),
-                      withContent ? std::move(row[6]) : std::string()});
+    reads->push_back({Number(row[0]), std::move(row[1]), std::move(row[2]), std::move(row[3]),
+                      std::move(row[4]), std::move(row[5]), std::move(row[6]),
+                      withContent ? std::move(row[7]) : std::string()});
   }
   return true;
 }

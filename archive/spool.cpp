@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 namespace archive {
 
@@ -70,7 +71,8 @@ std::vector<std::string> SpoolPaths(const std::string& archivePath) {
 std::string SpoolEntry(const std::string& archivePath, const std::string& content,
                        std::string* error) {
   for (const std::string& path : SpoolPaths(archivePath)) {
-    mkdir(path.substr(0, path.rfind('/')).c_str(), 0700);
+    std::error_code ignored;  // a folder that cannot be made fails the open below
+    std::filesystem::create_directories(path.substr(0, path.rfind('/')), ignored);
     LockedFile file(path, O_WRONLY | O_APPEND | O_CREAT);
     if (file.fd() < 0) {
       *error = path + ": " + std::strerror(errno);

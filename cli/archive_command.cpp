@@ -96,10 +96,14 @@ class ArchiveCommand {
   int List() {
     constexpr size_t kPage = 10000;
     const bool json = options_.format == ResultFormat::Json;
-    archive::ReadQuery query{options_.since, options_.assayName, options_.plateId, 0, kPage};
+    archive::ReadQuery query;
+    query.since = options_.since;
+    query.assay = options_.assayName;
+    query.plateId = options_.plateId;
+    query.limit = kPage;
     io_.out << (json ? "[" : "completed\tuuid\tplate\tstatus\toperator\tassay\n");
     bool first = true;
-    for (;; query.offset += kPage) {
+    for (;;) {
       std::vector<archive::ReadSummary> reads;
       std::string error;
       if (!archive_->ListReads(query, json, &reads, &error)) return Failure(error);
@@ -115,6 +119,8 @@ class ArchiveCommand {
       }
       io_.out << text;
       if (reads.size() < kPage) break;
+      query.afterAtUtc = reads.back().atUtc;
+      query.afterSeq = reads.back().seq;
     }
     io_.out << (json ? "\n]\n" : "") << std::flush;
     return kExitSuccess;

@@ -47,6 +47,17 @@ void Sql(const std::string& path, const std::string& script) {
   ASSERT_TRUE(db->Script(script)) << db->Error();
 }
 
+ReadQuery Query(const std::string& since, const std::string& assay, const std::string& plateId,
+                size_t offset = 0, size_t limit = 0) {
+  ReadQuery query;
+  query.since = since;
+  query.assay = assay;
+  query.plateId = plateId;
+  query.offset = offset;
+  query.limit = limit;
+  return query;
+}
+
 int RunCliCode(const std::vector<std::string>& args, std::string* out, std::string* err) {
   std::ostringstream o, e;
   const int code = RunCli(args, CliIo{o, e, false, -1});
@@ -95,19 +106,30 @@ TEST(SqliteArchive, AuditTrailFindingAndATamperedRowFoundByVerify) {
   // Finding: filters, newest first, paging.
   EXPECT_EQ(AllReads(*archive).size(), 4u);
   std::vector<PlateRead> found;
-  ASSERT_TRUE(archive->FindReads({"", "ELISA", "", 0, 0}, &found, &error));
+  ASSERT_TRUE(archive->FindReads(Query("", "ELISA", ""), &found, &error));
   ASSERT_EQ(found.size(), 2u);
   EXPECT_EQ(found[0].uuid, stored[2].uuid);
   found.clear();
-  ASSERT_TRUE(archive->FindReads({"", "", "P-3", 0, 0}, &found, &error));
+  ASSERT_TRUE(archive->FindReads(Query("", "", "P-3"), &found, &error));
   ASSERT_EQ(found.size(), 1u);
   found.clear();
-  ASSERT_TRUE(archive->FindReads({"2026-12-07T15:20:12Z", "", "", 1, 2}, &found, &error));
+  ASSERT_TRUE(archive->FindReads(Query("2026-12-07T15:20:12Z", "", "", 1, 2), &found, &error));
   ASSERT_EQ(found.size(), 1u);  // P-2 and P-3 are that late; the second of them
   EXPECT_EQ(found[0].uuid, stored[2].uuid);
   found.clear();
-  ASSERT_TRUE(archive->FindReads({"2026-12-08", "", "", 0, 0}, &found, &error));
+  ASSERT_TRUE(archive->FindReads(Query("2026-12-08", "", ""), &found, &error));
   EXPECT_TRUE(found.empty());
+  // Page after page by the last one seen: all four, newest first, once.
+  std::vector<ReadSummary> pages;
+  ReadQuery page;
+  page.limit = 3;
+  ASSERT_TRUE(archive->ListReads(page, false, &pages, &error));
+  page.afterAtUtc = pages.back().atUtc;
+  page.afterSeq = pages.back().seq;
+  ASSERT_TRUE(archive->ListReads(page, true, &pages, &error)) << error;
+  ASSERT_EQ(pages.size(), 4u);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(pages[i].uuid, stored[3 - i].uuid);
+  EXPECT_EQ(pages[3].content, ReadContent(stored[0]));
 
   VerifyReport report = archive->Verify();
   EXPECT_TRUE(report.ok) << report.problem;
