@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <optional>
+#include <vector>
 
 #include "analysis/plate_analysis.h"
 #include "results/result_file.h"
@@ -16,11 +17,12 @@ struct ShownPlate {
   QString fileName;  // what the preview's Save suggests, e.g. plate-...-450nm.csv
 };
 
-// Fit and weighting as [Analysis] Fit= and Weight= say.
+// Fit and weighting as [Analysis] Fit= and Weight= say; with an assay in
+// use, its model, weighting and QC rules.
 analysis::AnalysisOptions ChosenAnalysisOptions();
 
-analysis::PlateAnalysis AnalysePlate(const TPlateResult& plate,
-                                     const analysis::PlateLayout& layout);
+analysis::PlateAnalysis AnalysePlate(const TPlateResult& plate, const analysis::PlateLayout& layout,
+                                     const std::vector<analysis::ExcludedWell>& excluded = {});
 
 // The workbook: sheet Plate, and Layout and Analysis with the layout in use
 // (saying that there is none without one). False with the reason.

@@ -9,6 +9,7 @@
 #include <initializer_list>
 
 #include "results/shared_state.h"
+#include "settings/assay_settings.h"
 #include "settings/trace_settings.h"
 
 namespace {
@@ -94,7 +95,7 @@ void ReadAnalysis(const IniFile& file) {
   a.HeatMap = Flag(file.GetInt("Analysis", "HeatMap", a.HeatMap));
   a.LayoutFile = file.GetString("Analysis", "LayoutFile", a.LayoutFile);
   const std::string fit = file.GetString("Analysis", "Fit", a.Fit);
-  if (IsOneOf(fit, {"linear", "4pl", "5pl"})) a.Fit = fit;
+  if (IsOneOf(fit, {"linear", "4pl", "5pl", "quadratic", "point-to-point"})) a.Fit = fit;
   const std::string weight = file.GetString("Analysis", "Weight", a.Weight);
   if (IsOneOf(weight, {"none", "1/y", "1/y2"})) a.Weight = weight;
 }
@@ -186,6 +187,7 @@ void LoadSettings() {
   ReadPorts(file);
   ReadAnalysis(file);
   ReadTraceSettings(file);
+  ReadAssaySettings(file);
 }
 
 void SaveSettings() {
@@ -199,6 +201,7 @@ void SaveSettings() {
   WriteLastMeasure(file);
   WriteAnalysis(file);
   WriteTraceSettings(file);
+  WriteAssaySettings(file);
   WritePorts(file);
   SaveIniFile(path, file);
 }
