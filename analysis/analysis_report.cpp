@@ -1,5 +1,8 @@
 #include "analysis/analysis_report.h"
 
+#include <algorithm>
+
+#include "analysis/number_format.h"
 #include "results/csv_table.h"
 
 namespace analysis {
@@ -29,6 +32,51 @@ nlohmann::ordered_json OrNull(std::optional<double> value) {
   return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
 }
 
+bool Lab(const PlateAnalysis& analysis) {
+  return analysis.significantDigits.has_value();
+}
+
+NumberStyle Style(const PlateAnalysis& analysis, bool decimalComma) {
+  return {analysis.significantDigits.value_or(kDefaultSignificantDigits), decimalComma};
+}
+
+bool Contains(const std::vector<int>& wells, int well) {
+  return std::find(wells.begin(), wells.end(), well) != wells.end();
+}
+
+// Every well of the group; those without value and the excluded ones marked.
+std::string MarkedWellList(const GroupResult& group) {
+  std::string text;
+  for (int well : group.wells) {
+    if (!text.empty()) text += ' ';
+    text += WellName(well);
+    if (Contains(group.missingWells, well)) text += " (no value)";
+    if (Contains(group.excludedWells, well)) text += " (excluded)";
+  }
+  return text;
+}
+
+std::vector<std::string> LabRow(const GroupResult& group, const PlateAnalysis& analysis,
+                                bool decimalComma) {
+  const NumberStyle style = Style(analysis, decimalComma);
+  return {group.name,
+          WellRoleName(group.role),
+          MarkedWellList(group),
+          group.role == WellRole::Standard ? "" : Number(group.dilution, decimalComma),
+          FormatAbsorbance(group.mean, decimalComma),
+          FormatAbsorbance(group.sd, decimalComma),
+          FormatPercent(group.cv, decimalComma),
+          FormatConcentration(group.concentration, style),
+          FormatPercent(group.recovery, decimalComma),
+          GroupFlagLine(group, analysis)};
+}
+
+nlohmann::ordered_json WellNames(const std::vector<int>& wells) {
+  nlohmann::ordered_json names = nlohmann::ordered_json::array();
+  for (int well : wells) names.push_back(WellName(well));
+  return names;
+}
+
 nlohmann::ordered_json GroupJson(const GroupResult& group) {
   nlohmann::ordered_json wells = nlohmann::ordered_json::array();
   for (int well : group.wells) wells.push_back(WellName(well));
@@ -43,9 +91,16 @@ nlohmann::ordered_json GroupJson(const GroupResult& group) {
       {"concentration", OrNull(group.concentration)},
       {"flag", flag.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(flag)},
   };
-  if (group.role == WellRole::Standard) json["expected"] = OrNull(group.expected);
+  if (group.role == WellRole::Standard) {
+    json["expected"] = OrNull(group.expected);
+    json["nominal"] = OrNull(group.expected);
+    json["backCalculated"] = OrNull(group.concentration);
+    json["recovery"] = OrNull(group.recovery);
+  }
   if (group.dilution != 1) json["dilution"] = group.dilution;
   if (group.range) json["range"] = {group.range->low, group.range->high};
+  if (!group.missingWells.empty()) json["noValue"] = WellNames(group.missingWells);
+  if (!group.excludedWells.empty()) json["excluded"] = WellNames(group.excludedWells);
   return json;
 }
 
@@ -72,7 +127,32 @@ nlohmann::ordered_json FitJson(const CurveFit& fit) {
   return json;
 }
 
+nlohmann::ordered_json QcJson(const QcResult& qc) {
+  nlohmann::ordered_json rules = nlohmann::ordered_json::array();
+  for (const QcRuleResult& rule : qc.rules) {
+    rules.push_back({{"rule", rule.rule}, {"passed", rule.passed}, {"detail", rule.detail}});
+  }
+  return {{"verdict", qc.Verdict()}, {"rules", rules}};
+}
+
 }  // namespace
+
+std::vector<std::string> ResultsTableHeader(const PlateAnalysis& analysis) {
+  if (!Lab(analysis)) return ResultsTableHeader();
+  const std::string unit = analysis.unit.empty() ? "" : " (" + analysis.unit + ")";
+  return {"Name",       "Role", "Wells", "Dilution", "Mean", "SD", "CV %", "Concentration" + unit,
+          "Recovery %", "Flag"};
+}
+
+std::string FitSummary(const CurveFit& fit, const NumberStyle& style) {
+  if (!fit.fitted) return fit.failure;
+  std::string text;
+  for (const FitParameter& p : fit.parameters) {
+    if (!text.empty()) text += ", ";
+    text += p.name + " = " + FormatConcentration(p.value, style);
+  }
+  return text + (text.empty() ? "" : ", ") + "R² = " + FormatR2(fit.r2, style.decimalComma);
+}
 
 const std::vector<std::string>& ResultsTableHeader() {
   static const std::vector<std::string> kHeader = {"Name", "Role", "Wells",         "Mean",
@@ -84,6 +164,10 @@ std::vector<std::vector<std::string>> ResultsTableRows(const PlateAnalysis& anal
                                                        bool decimalComma) {
   std::vector<std::vector<std::string>> rows;
   for (const GroupResult& group : analysis.groups) {
+    if (Lab(analysis)) {
+      rows.push_back(LabRow(group, analysis, decimalComma));
+      continue;
+    }
     rows.push_back({group.name, WellRoleName(group.role), WellList(group.wells),
                     Number(group.mean, decimalComma), Number(group.sd, decimalComma),
                     Number(group.cv, decimalComma), Number(group.concentration, decimalComma),
@@ -94,7 +178,7 @@ std::vector<std::vector<std::string>> ResultsTableRows(const PlateAnalysis& anal
 
 std::string ResultsTableText(const PlateAnalysis& analysis, bool decimalComma) {
   std::vector<std::vector<std::string>> rows = ResultsTableRows(analysis, decimalComma);
-  rows.insert(rows.begin(), ResultsTableHeader());
+  rows.insert(rows.begin(), ResultsTableHeader(analysis));
   std::string text;
   for (const auto& row : rows) {
     for (size_t i = 0; i < row.size(); ++i) {
@@ -109,11 +193,23 @@ std::string ResultsTableText(const PlateAnalysis& analysis, bool decimalComma) {
 nlohmann::ordered_json AnalysisJson(const PlateAnalysis& analysis) {
   nlohmann::ordered_json groups = nlohmann::ordered_json::array();
   for (const GroupResult& group : analysis.groups) groups.push_back(GroupJson(group));
-  return {{"blank", OrNull(analysis.blank)},
-          {"unit", analysis.unit.empty() ? nlohmann::ordered_json(nullptr)
-                                         : nlohmann::ordered_json(analysis.unit)},
-          {"fit", FitJson(analysis.fit)},
-          {"groups", groups}};
+  nlohmann::ordered_json json = {
+      {"blank", OrNull(analysis.blank)},
+      {"unit", analysis.unit.empty() ? nlohmann::ordered_json(nullptr)
+                                     : nlohmann::ordered_json(analysis.unit)},
+      {"fit", FitJson(analysis.fit)},
+      {"lloq", OrNull(analysis.lloq)},
+      {"uloq", OrNull(analysis.uloq)}};
+  if (analysis.qc) json["qc"] = QcJson(*analysis.qc);
+  if (!analysis.excluded.empty()) {
+    nlohmann::ordered_json excluded = nlohmann::ordered_json::array();
+    for (const ExcludedWell& e : analysis.excluded) {
+      excluded.push_back({{"well", WellName(e.well)}, {"reason", e.reason}});
+    }
+    json["excluded"] = excluded;
+  }
+  json["groups"] = groups;
+  return json;
 }
 
 std::string AnalysisCsv(const PlateAnalysis& analysis, bool decimalComma) {
@@ -126,20 +222,37 @@ std::string AnalysisCsv(const PlateAnalysis& analysis, bool decimalComma) {
     }
     csv += '\n';
   };
-  line({"blank", Number(analysis.blank, decimalComma)});
+  const bool lab = Lab(analysis);
+  const NumberStyle style = Style(analysis, decimalComma);
+  line({"blank", lab ? FormatAbsorbance(analysis.blank, decimalComma)
+                     : Number(analysis.blank, decimalComma)});
   line({"unit", analysis.unit});
   line({"fit", CurveModelName(analysis.fit.model)});
   line({"weighting", WeightingName(analysis.fit.weighting)});
   if (analysis.fit.fitted) {
     for (const FitParameter& p : analysis.fit.parameters) {
-      line({p.name, Number(p.value, decimalComma)});
+      line({p.name, lab ? FormatConcentration(p.value, style) : Number(p.value, decimalComma)});
     }
-    line({"r2", Number(analysis.fit.r2, decimalComma)});
+    line({"r2",
+          lab ? FormatR2(analysis.fit.r2, decimalComma) : Number(analysis.fit.r2, decimalComma)});
   } else {
     line({"failure", analysis.fit.failure});
   }
+  if (lab) {
+    line({"lloq", FormatConcentration(analysis.lloq, style)});
+    line({"uloq", FormatConcentration(analysis.uloq, style)});
+  }
+  if (analysis.qc) {
+    line({"verdict", analysis.qc->Verdict()});
+    for (const QcRuleResult& rule : analysis.qc->rules) {
+      line({"qc " + rule.rule, rule.passed ? "passed" : "failed", rule.detail});
+    }
+  }
+  for (const ExcludedWell& e : analysis.excluded) {
+    line({"excluded", WellName(e.well), e.reason});
+  }
   csv += '\n';
-  line(ResultsTableHeader());
+  line(ResultsTableHeader(analysis));
   for (const auto& row : ResultsTableRows(analysis, decimalComma)) line(row);
   return csv;
 }

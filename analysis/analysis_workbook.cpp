@@ -6,6 +6,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -23,7 +25,7 @@ namespace {
 class Sheet {
  public:
   Sheet(lxw_workbook* book, const char* name, lxw_format* bold)
-      : sheet_(workbook_add_worksheet(book, name)), bold_(bold) {}
+      : book_(book), sheet_(workbook_add_worksheet(book, name)), bold_(bold) {}
 
   void Text(int column, const std::string& text, bool strong = false) {
     if (!text.empty()) {
@@ -31,9 +33,9 @@ class Sheet {
                              strong ? bold_ : nullptr);
     }
   }
-  void Number(int column, std::optional<double> value) {
+  void Number(int column, std::optional<double> value, lxw_format* format = nullptr) {
     if (value && std::isfinite(*value)) {
-      worksheet_write_number(sheet_, row_, static_cast<lxw_col_t>(column), *value, nullptr);
+      worksheet_write_number(sheet_, row_, static_cast<lxw_col_t>(column), *value, format);
     }
   }
   void Pair(const std::string& key, const std::string& text) {
@@ -41,11 +43,12 @@ class Sheet {
     Text(1, text);
     Next();
   }
-  void Pair(const std::string& key, std::optional<double> value) {
+  void Pair(const std::string& key, std::optional<double> value, lxw_format* format = nullptr) {
     Text(0, key);
-    Number(1, value);
+    Number(1, value, format);
     Next();
   }
+  lxw_workbook* Book() const { return book_; }
   void Next(int rows = 1) { row_ += static_cast<lxw_row_t>(rows); }
   void Width(int first, int last, double width) {
     worksheet_set_column(sheet_, static_cast<lxw_col_t>(first), static_cast<lxw_col_t>(last), width,
@@ -53,6 +56,7 @@ class Sheet {
   }
 
  private:
+  lxw_workbook* book_;
   lxw_worksheet* sheet_;
   lxw_format* bold_;
   lxw_row_t row_ = 0;
@@ -131,7 +135,55 @@ void WriteLayoutSheet(Sheet& sheet, const PlateLayout* layout) {
   }
 }
 
+// Cell formats showing numbers as a lab reports them; the cells keep the
+// full value. Made once per workbook, by number of decimals.
+class LabFormats {
+ public:
+  explicit LabFormats(lxw_workbook* book) : book_(book) {}
+
+  lxw_format* Decimals(int decimals) {
+    decimals = std::clamp(decimals, 0, 15);
+    lxw_format*& format = formats_[static_cast<size_t>(decimals)];
+    if (!format) {
+      format = workbook_add_format(book_);
+      const std::string code = decimals == 0 ? "0" : "0." + std::string(decimals, '0');
+      format_set_num_format(format, code.c_str());
+    }
+    return format;
+  }
+  // As many decimals as the significant digits need for this value.
+  lxw_format* Significant(std::optional<double> value, int digits) {
+    if (!value || *value == 0 || !std::isfinite(*value)) return Decimals(0);
+    const int exponent = static_cast<int>(std::floor(std::log10(std::abs(*value))));
+    return Decimals(std::max(0, digits - 1 - exponent));
+  }
+
+ private:
+  lxw_workbook* book_;
+  std::array<lxw_format*, 16> formats_{};
+};
+
+void WriteLabTable(Sheet& sheet, const PlateAnalysis& analysis, LabFormats& formats) {
+  const int digits = *analysis.significantDigits;
+  const auto header = ResultsTableHeader(analysis);
+  for (size_t c = 0; c < header.size(); ++c) sheet.Text(static_cast<int>(c), header[c], true);
+  sheet.Next();
+  const auto rows = ResultsTableRows(analysis);
+  for (size_t g = 0; g < analysis.groups.size(); ++g) {
+    const GroupResult& group = analysis.groups[g];
+    for (int c : {0, 1, 2, 9}) sheet.Text(c, rows[g][static_cast<size_t>(c)]);
+    if (group.role != WellRole::Standard) sheet.Number(3, group.dilution);
+    sheet.Number(4, group.mean, formats.Decimals(3));
+    sheet.Number(5, group.sd, formats.Decimals(3));
+    sheet.Number(6, group.cv, formats.Decimals(1));
+    sheet.Number(7, group.concentration, formats.Significant(group.concentration, digits));
+    sheet.Number(8, group.recovery, formats.Decimals(1));
+    sheet.Next();
+  }
+}
+
 void WriteAnalysisSheet(Sheet& sheet, const std::vector<WorkbookPlate>& plates) {
+  LabFormats formats(sheet.Book());
   sheet.Width(0, 0, 16);
   sheet.Width(2, 2, 14);
   sheet.Width(6, 7, 16);
@@ -144,17 +196,45 @@ void WriteAnalysisSheet(Sheet& sheet, const std::vector<WorkbookPlate>& plates) 
       sheet.Text(0, item.title, true);
       sheet.Next();
     }
-    sheet.Pair("blank", analysis.blank);
+    const bool lab = analysis.significantDigits.has_value();
+    const int digits = analysis.significantDigits.value_or(kDefaultSignificantDigits);
+    sheet.Pair("blank", analysis.blank, lab ? formats.Decimals(3) : nullptr);
     sheet.Pair("unit", analysis.unit);
     sheet.Pair("fit", CurveModelName(analysis.fit.model));
     sheet.Pair("weighting", WeightingName(analysis.fit.weighting));
     if (analysis.fit.fitted) {
-      for (const FitParameter& p : analysis.fit.parameters) sheet.Pair(p.name, p.value);
-      sheet.Pair("r2", analysis.fit.r2);
+      for (const FitParameter& p : analysis.fit.parameters) {
+        sheet.Pair(p.name, p.value, lab ? formats.Significant(p.value, digits) : nullptr);
+      }
+      sheet.Pair("r2", analysis.fit.r2, lab ? formats.Decimals(4) : nullptr);
     } else {
       sheet.Pair("failure", analysis.fit.failure);
     }
+    if (lab) {
+      sheet.Pair("lloq", analysis.lloq, formats.Significant(analysis.lloq, digits));
+      sheet.Pair("uloq", analysis.uloq, formats.Significant(analysis.uloq, digits));
+    }
+    if (analysis.qc) {
+      sheet.Pair("verdict", analysis.qc->Verdict());
+      for (const QcRuleResult& rule : analysis.qc->rules) {
+        sheet.Text(0, "qc " + rule.rule);
+        sheet.Text(1, rule.passed ? "passed" : "failed");
+        sheet.Text(2, rule.detail);
+        sheet.Next();
+      }
+    }
+    for (const ExcludedWell& e : analysis.excluded) {
+      sheet.Text(0, "excluded");
+      sheet.Text(1, WellName(e.well));
+      sheet.Text(2, e.reason);
+      sheet.Next();
+    }
     sheet.Next();
+    if (lab) {
+      WriteLabTable(sheet, analysis, formats);
+      sheet.Next();
+      continue;
+    }
     const auto& header = ResultsTableHeader();
     for (size_t c = 0; c < header.size(); ++c) sheet.Text(static_cast<int>(c), header[c], true);
     sheet.Next();

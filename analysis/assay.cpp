@@ -81,7 +81,7 @@ AssayReading ReadReading(const Json& json) {
   if (!primary) Fail("reading.primary", "is required");
   reading.primary = *primary;
   reading.reference = Whole(json, "reading", "reference");
-  reading.askForPlate = Flag(json, "reading", "askForPlate").value_or(false);
+  reading.askForPlate = Flag(json, "reading", "askForPlate").value_or(true);
   return reading;
 }
 
@@ -216,6 +216,7 @@ AnalysisOptions Assay::Options() const {
   options.model = model;
   options.weighting = weighting;
   options.qc = qc;
+  options.significantDigits = significantDigits;
   return options;
 }
 

@@ -4,7 +4,7 @@
 // layout CSV, so it holds exactly what a layout file holds.
 //
 //   {"format": 1, "name": "...", "version": "...", "description": "...",
-//    "reading": {"primary": 450, "reference": 620 | null, "askForPlate": false},
+//    "reading": {"primary": 450, "reference": 620 | null, "askForPlate": true},
 //    "layout": ["Role,1,2,...", "A,blank,...", ...],
 //    "analysis": {"model": "4pl", "weighting": "none", "unit": "pg/mL",
 //                 "significantDigits": 4},
@@ -32,7 +32,7 @@ inline constexpr int kAssayFormat = 1;
 struct AssayReading {
   int primary = 450;             // nm, 100..999
   std::optional<int> reference;  // nm, 100..999, not the primary; unset = none
-  bool askForPlate = false;      // Jupiter: ask for the plate before the read
+  bool askForPlate = true;       // Jupiter: ask the operator for the plate (as without an assay)
   bool operator==(const AssayReading&) const = default;
 };
 
@@ -48,7 +48,8 @@ struct Assay {
   QcRules qc;
   bool operator==(const Assay&) const = default;
 
-  // The analysis options this assay asks for (model, weighting, QC rules).
+  // The analysis options this assay asks for (model, weighting, QC rules,
+  // significant digits).
   AnalysisOptions Options() const;
 };
 

@@ -194,18 +194,71 @@ std::optional<LogisticRun> FitLogistic(const LogisticResiduals& residuals,
   return best;
 }
 
-void SetLinear(CurveFit& fit, const std::vector<double>& rootWeights) {
+// Weighted least squares for y = sum q[k] x^k, k < terms.
+Eigen::VectorXd Polynomial(const CurveFit& fit, const std::vector<double>& rootWeights, int terms) {
   const auto n = static_cast<Eigen::Index>(fit.points.size());
-  Eigen::MatrixXd design(n, 2);
+  Eigen::MatrixXd design(n, terms);
   Eigen::VectorXd response(n);
   for (Eigen::Index i = 0; i < n; ++i) {
     const double w = rootWeights[static_cast<size_t>(i)];
-    design(i, 0) = w;
-    design(i, 1) = w * fit.points[static_cast<size_t>(i)].concentration;
+    const double x = fit.points[static_cast<size_t>(i)].concentration;
+    double power = 1;
+    for (int k = 0; k < terms; ++k, power *= x) design(i, k) = w * power;
     response[i] = w * fit.points[static_cast<size_t>(i)].response;
   }
-  const Eigen::Vector2d line = design.colPivHouseholderQr().solve(response);
+  return design.colPivHouseholderQr().solve(response);
+}
+
+void SetLinear(CurveFit& fit, const std::vector<double>& rootWeights) {
+  const Eigen::VectorXd line = Polynomial(fit, rootWeights, 2);
   fit.parameters = {{"intercept", line[0]}, {"slope", line[1]}};
+}
+
+void SetQuadratic(CurveFit& fit, const std::vector<double>& rootWeights) {
+  const Eigen::VectorXd q = Polynomial(fit, rootWeights, 3);
+  fit.parameters = {{"a", q[0]}, {"b", q[1]}, {"c", q[2]}};
+}
+
+// The knots must rise or fall throughout, or a response would have two
+// concentrations.
+bool SetPointToPoint(CurveFit& fit, const std::vector<std::pair<double, double>>& levels) {
+  fit.knots = levels;
+  int rising = 0, falling = 0;
+  for (size_t i = 1; i < levels.size(); ++i) {
+    rising += levels[i].second > levels[i - 1].second;
+    falling += levels[i].second < levels[i - 1].second;
+  }
+  const int segments = static_cast<int>(levels.size()) - 1;
+  return rising == segments || falling == segments;
+}
+
+// A parameter thousands of times outside what the standards span is the
+// solver running off to infinity, however well the points fit.
+std::string Degenerate(const CurveFit& fit, const std::vector<std::pair<double, double>>& levels) {
+  constexpr double kFactor = 1000;
+  if (fit.model != CurveModel::FourPL && fit.model != CurveModel::FivePL) return "";
+  double lowX = INFINITY, highX = 0, lowY = INFINITY, highY = -INFINITY;
+  for (const auto& [x, y] : levels) {
+    if (x > 0) lowX = std::min(lowX, x);
+    highX = std::max(highX, x);
+    lowY = std::min(lowY, y);
+    highY = std::max(highY, y);
+  }
+  const double span = highY - lowY;
+  for (const FitParameter& p : fit.parameters) {
+    bool outside = false;
+    if (p.name == "c") outside = p.value < lowX / kFactor || p.value > highX * kFactor;
+    if (p.name == "a" || p.name == "d") {
+      outside = p.value < lowY - kFactor * span || p.value > highY + kFactor * span;
+    }
+    if (p.name == "g") outside = p.value < 1 / kFactor || p.value > kFactor;
+    if (outside) {
+      return "the fit is degenerate: " + p.name + " = " + Shown(p.value) +
+             " lies thousands of times outside the standards' range (" + Shown(lowX) + " to " +
+             Shown(highX) + "); try another model.";
+    }
+  }
+  return "";
 }
 
 void SetLogistic(CurveFit& fit, const LogisticRun& run, bool five) {
@@ -256,6 +309,7 @@ CurveFit Failed(CurveFit fit, const std::string& why) {
   fit.fitted = false;
   fit.failure = kCannotFit + why;
   fit.parameters.clear();
+  fit.knots.clear();
   for (FitPoint& p : fit.points) p.fitted = p.residual = 0;
   fit.r2 = 0;
   return fit;
@@ -294,6 +348,12 @@ CurveFit FitStandardCurve(std::vector<FitPoint> points, CurveModel model, Weight
 
   if (model == CurveModel::Linear) {
     SetLinear(fit, rootWeights);
+  } else if (model == CurveModel::Quadratic) {
+    SetQuadratic(fit, rootWeights);
+  } else if (model == CurveModel::PointToPoint) {
+    if (!SetPointToPoint(fit, levels)) {
+      return Failed(fit, "point-to-point needs standard means that rise (or fall) throughout.");
+    }
   } else {
     const bool five = model == CurveModel::FivePL;
     const LogisticResiduals residuals(fit.points, rootWeights, five);
@@ -315,6 +375,7 @@ CurveFit FitStandardCurve(std::vector<FitPoint> points, CurveModel model, Weight
   fit.fitted = true;
   SetQuality(fit, rootWeights);
   if (!AllFinite(fit)) return Failed(fit, "the fit did not converge.");
+  if (const std::string why = Degenerate(fit, levels); !why.empty()) return Failed(fit, why);
   if (fit.Response(levels.front().first) == fit.Response(levels.back().first)) {
     return Failed(fit, "the fitted curve is flat.");
   }

@@ -7,6 +7,7 @@
 
 #include "analysis/curve_fit.h"
 #include "analysis/logistic_curve.h"
+#include "analysis/number_format.h"
 
 namespace analysis {
 
@@ -30,14 +31,70 @@ LogisticCurve Logistic(const CurveFit& fit) {
   return curve;
 }
 
-// Mean, SD and CV of the wells with a value.
-void SetStatistics(GroupResult& group, const std::array<std::optional<double>, kLayoutWells>& od) {
+// Straight lines between the knots, the end segments carried on.
+double PointToPointResponse(const std::vector<std::pair<double, double>>& knots, double x) {
+  if (knots.size() < 2) return knots.empty() ? 0 : knots.front().second;
+  size_t i = 1;
+  while (i + 1 < knots.size() && x > knots[i].first) ++i;
+  const auto [x0, y0] = knots[i - 1];
+  const auto [x1, y1] = knots[i];
+  return y0 + (y1 - y0) * (x - x0) / (x1 - x0);
+}
+
+// Only between the knots: beyond them the curve is not known.
+std::optional<double> PointToPointConcentration(const std::vector<std::pair<double, double>>& knots,
+                                                double y) {
+  for (size_t i = 1; i < knots.size(); ++i) {
+    const auto [x0, y0] = knots[i - 1];
+    const auto [x1, y1] = knots[i];
+    if ((y - y0) * (y - y1) <= 0 && y0 != y1) return x0 + (x1 - x0) * (y - y0) / (y1 - y0);
+  }
+  return std::nullopt;
+}
+
+// The root on the branch the standards lie on: the side of the vertex that
+// holds the middle of the standards' range.
+std::optional<double> QuadraticConcentration(const CurveFit& fit, double y) {
+  const double a = Parameter(fit, "a"), b = Parameter(fit, "b"), c = Parameter(fit, "c");
+  if (c == 0) {
+    if (b == 0) return std::nullopt;
+    return (y - a) / b;
+  }
+  double low = INFINITY, high = -INFINITY;
+  for (const FitPoint& p : fit.points) {
+    low = std::min(low, p.concentration);
+    high = std::max(high, p.concentration);
+  }
+  const double vertex = -b / (2 * c);
+  const double discriminant = b * b - 4 * c * (a - y);
+  if (discriminant < 0) return std::nullopt;
+  const double root = std::sqrt(discriminant);
+  // Written so that neither root loses digits to cancellation.
+  const double q = -0.5 * (b + std::copysign(root, b));
+  const double r1 = q / c;
+  const double r2 = q != 0 ? (a - y) / q : r1;
+  const bool right = (low + high) / 2 >= vertex;
+  const double x = right ? std::max(r1, r2) : std::min(r1, r2);
+  if (!std::isfinite(x)) return std::nullopt;
+  return x;
+}
+
+// Mean, SD and CV of the wells with a value that were not excluded.
+void SetStatistics(GroupResult& group, const std::array<std::optional<double>, kLayoutWells>& od,
+                   const std::array<bool, kLayoutWells>& excluded) {
   std::vector<double> values;
   for (int well : group.wells) {
-    if (od[well]) values.push_back(*od[well]);
+    if (excluded[well]) {
+      group.excludedWells.push_back(well);
+    } else if (od[well]) {
+      values.push_back(*od[well]);
+    } else {
+      group.missingWells.push_back(well);
+    }
   }
   group.measuredWells = static_cast<int>(values.size());
-  if (values.size() < group.wells.size()) group.flags |= kFlagWellsMissing;
+  if (!group.missingWells.empty()) group.flags |= kFlagWellsMissing;
+  if (!group.excludedWells.empty()) group.flags |= kFlagWellsExcluded;
   if (values.empty()) {
     group.flags = (group.flags & ~kFlagWellsMissing) | kFlagNoValue;
     return;
@@ -84,25 +141,34 @@ std::vector<GroupResult> CollectGroups(const PlateLayout& layout) {
       named[it->second].wells.push_back(well);
     }
   }
+  // Samples before controls, each by name as people count: S2 before S10.
+  std::stable_sort(named.begin(), named.end(), [](const GroupResult& a, const GroupResult& b) {
+    if (a.role != b.role) return a.role < b.role;
+    return NaturalLess(a.name, b.name);
+  });
   std::vector<GroupResult> groups;
   for (auto& [concentration, group] : standards) groups.push_back(std::move(group));
   for (auto& group : named) groups.push_back(std::move(group));
   return groups;
 }
 
-// Which end of the curve a response lies beyond.
-unsigned BeyondCurveFlag(const CurveFit& fit, double response) {
-  const LogisticCurve curve = Logistic(fit);
-  const double towardsFar = (response - curve.ZeroEnd()) * (curve.FarEnd() - curve.ZeroEnd());
+// Which end of the curve a response lies beyond: towards the lowest
+// standard's response or away from it.
+unsigned BeyondCurveFlag(const CurveFit& fit, double response, double lowest, double highest) {
+  const double low = fit.Response(lowest);
+  const double towardsFar = (response - low) * (fit.Response(highest) - low);
   return towardsFar <= 0 ? kFlagBelowCurve : kFlagAboveCurve;
 }
 
+// lab: with an assay, where a negative concentration is below the curve's
+// range, not a result (without one it is shown, as it always was).
 void BackCalculate(GroupResult& group, const CurveFit& fit, double lowestStandard,
-                   double highestStandard) {
+                   double highestStandard, bool lab) {
   if (!group.mean) return;
   const std::optional<double> onCurve = fit.Concentration(*group.mean);
-  if (!onCurve) {
-    group.flags |= BeyondCurveFlag(fit, *group.mean);
+  if (!onCurve || (lab && *onCurve < 0)) {
+    group.flags |=
+        onCurve ? kFlagBelowCurve : BeyondCurveFlag(fit, *group.mean, 0, highestStandard);
     return;
   }
   // The standards make the range; their own scatter around it is no news.
@@ -112,6 +178,48 @@ void BackCalculate(GroupResult& group, const CurveFit& fit, double lowestStandar
   }
   const double concentration = *onCurve * group.dilution;
   if (std::isfinite(concentration)) group.concentration = concentration;
+  if (group.role == WellRole::Standard && group.expected && *group.expected > 0) {
+    group.recovery = 100 * *onCurve / *group.expected;
+  }
+}
+
+// LLOQ and ULOQ: the lowest and highest non-zero levels whose recovery
+// passes. With QC rules the failing levels are flagged.
+void SetQuantitationLimits(PlateAnalysis& result, const QcRules& rules, bool flag) {
+  std::vector<GroupResult*> levels;
+  for (GroupResult& group : result.groups) {
+    if (group.role == WellRole::Standard && group.expected && *group.expected > 0) {
+      levels.push_back(&group);
+    }
+  }
+  for (size_t i = 0; i < levels.size(); ++i) {
+    GroupResult& level = *levels[i];
+    const bool passes = RecoveryPasses(rules, level.recovery, i == 0 || i + 1 == levels.size());
+    if (!passes && flag) level.flags |= kFlagRecoveryOut;
+    if (!passes) continue;
+    if (!result.lloq) result.lloq = level.expected;
+    result.uloq = level.expected;
+  }
+}
+
+// "< LLOQ" / "> ULOQ" on what was read (before the dilution), and CVs over
+// the limit.
+void FlagAgainstRules(PlateAnalysis& result, const QcRules& rules) {
+  for (GroupResult& group : result.groups) {
+    if (group.role != WellRole::Standard && group.mean && result.fit.fitted) {
+      const std::optional<double> read =
+          group.concentration ? std::optional(*group.concentration / group.dilution) : std::nullopt;
+      const bool below = (group.flags & kFlagBelowCurve) ||
+                         (read && result.lloq && *read < *result.lloq * (1 - kOnStandard));
+      const bool above = (group.flags & kFlagAboveCurve) ||
+                         (read && result.uloq && *read > *result.uloq * (1 + kOnStandard));
+      if (below) group.flags |= kFlagBelowLloq;
+      if (above) group.flags |= kFlagAboveUloq;
+    }
+    if (rules.cvMax && group.cv && *group.cv > *rules.cvMax && CvJudged(group)) {
+      group.flags |= kFlagCvHigh;
+    }
+  }
 }
 
 void CheckControl(GroupResult& group, std::optional<double> measured) {
@@ -169,11 +277,18 @@ double CurveFit::Response(double concentration) const {
   if (model == CurveModel::Linear) {
     return Parameter(*this, "intercept") + Parameter(*this, "slope") * concentration;
   }
+  if (model == CurveModel::Quadratic) {
+    const double x = concentration;
+    return Parameter(*this, "a") + (Parameter(*this, "b") + Parameter(*this, "c") * x) * x;
+  }
+  if (model == CurveModel::PointToPoint) return PointToPointResponse(knots, concentration);
   return Logistic(*this).Response(concentration);
 }
 
 std::optional<double> CurveFit::Concentration(double response) const {
   if (!fitted) return std::nullopt;
+  if (model == CurveModel::Quadratic) return QuadraticConcentration(*this, response);
+  if (model == CurveModel::PointToPoint) return PointToPointConcentration(knots, response);
   if (model != CurveModel::Linear) return Logistic(*this).Concentration(response);
   const double slope = Parameter(*this, "slope");
   const double x = (response - Parameter(*this, "intercept")) / slope;
@@ -191,6 +306,11 @@ std::string GroupFlagText(unsigned flags) {
       {kFlagAboveStandards, "above the standards"},
       {kFlagControlLow, "control low"},
       {kFlagControlHigh, "control high"},
+      {kFlagBelowLloq, "< LLOQ"},
+      {kFlagAboveUloq, "> ULOQ"},
+      {kFlagCvHigh, "CV high"},
+      {kFlagRecoveryOut, "recovery out of limits"},
+      {kFlagWellsExcluded, "wells excluded"},
   };
   std::string text;
   for (const auto& [flag, words] : kTexts) {
@@ -198,6 +318,41 @@ std::string GroupFlagText(unsigned flags) {
     if (!text.empty()) text += "; ";
     text += words;
   }
+  return text;
+}
+
+bool CvJudged(const GroupResult& group) {
+  if (group.role == WellRole::Standard && group.expected == 0.0) return false;
+  return (group.flags & (kFlagBelowLloq | kFlagBelowCurve)) == 0 && group.cv.has_value();
+}
+
+std::string GroupFlagLine(const GroupResult& group, const PlateAnalysis& analysis) {
+  std::vector<std::string> parts;
+  const auto wells = [](const std::vector<int>& list) {
+    std::string text;
+    for (int well : list) text += (text.empty() ? "" : " ") + WellName(well);
+    return text;
+  };
+  if (group.flags & kFlagNoValue) parts.push_back("no value");
+  if (!group.missingWells.empty() && !(group.flags & kFlagNoValue)) {
+    parts.push_back("no value: " + wells(group.missingWells));
+  }
+  for (int well : group.excludedWells) {
+    for (const ExcludedWell& e : analysis.excluded) {
+      if (e.well != well) continue;
+      parts.push_back("excluded: " + WellName(well) +
+                      (e.reason.empty() ? "" : " (" + e.reason + ")"));
+    }
+  }
+  const char* measured = group.dilution != 1 ? " (measured)" : "";
+  if (group.flags & kFlagBelowLloq) parts.push_back(std::string("< LLOQ") + measured);
+  if (group.flags & kFlagAboveUloq) parts.push_back(std::string("> ULOQ") + measured);
+  const unsigned rest = group.flags & ~(kFlagNoValue | kFlagWellsMissing | kFlagWellsExcluded |
+                                        kFlagBelowLloq | kFlagAboveUloq);
+  const std::string others = GroupFlagText(rest);
+  if (!others.empty()) parts.push_back(others);
+  std::string text;
+  for (const std::string& part : parts) text += (text.empty() ? "" : "; ") + part;
   return text;
 }
 
@@ -212,6 +367,17 @@ PlateAnalysis AnalysePlate(std::span<const int32_t, kLayoutWells> values, const 
                            const AnalysisOptions& options) {
   PlateAnalysis result;
   result.unit = layout.unit;
+  result.significantDigits = options.significantDigits;
+  const bool lab = options.qc || options.significantDigits;
+
+  std::array<bool, kLayoutWells> excluded{};
+  for (const ExcludedWell& e : options.excluded) {
+    if (e.well < 0 || e.well >= kLayoutWells || excluded[e.well]) continue;
+    excluded[e.well] = true;
+    result.excluded.push_back(e);
+  }
+  std::sort(result.excluded.begin(), result.excluded.end(),
+            [](const ExcludedWell& a, const ExcludedWell& b) { return a.well < b.well; });
 
   std::array<std::optional<double>, kLayoutWells> od;
   for (int well = 0; well < kLayoutWells; ++well) {
@@ -220,7 +386,7 @@ PlateAnalysis AnalysePlate(std::span<const int32_t, kLayoutWells> values, const 
 
   double blankSum = 0;
   for (int well = 0; well < kLayoutWells; ++well) {
-    if (layout.wells[well].role == WellRole::Blank && od[well]) {
+    if (layout.wells[well].role == WellRole::Blank && od[well] && !excluded[well]) {
       blankSum += *od[well];
       ++result.blankWells;
     }
@@ -242,24 +408,30 @@ PlateAnalysis AnalysePlate(std::span<const int32_t, kLayoutWells> values, const 
     if (x > 0) lowestStandard = std::min(lowestStandard, x);
     highestStandard = std::max(highestStandard, x);
     for (int well : group.wells) {
-      if (od[well]) points.push_back({well, x, *od[well], 0, 0});
+      if (od[well] && !excluded[well]) points.push_back({well, x, *od[well], 0, 0});
     }
   }
 
-  for (GroupResult& group : result.groups) SetStatistics(group, od);
+  for (GroupResult& group : result.groups) SetStatistics(group, od, excluded);
 
   result.fit.model = options.model;
   result.fit.weighting = options.weighting;
   if (!result.hasStandards) {
     result.fit.failure = "The layout has no standards.";
     for (GroupResult& group : result.groups) CheckControl(group, group.mean);
-    return result;
+  } else {
+    result.fit = FitStandardCurve(std::move(points), options.model, options.weighting);
+    if (result.fit.fitted) {
+      for (GroupResult& group : result.groups) {
+        BackCalculate(group, result.fit, lowestStandard, highestStandard, lab);
+        if (group.role == WellRole::Control) CheckControl(group, group.concentration);
+      }
+      SetQuantitationLimits(result, options.qc.value_or(QcRules{}), options.qc.has_value());
+    }
   }
-  result.fit = FitStandardCurve(std::move(points), options.model, options.weighting);
-  if (!result.fit.fitted) return result;
-  for (GroupResult& group : result.groups) {
-    BackCalculate(group, result.fit, lowestStandard, highestStandard);
-    if (group.role == WellRole::Control) CheckControl(group, group.concentration);
+  if (options.qc) {
+    FlagAgainstRules(result, *options.qc);
+    result.qc = EvaluateQc(result, *options.qc);
   }
   return result;
 }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analysis/plate_layout.h"
@@ -36,11 +37,20 @@ struct ExcludedWell {
 };
 
 struct AnalysisOptions {
+  AnalysisOptions() = default;
+  AnalysisOptions(CurveModel curve, Weighting weights = Weighting::None)
+      : model(curve), weighting(weights) {}
+
   CurveModel model = CurveModel::FourPL;
   Weighting weighting = Weighting::None;
   std::vector<ExcludedWell> excluded;
-  // The acceptance rules; without them there is no verdict (PlateAnalysis::qc).
+  // The acceptance rules; without them there is no verdict (PlateAnalysis::qc),
+  // and no LLOQ, ULOQ, CV or recovery flags.
   std::optional<QcRules> qc;
+  // Set (by an assay): the table as a lab reports it, with these significant
+  // digits for concentrations (analysis/number_format.h), a Dilution and a
+  // Recovery column. Unset: the table as without an assay.
+  std::optional<int> significantDigits;
 };
 
 struct FitParameter {
@@ -68,13 +78,19 @@ struct CurveFit {
   // 4PL: y = d + (a - d) / (1 + (x / c)^b), b > 0, so a is the response at
   // zero concentration and d the one at infinite concentration.
   // 5PL: y = d + (a - d) / (1 + (x / c)^b)^g.
+  // Quadratic: y = a + b x + c x^2 ("a", "b", "c"). Point-to-point: none.
   std::vector<FitParameter> parameters;
   double r2 = 0;  // weighted like the fit
   std::vector<FitPoint> points;
   int iterations = 0;
+  // Point-to-point: the standard levels' (concentration, mean response),
+  // ascending; the curve is the straight lines between them.
+  std::vector<std::pair<double, double>> knots;
 
   // The concentration whose response is y, or nullopt where the curve
-  // never reaches y (beyond an asymptote, a flat line).
+  // never reaches y (beyond an asymptote, a flat line, past a quadratic's
+  // turn or a point-to-point curve's ends). May be negative for linear
+  // and quadratic curves; the analysis never shows that.
   std::optional<double> Concentration(double response) const;
   // The curve's response at a concentration.
   double Response(double concentration) const;
@@ -138,13 +154,25 @@ struct PlateAnalysis {
   // assay's limits, or ±20 % / ±25 % at the ends without an assay).
   std::optional<double> lloq;
   std::optional<double> uloq;
-  std::optional<QcResult> qc;  // with QC rules only
+  std::optional<QcResult> qc;            // with QC rules only
+  std::optional<int> significantDigits;  // from the options
 };
 
 // Well values as the plate record holds them: thousandths of absorbance,
 // row-major, 9999 for a well without a value.
 PlateAnalysis AnalysePlate(std::span<const int32_t, kLayoutWells> values, const PlateLayout& layout,
                            const AnalysisOptions& options);
+
+// The group's flags as an assay's table shows them: the wells without value
+// and the excluded ones named ("no value: A3; excluded: A4 (bubble)"), and
+// "< LLOQ" / "> ULOQ", with "(measured)" on a diluted group because the
+// limits apply to the value read, before the dilution.
+std::string GroupFlagLine(const GroupResult& group, const PlateAnalysis& analysis);
+
+// Whether the CV rule judges a group: one with a CV, but not the zero
+// standard nor a group below the LLOQ, whose blank-corrected mean is about
+// nothing and whose CV says nothing.
+bool CvJudged(const GroupResult& group);
 
 // The value-flags-unit text a person reads in a table: "12.5", "" for none.
 std::string FormatNumber(std::optional<double> value);

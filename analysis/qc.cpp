@@ -1,6 +1,111 @@
 #include "analysis/qc.h"
 
+#include <cmath>
+
+#include "analysis/number_format.h"
+#include "analysis/plate_analysis.h"
+
 namespace analysis {
+
+namespace {
+
+// Limits are shown as the user wrote them, without trailing zeros: ±20 %.
+std::string Limit(double value) {
+  return FormatNumber(value);
+}
+
+QcRuleResult Rule(const char* rule, bool passed, std::string detail) {
+  return {rule, passed, std::move(detail)};
+}
+
+std::vector<const GroupResult*> NonZeroLevels(const PlateAnalysis& analysis) {
+  std::vector<const GroupResult*> levels;
+  for (const GroupResult& group : analysis.groups) {
+    if (group.role == WellRole::Standard && group.expected && *group.expected > 0) {
+      levels.push_back(&group);
+    }
+  }
+  return levels;
+}
+
+QcRuleResult BlankRule(const PlateAnalysis& analysis, double limit) {
+  if (!analysis.blank) return Rule("blank", false, "Blank: no blank well with a value");
+  const bool passed = *analysis.blank <= limit + 1e-12;
+  return Rule("blank", passed,
+              "Blank: mean " + FormatAbsorbance(analysis.blank) + " OD " +
+                  (passed ? "(at most " : "above ") + FormatAbsorbance(limit) +
+                  (passed ? ")" : ""));
+}
+
+QcRuleResult R2Rule(const CurveFit& fit, double limit) {
+  const bool passed = fit.r2 >= limit;
+  return Rule("r2", passed,
+              "R²: " + FormatR2(fit.r2) + (passed ? " (at least " : " below ") + FormatR2(limit) +
+                  (passed ? ")" : ""));
+}
+
+QcRuleResult StandardsRule(const PlateAnalysis& analysis, const QcRules& rules) {
+  const auto levels = NonZeroLevels(analysis);
+  const int total = static_cast<int>(levels.size());
+  int passing = 0;
+  for (size_t i = 0; i < levels.size(); ++i) {
+    passing += RecoveryPasses(rules, levels[i]->recovery, i == 0 || i + 1 == levels.size());
+  }
+  int needed = total;
+  if (rules.levelsPassingShare) {
+    needed = static_cast<int>(std::ceil(*rules.levelsPassingShare * total - 1e-9));
+  }
+  if (rules.levelsMin) needed = std::max(needed, *rules.levelsMin);
+  const double limit = rules.recoveryPercent.value_or(rules.recoveryPercentAtEnds.value_or(20));
+  return Rule("standards", passing >= needed,
+              "Standards: " + std::to_string(passing) + " of " + std::to_string(total) +
+                  " levels within ±" + Limit(limit) + " % (" + std::to_string(needed) + " needed)");
+}
+
+QcRuleResult CvRule(const PlateAnalysis& analysis, double limit) {
+  std::string over;
+  int count = 0;
+  for (const GroupResult& group : analysis.groups) {
+    if (!CvJudged(group) || *group.cv <= limit) continue;
+    ++count;
+    over += (over.empty() ? "" : ", ") + group.name + " " + FormatPercent(group.cv) + " %";
+  }
+  if (count == 0) return Rule("cv", true, "CV: every group within " + Limit(limit) + " %");
+  return Rule("cv", false,
+              "CV: " + std::to_string(count) + (count == 1 ? " group" : " groups") + " above " +
+                  Limit(limit) + " % (" + over + ")");
+}
+
+QcRuleResult ControlsRule(const PlateAnalysis& analysis) {
+  int total = 0;
+  std::string out;
+  for (const GroupResult& group : analysis.groups) {
+    if (group.role != WellRole::Control || !group.range) continue;
+    ++total;
+    // Without standards the range holds blank-corrected absorbance.
+    const std::optional<double> value = analysis.hasStandards ? group.concentration : group.mean;
+    const bool inRange = value && (group.flags & (kFlagControlLow | kFlagControlHigh)) == 0;
+    if (inRange) continue;
+    out += (out.empty() ? "" : ", ") + group.name + " " +
+           (value ? FormatSignificant(value, 4) : std::string("no value")) + " not in " +
+           Limit(group.range->low) + "–" + Limit(group.range->high);
+  }
+  if (out.empty()) {
+    return Rule(
+        "controls", true,
+        "Controls: " + std::to_string(total) + " of " + std::to_string(total) + " within range");
+  }
+  return Rule("controls", false, "Controls: " + out);
+}
+
+}  // namespace
+
+bool RecoveryPasses(const QcRules& rules, std::optional<double> recovery, bool atEnd) {
+  if (!recovery) return false;
+  const double inner = rules.recoveryPercent.value_or(rules.recoveryPercentAtEnds.value_or(20));
+  const double limit = atEnd ? rules.recoveryPercentAtEnds.value_or(inner) : inner;
+  return std::abs(*recovery - 100) <= limit + 1e-9;
+}
 
 std::vector<std::string> QcResult::FailureLines() const {
   std::vector<std::string> lines;
@@ -8,6 +113,27 @@ std::vector<std::string> QcResult::FailureLines() const {
     if (!rule.passed) lines.push_back(rule.detail);
   }
   return lines;
+}
+
+QcResult EvaluateQc(const PlateAnalysis& analysis, const QcRules& rules) {
+  QcResult result;
+  const bool curveRules = rules.r2Min || rules.recoveryPercent || rules.recoveryPercentAtEnds;
+  if (curveRules && !analysis.fit.fitted) {
+    const std::string why =
+        analysis.hasStandards ? analysis.fit.failure : "The layout has no standards.";
+    result.rules.push_back(Rule("fit", false, "Curve: " + why));
+  }
+  if (rules.blankMax) result.rules.push_back(BlankRule(analysis, *rules.blankMax));
+  if (analysis.fit.fitted) {
+    if (rules.r2Min) result.rules.push_back(R2Rule(analysis.fit, *rules.r2Min));
+    if (rules.recoveryPercent || rules.recoveryPercentAtEnds) {
+      result.rules.push_back(StandardsRule(analysis, rules));
+    }
+  }
+  if (rules.cvMax) result.rules.push_back(CvRule(analysis, *rules.cvMax));
+  if (rules.controlsInRange) result.rules.push_back(ControlsRule(analysis));
+  for (const QcRuleResult& rule : result.rules) result.passed = result.passed && rule.passed;
+  return result;
 }
 
 }  // namespace analysis

@@ -42,6 +42,17 @@ struct QcResult {
   std::vector<std::string> FailureLines() const;
 };
 
+struct PlateAnalysis;
+
+// Whether a standard level's recovery (percent) is within the rules'
+// limit; atEnd for the lowest and highest non-zero level. Without recovery
+// limits in the rules, ±20 % (±25 % at the ends).
+bool RecoveryPasses(const QcRules& rules, std::optional<double> recovery, bool atEnd);
+
+// Judges an analysed plate (its standards' recovery, LLOQ/ULOQ and group
+// flags already set by AnalysePlate) against the rules.
+QcResult EvaluateQc(const PlateAnalysis& analysis, const QcRules& rules);
+
 // "Pass" / "Fail".
 inline const char* VerdictName(bool passed) {
   return passed ? "Pass" : "Fail";

@@ -33,6 +33,11 @@ int RunAnalyse(const CliOptions& options, const CliIo& io) {
     }
   }
   if (plates.empty()) return kExitFailure;
+  bool qcFailed = false;
+  for (const analysis::WorkbookPlate& plate : plates) {
+    qcFailed = ReportVerdict(*plate.analysis, io.err, plate.title) || qcFailed;
+  }
+  if (result == kExitSuccess && qcFailed && options.failOnQc) result = kExitQcFailed;
 
   std::string error;
   if (options.xlsx) {

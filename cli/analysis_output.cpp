@@ -57,3 +57,19 @@ std::string FormatReadWithAnalysis(const TPlateResult& plate, const ResultContex
   }
   return analysis::ResultsTableText(result, options.comma);
 }
+
+bool ReportVerdict(const analysis::PlateAnalysis& result, std::ostream& err,
+                   const std::string& file) {
+  if (!result.qc) return false;
+  err << "platovix-cli: " << (file.empty() ? "" : file + ": ") << "QC " << result.qc->Verdict()
+      << '\n';
+  for (const std::string& line : result.qc->FailureLines()) err << "  " << line << '\n';
+  return !result.qc->passed;
+}
+
+bool ReportVerdict(const TPlateResult& plate, const CliOptions& options, std::ostream& err,
+                   const std::string& file) {
+  if (!options.assay || !options.layout) return false;
+  return ReportVerdict(analysis::AnalysePlate(plate.nValue, *options.layout, options.analysis), err,
+                       file);
+}

@@ -4,6 +4,7 @@
 // which is then the results table.
 #pragma once
 
+#include <ostream>
 #include <string>
 
 #include "analysis/plate_analysis.h"
@@ -16,3 +17,10 @@
 std::string FormatReadWithAnalysis(const TPlateResult& plate, const ResultContext& context,
                                    const analysis::PlateAnalysis& result, const CliOptions& options,
                                    const std::string& file = "");
+
+// With an assay: "platovix-cli: QC Pass" or "QC Fail" and one line per
+// broken rule on err. True when the verdict is Fail.
+bool ReportVerdict(const TPlateResult& plate, const CliOptions& options, std::ostream& err,
+                   const std::string& file = "");
+bool ReportVerdict(const analysis::PlateAnalysis& result, std::ostream& err,
+                   const std::string& file = "");

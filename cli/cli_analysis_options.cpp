@@ -17,28 +17,61 @@ bool TakeAnalysisOption(const std::string& name, const std::function<std::string
     if (!weighting) *error = "--weight must be none, 1/y or 1/y2, not '" + text + "'";
   } else if (name == "--analysis-only") {
     options.analysisOnly = true;
+  } else if (name == "--assay") {
+    options.assayPath = value();
+    if (options.assayPath.empty()) *error = "--assay needs a file name";
+  } else if (name == "--fail-on-qc") {
+    options.failOnQc = true;
   } else {
     return false;
   }
   return true;
 }
 
+namespace {
+
+// The assay gives what the command line leaves open; what it names wins.
+std::string TakeAssay(CliOptions& options, const std::function<bool(const char*)>& seen) {
+  const analysis::AssayParse parse = analysis::ReadAssayFile(options.assayPath);
+  if (!parse.ok) return parse.message;
+  const analysis::Assay& assay = parse.assay;
+  options.assay = assay;
+  analysis::AnalysisOptions chosen = assay.Options();
+  if (seen("--fit")) chosen.model = options.analysis.model;
+  if (seen("--weight")) chosen.weighting = options.analysis.weighting;
+  options.analysis = chosen;
+  if (!seen("--layout")) options.layout = assay.layout;
+  if (!seen("--primary")) options.primary = assay.reading.primary;
+  if (!seen("--reference")) options.reference = assay.reading.reference.value_or(0);
+  if (!assay.reading.askForPlate) options.yes = true;
+  return "";
+}
+
+}  // namespace
+
 std::string CheckAnalysisOptions(CliOptions& options,
                                  const std::function<bool(const char*)>& seen) {
   const bool measure = options.command == CliCommand::Measure;
   const bool analyse = options.command == CliCommand::Analyse;
-  for (const char* name : {"--layout", "--fit", "--weight", "--analysis-only"}) {
+  const bool assay = seen("--assay");
+  for (const char* name :
+       {"--layout", "--fit", "--weight", "--analysis-only", "--assay", "--fail-on-qc"}) {
     if (!measure && !analyse && seen(name)) {
       return std::string(name) + " belongs to measure and analyse";
     }
-    if (seen(name) && !seen("--layout")) return std::string(name) + " needs --layout FILE";
   }
+  for (const char* name : {"--fit", "--weight", "--analysis-only"}) {
+    if (seen(name) && !seen("--layout") && !assay) {
+      return std::string(name) + " needs --layout FILE";
+    }
+  }
+  if (seen("--fail-on-qc") && !assay) return "--fail-on-qc needs --assay FILE";
   if (options.xlsx && !analyse) return "--format xlsx belongs to analyse";
   if (analyse) {
     for (const char* name : {"--primary", "--reference", "--no-header", "--repeat", "--every"}) {
       if (seen(name)) return std::string(name) + " belongs to measure";
     }
-    if (!seen("--layout")) return "analyse needs --layout FILE";
+    if (!seen("--layout") && !assay) return "analyse needs --layout FILE";
     if (seen("--format") && !options.xlsx && options.format == ResultFormat::Tsv) {
       return "analyse writes json, csv or xlsx, not tsv";
     }
@@ -48,6 +81,9 @@ std::string CheckAnalysisOptions(CliOptions& options,
     if (options.comma && (options.xlsx || options.format == ResultFormat::Json)) {
       return "--comma has no meaning for json or xlsx";
     }
+  }
+  if (assay) {
+    if (const std::string error = TakeAssay(options, seen); !error.empty()) return error;
   }
   if (!options.layoutPath.empty()) {
     const analysis::LayoutParse parse = analysis::ReadLayoutFile(options.layoutPath);

@@ -263,7 +263,7 @@ class Parser {
       }
       return;
     }
-    if (!Seen("--primary")) Usage("measure needs --primary NM");
+    if (!Seen("--primary") && !options_.assay) Usage("measure needs --primary NM");
     if (options_.format == ResultFormat::Json && (options_.comma || options_.noHeader)) {
       Usage("--comma and --no-header have no meaning for json");
     }
@@ -303,6 +303,8 @@ platovix-cli only reads, never writes).
 Commands:
   measure --primary NM [--reference NM]   measure a plate; prints the result
   analyse --layout FILE PLATE...          analyse saved plates (no reader needed)
+  measure --assay FILE                    measure with an assay's filters and layout
+  analyse --assay FILE PLATE...           analyse saved plates with an assay (QC verdict)
   filters                                 print the wavelengths of positions 1 to 6
   calibrate P=NM [P=NM ...]               set position P (1-6) to NM (200-999, 0 clears)
   plate in | plate out                    move the plate carrier
@@ -334,10 +336,14 @@ Measure options:
 Analysis options (measure and analyse):
   --layout FILE          the plate layout (a plate-shaped CSV, see the README);
                          adds the analysis: blank, standard curve, groups
-  --fit linear|4pl|5pl   the standard curve's model (default 4pl)
+  --assay FILE           an assay file (see the README): filters, layout, model,
+                         weighting and QC rules; the options above override it
+  --fit linear|4pl|5pl|quadratic|point-to-point
+                         the standard curve's model (default 4pl)
   --weight none|1/y|1/y2 weighting of the standards in the fit (default none)
   --analysis-only        only the analysis (with tsv: the results table)
   --format json|csv|xlsx what analyse writes (default json; xlsx needs -o)
+  --fail-on-qc           exit 4 when the assay's QC verdict is Fail (else 0)
 
 Progress goes to stderr. The Jupiter asks on the terminal before it loads a
 plate; without a terminal and without --yes the read is cancelled. Ctrl+C
@@ -345,7 +351,7 @@ aborts the running operation and releases the reader.
 
 Exit codes:
   0 success   1 reader or line failure   2 reader not responding
-  3 aborted   64 bad usage
+  3 aborted   4 QC failed (with --fail-on-qc)   64 bad usage
 
 Examples:
   platovix-cli --port /dev/ttyUSB0 --family digiscan measure --primary 450
@@ -355,6 +361,7 @@ Examples:
   platovix-cli plate out && platovix-cli --yes measure --primary 450
   platovix-cli measure --primary 450 --reference 620 --layout elisa.csv --format json
   platovix-cli analyse --layout elisa.csv --format xlsx -o elisa.xlsx plate*.csv
+  platovix-cli --yes measure --assay examples/elisa-assay.json --format json
   platovix-cli ports --format json
 )";
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/assay.h"
 #include "analysis/plate_analysis.h"
 #include "analysis/plate_layout.h"
 #include "results/result_file.h"
@@ -53,8 +54,11 @@ struct CliOptions {
   std::optional<analysis::PlateLayout> layout;  // read from layoutPath while parsing
   analysis::AnalysisOptions analysis;           // --fit, --weight
   bool analysisOnly = false;
-  bool xlsx = false;                    // analyse --format xlsx
-  std::vector<std::string> plateFiles;  // analyse's operands
+  std::string assayPath;                 // --assay; filters, layout and analysis
+  std::optional<analysis::Assay> assay;  // read from assayPath while parsing
+  bool failOnQc = false;                 // --fail-on-qc: exit 4 on a failed verdict
+  bool xlsx = false;                     // analyse --format xlsx
+  std::vector<std::string> plateFiles;   // analyse's operands
 
   // calibrate: wavelength per position 1..6, 0 clears a position
   std::array<bool, kReaderPositions> calibrate{};

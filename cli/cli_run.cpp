@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "cli/analyse_command.h"
+#include "cli/analysis_output.h"
 #include "cli/cli_options.h"
 #include "cli/cli_trace.h"
 #include "cli/ports_command.h"
@@ -26,8 +27,8 @@
 #include "link/posix_serial_port.h"
 #include "link/trace_details.h"
 #include "results/file_time.h"
-#include "settings/settings.h"
 #include "results/shared_state.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -96,6 +97,7 @@ int Measure(Session& session) {
       std::chrono::duration<double>(options.everySeconds));
   const Steady::time_point first = Steady::now();
   int result = kExitSuccess;
+  bool qcFailed = false;
 
   for (int read = 0; read < reads && result == kExitSuccess; ++read) {
     // A kinetic series keeps its rhythm: read n starts n intervals after the
@@ -130,6 +132,7 @@ int Measure(Session& session) {
     context.readerKind =
         ReaderKindName(AppSettings.readerSubType, session.dialog.StatusTexts(), firstText);
     context.readerId = session.driver.szReaderId;
+    qcFailed = ReportVerdict(plate, options, session.io.err) || qcFailed;
     std::string error;
     if (!output.Add(FormatRead(plate, context, options), &error)) {
       session.io.err << kProgram << "cannot write " << options.output << ": " << error
@@ -138,6 +141,7 @@ int Measure(Session& session) {
     }
   }
   output.Finish();
+  if (result == kExitSuccess && qcFailed && options.failOnQc) return kExitQcFailed;
   return result;
 }
 

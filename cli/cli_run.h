@@ -12,6 +12,7 @@ enum CliExit : int {
   kExitFailure = 1,        // the reader or the line failed (806), or a file could not be written
   kExitNotResponding = 2,  // the reader did not answer (805)
   kExitAborted = 3,        // Ctrl+C, SIGTERM or a cancelled plate request (804)
+  kExitQcFailed = 4,       // --fail-on-qc: the read completed but the assay's QC failed
   kExitUsage = 64,         // bad arguments; the port was not touched
 };
 
