@@ -80,7 +80,7 @@ link=$demo/reader
 settings=$demo/platovix.ini
 mkdir -p "$demo"
 
-./scripts/demo-settings.sh "$build/sim/platovix-sim" "$settings" "$link" "${args[@]}"
+./scripts/demo-settings.sh --with-assay "$build/sim/platovix-sim" "$settings" "$link" "${args[@]}"
 
 [ -L "$link" ] && rm -f "$link"  # left over from a run that was killed
 "$build/sim/platovix-sim" --link "$link" "${args[@]}" > "$demo/sim.path" &

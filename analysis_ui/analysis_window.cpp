@@ -386,7 +386,7 @@ bool AnalysisWindow::SaveResults() {
   std::string error;
   const bool saved =
       name.toLower().endsWith(".xlsx")
-          ? SaveWorkbook(path, shown_, AnalysedLayout(this), &error)
+          ? SaveWorkbook(path, shown_, AnalysedLayout(this), &error, excluded_)
           : WriteFileAtomically(path, analysis::AnalysisCsv(result_, AppSettings.bDelimComma != 0),
                                 &error);
   if (!saved) ShowMessageBox(this, path + "\n" + error, "Error", kIconError);

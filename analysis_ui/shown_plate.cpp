@@ -21,10 +21,11 @@ analysis::PlateAnalysis AnalysePlate(const TPlateResult& plate, const analysis::
 }
 
 bool SaveWorkbook(const std::string& path, const ShownPlate& shown,
-                  const analysis::PlateLayout* layout, std::string* error) {
+                  const analysis::PlateLayout* layout, std::string* error,
+                  const std::vector<analysis::ExcludedWell>& excluded) {
   analysis::WorkbookPlate sheet;
   sheet.plate = shown.plate;
   sheet.context = shown.context;
-  if (layout != nullptr) sheet.analysis = AnalysePlate(shown.plate, *layout);
+  if (layout != nullptr) sheet.analysis = AnalysePlate(shown.plate, *layout, excluded);
   return analysis::WriteAnalysisWorkbook(path, {sheet}, layout, error);
 }

@@ -27,4 +27,5 @@ analysis::PlateAnalysis AnalysePlate(const TPlateResult& plate, const analysis::
 // The workbook: sheet Plate, and Layout and Analysis with the layout in use
 // (saying that there is none without one). False with the reason.
 bool SaveWorkbook(const std::string& path, const ShownPlate& shown,
-                  const analysis::PlateLayout* layout, std::string* error);
+                  const analysis::PlateLayout* layout, std::string* error,
+                  const std::vector<analysis::ExcludedWell>& excluded = {});

@@ -9,31 +9,24 @@
 #include <QtCharts/QValueAxis>
 #include <algorithm>
 #include <cmath>
+#include <vector>
+
+#include "analysis/number_format.h"
 
 namespace {
 
 constexpr int kCurveSteps = 200;
 constexpr int kLinearTicks = 5;
 
-// A round step (1, 2 or 5 times a power of ten) giving about `ticks`
-// intervals over span.
-double RoundStep(double span, int ticks) {
-  if (!(span > 0)) return 1;
-  const double rough = span / ticks;
-  const double power = std::pow(10, std::floor(std::log10(rough)));
-  for (double factor : {1.0, 2.0, 5.0}) {
-    if (rough <= factor * power * 1.5) return factor * power;
-  }
-  return 10 * power;
-}
-
 // Ticks at round values (anchored at zero) over low..high, with room
 // around a point on a round border, so the end points are drawn whole.
 void SetRoundRange(QValueAxis* axis, double low, double high) {
   if (!(high > low)) high = low + 1;
-  const double step = RoundStep(high - low, kLinearTicks);
-  double from = std::floor(low / step) * step;
-  double to = std::ceil(high / step) * step;
+  const std::vector<double> ticks = analysis::RoundTicks(low, high, kLinearTicks);
+  if (ticks.size() < 2) return;
+  const double step = ticks[1] - ticks[0];
+  double from = ticks.front();
+  double to = ticks.back();
   if (low - from < step * 0.05) from -= step / 4;
   if (to - high < step * 0.05) to += step / 4;
   axis->setRange(from, to);

@@ -2,13 +2,19 @@
 # Writes the settings the demo program needs for a simulated reader into an
 # INI file, as the program itself would keep them after an operator chose
 # Options and Filters: the port, the family and its line speed, the reader's
-# six filters, the filters the plate's assay is read with, and the example
-# assay that fits the scenario's plate (examples/elisa-assay.json for elisa,
-# examples/bradford-assay.json for bradford, none otherwise). Everything else
+# six filters, the filters the plate's assay is read with, and with
+# --with-assay the example assay that fits the scenario's plate
+# (examples/elisa-assay.json for elisa, examples/bradford-assay.json for
+# bradford, none otherwise). Everything else
 # in the file (window place, decimal comma, ...) stays as it was.
 #
-#   scripts/demo-settings.sh SIMULATOR SETTINGS-FILE READER-LINK [platovix-sim options]
+#   scripts/demo-settings.sh [--with-assay] SIMULATOR SETTINGS-FILE READER-LINK [platovix-sim options]
 set -euo pipefail
+with_assay=0
+if [ "${1:-}" = --with-assay ]; then
+  with_assay=1
+  shift
+fi
 sim=$1 settings=$2 link=$3
 shift 3
 
@@ -73,6 +79,7 @@ set_ini "$settings" LastMeasure nLastF2 "${filters[7]}"
 # The example assay of the scenario, so the first Enter ends in the analysis
 # window with a verdict; none (an empty File=) for the other plates. Left
 # alone while the example is missing.
+[ "$with_assay" = 1 ] || exit 0
 case "$scenario" in
   elisa) assay=$examples/elisa-assay.json ;;
   bradford) assay=$examples/bradford-assay.json ;;

@@ -5,13 +5,18 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTest>
+#include <QtCharts/QChartView>
+#include <QtCharts/QValueAxis>
 #include <filesystem>
 
 #include "analysis_ui/analysis_window.h"
@@ -163,6 +168,30 @@ TEST_F(AnalysisMends, TheWindowStaysOpenFollowsThePlateAndCopiesTheSelection) {
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "Name\tMean\r\nS1\t" + table->item(7, 3)->text() +
                                                       "\r\n\t" + table->item(8, 3)->text() +
                                                       "\r\n");
+
+  // A well left out stays listed, struck out; the parameter line and the
+  // axes take the decimal comma; the linear axis ticks at round values
+  // from zero.
+  window->ToggleExcludedWell(24, "bubble");
+  ASSERT_EQ(window->Result()->excluded.size(), 1u);
+  auto* struck = table->cellWidget(2, 2) != nullptr ? qobject_cast<QLabel*>(table->cellWidget(2, 2))
+                                                    : window->findChild<QLabel*>("excludedWells");
+  ASSERT_NE(struck, nullptr);
+  EXPECT_TRUE(struck->text().contains("<s>C1</s>")) << struck->text().toStdString();
+  EXPECT_TRUE(struck->toolTip().contains("bubble"));
+  AppSettings.bDelimComma = 1;
+  window->findChild<QCheckBox*>("logarithmic")->setChecked(false);
+  window->SetPlate({PlateResult, {}, "three.csv"});
+  EXPECT_TRUE(window->Result()->excluded.empty()) << "a new plate, no exclusions";
+  const QString fit = window->findChild<QLabel*>("fit")->text();
+  EXPECT_TRUE(fit.contains(QRegularExpression("R² = 0,9"))) << fit.toStdString();
+  QChart* chart = window->findChild<QChartView*>("curve")->chart();
+  auto* x = qobject_cast<QValueAxis*>(chart->axes(Qt::Horizontal).value(0));
+  ASSERT_NE(x, nullptr);
+  EXPECT_LT(x->min(), 0) << "the zero level whole";
+  EXPECT_GT(x->max(), 1000) << "the top level whole";
+  EXPECT_EQ(x->tickInterval(), 200);
+  EXPECT_EQ(chart->locale().decimalPoint(), ",");
 
   window->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

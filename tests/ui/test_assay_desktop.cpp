@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -74,6 +75,10 @@ class AssayDesktop : public ::testing::Test {
   }
 
   void Press(MainDialog& dialog, int id) { qobject_cast<QPushButton*>(dialog.Item(id))->click(); }
+  // Until the read that the key or button started has been wound up.
+  static bool ReadEnds() {
+    return QTest::qWaitFor([] { return hWorkerThread == nullptr; }, 30000);
+  }
 
   fs::path home_;
   std::unique_ptr<sim::PtySimulator> reader_;
@@ -98,7 +103,7 @@ TEST_F(AssayDesktop, TheChosenAssayMeasuresShowsItsVerdictAndOutlivesARestart) {
     EXPECT_TRUE(dialog.IsChecked(kReferenceCheck));
 
     Press(dialog, kMeasureButton);
-    ASSERT_TRUE(QTest::qWaitFor([] { return hWorkerThread == nullptr; }, 30000));
+    ASSERT_TRUE(ReadEnds());
     ASSERT_EQ(PlateResult.bValid, 1) << BoxRecorder::Texts();
     EXPECT_EQ(PlateResult.nPrimary, 450);
     EXPECT_EQ(PlateResult.nReference, 620);
@@ -108,15 +113,13 @@ TEST_F(AssayDesktop, TheChosenAssayMeasuresShowsItsVerdictAndOutlivesARestart) {
     EXPECT_TRUE(window->isVisible());
     EXPECT_FALSE(window->isModal()) << "the next plate can be measured";
     ASSERT_NE(window->Result(), nullptr);
-    EXPECT_TRUE(window->Result()->qc.has_value()) << "the assay's rules give a verdict";
-    if (window->Result()->qc) {
-      auto* verdict = window->findChild<QLabel*>("verdict");
-      EXPECT_TRUE(verdict->isVisible());
-      const bool passed = window->Result()->qc->passed;
-      EXPECT_TRUE(verdict->text().contains(passed ? "Pass" : "Fail"))
-          << verdict->text().toStdString();
-      EXPECT_TRUE(verdict->styleSheet().contains(passed ? "#1b7a1b" : "#c00000"));
-    }
+    ASSERT_TRUE(window->Result()->qc.has_value()) << "the assay's rules give a verdict";
+    auto* verdict = window->findChild<QLabel*>("verdict");
+    EXPECT_TRUE(verdict->isVisible());
+    const bool passed = window->Result()->qc->passed;
+    EXPECT_TRUE(verdict->text().contains(passed ? "Pass" : "Fail"))
+        << verdict->text().toStdString();
+    EXPECT_TRUE(verdict->styleSheet().contains(passed ? "#1b7a1b" : "#c00000"));
     EXPECT_FALSE(window->findChild<QComboBox*>("model")->isEnabled()) << "the assay's model";
     EXPECT_TRUE(BoxRecorder::Boxes().empty()) << BoxRecorder::Texts();
     dialog.SendCommand(kCloseButton);
@@ -155,6 +158,7 @@ TEST_F(AssayDesktop, TheChosenAssayMeasuresShowsItsVerdictAndOutlivesARestart) {
 }
 
 TEST_F(AssayDesktop, TheAssayWindowMakesAnAssayFromTheLayoutInUse) {
+  OperatorSettings();
   LayoutChooserStandIn chooser;
   AppSettings.LayoutFile =
       (fs::path(PLATOVIX_SOURCE_DIR) / "examples" / "elisa-layout.csv").string();
@@ -181,6 +185,32 @@ TEST_F(AssayDesktop, TheAssayWindowMakesAnAssayFromTheLayoutInUse) {
   EXPECT_EQ(saved.assay.layout.wells[1].concentration, 1000);
   EXPECT_EQ(AssayList(dialog)->currentText(), "kit");
   EXPECT_TRUE(BoxRecorder::Boxes().empty()) << BoxRecorder::Texts();
+}
+
+// The demo as run.sh starts it: the first Enter measures the simulated
+// ELISA plate with the example assay and ends in the analysis window with
+// the verdict Pass.
+TEST_F(AssayDesktop, TheDemosFirstEnterEndsInAPassingVerdict) {
+  const std::string settings = (home_ / "platovix.ini").string();
+  const std::string command = std::string(PLATOVIX_SOURCE_DIR "/scripts/demo-settings.sh ") +
+                              "--with-assay " + PLATOVIX_SIM + " " + settings + " " +
+                              reader_->slavePath() + " --scenario elisa";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  LoadSettings();
+  AppSettings.bAutoView = 0;
+  EXPECT_EQ(fs::path(AppSettings.AssayFile).filename(), "elisa-assay.json");
+
+  MainDialog dialog;
+  dialog.show();
+  dialog.activateWindow();
+  QTest::keyClick(dialog.Combo(kPrimaryList)->lineEdit(), Qt::Key_Return);
+  ASSERT_TRUE(ReadEnds());
+  ASSERT_EQ(PlateResult.bValid, 1) << BoxRecorder::Texts();
+  EXPECT_EQ(PlateResult.nReference, 620) << "the assay's reference";
+  AnalysisWindow* window = OpenAnalysisWindow();
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(window->Result() != nullptr && window->Result()->qc.has_value());
+  EXPECT_EQ(window->findChild<QLabel*>("verdict")->text().toStdString(), "<b>Pass</b>");
 }
 
 }  // namespace
