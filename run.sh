@@ -9,8 +9,9 @@
 # The simulator runs on a pseudo-terminal linked from .demo/reader and holds
 # an ELISA plate unless --scenario says otherwise; the program keeps its demo
 # settings in .demo/platovix.ini (never the user's own). Each start gives
-# them the simulated reader's filters, the filters its assay is read with and
-# the family's line speed, so the first Measure gives a plate. A user with an
+# them the simulated reader's filters, the filters its assay is read with,
+# the family's line speed and the example assay of an ELISA or Bradford
+# plate, so the first Measure gives a plate and its verdict. A user with an
 # instrument runs the installed program instead.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -79,7 +80,7 @@ link=$demo/reader
 settings=$demo/platovix.ini
 mkdir -p "$demo"
 
-./scripts/demo-settings.sh "$build/sim/platovix-sim" "$settings" "$link" "${args[@]}"
+./scripts/demo-settings.sh --with-assay "$build/sim/platovix-sim" "$settings" "$link" "${args[@]}"
 
 [ -L "$link" ] && rm -f "$link"  # left over from a run that was killed
 "$build/sim/platovix-sim" --link "$link" "${args[@]}" > "$demo/sim.path" &

@@ -7,15 +7,21 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <QtCharts/QChartView>
+#include <set>
 
 #include <QFileInfo>
 
 #include "analysis/analysis_report.h"
+#include "analysis_ui/assay_in_use.h"
 #include "analysis_ui/file_questions.h"
 #include "analysis_ui/layout_editor.h"
 #include "analysis_ui/layout_in_use.h"
@@ -51,6 +57,10 @@ QString ModelTitle(analysis::CurveModel model) {
       return QStringLiteral("4-parameter logistic");
     case analysis::CurveModel::FivePL:
       return QStringLiteral("5-parameter logistic");
+    case analysis::CurveModel::Quadratic:
+      return QStringLiteral("Quadratic");
+    case analysis::CurveModel::PointToPoint:
+      return QStringLiteral("Point-to-point");
   }
   return {};
 }
@@ -60,7 +70,6 @@ QString ModelTitle(analysis::CurveModel model) {
 AnalysisWindow::AnalysisWindow(QWidget* parent, const ShownPlate& shown)
     : QDialog(parent), shown_(shown) {
   setWindowTitle(QStringLiteral("Platovix Analysis"));
-  setModal(true);
   if (parent != nullptr) setWindowIcon(parent->windowIcon());
 
   notice_ = new QLabel(QStringLiteral(
@@ -68,6 +77,10 @@ AnalysisWindow::AnalysisWindow(QWidget* parent, const ShownPlate& shown)
       "the concentrations."));
   notice_->setObjectName(QStringLiteral("notice"));
   notice_->setWordWrap(true);
+  verdict_ = new QLabel;
+  verdict_->setObjectName(QStringLiteral("verdict"));
+  verdict_->setWordWrap(true);
+  verdict_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   fit_ = new QLabel;
   fit_->setObjectName(QStringLiteral("fit"));
   fit_->setWordWrap(true);
@@ -82,20 +95,27 @@ AnalysisWindow::AnalysisWindow(QWidget* parent, const ShownPlate& shown)
   table_->verticalHeader()->hide();
   table_->horizontalHeader()->setStretchLastSection(true);
   table_->setMinimumWidth(560);
+  table_->installEventFilter(this);
 
   auto* layout = new QPushButton(QStringLiteral("&Layout..."));
   layout->setObjectName(QStringLiteral("layout"));
   connect(layout, &QPushButton::clicked, this, [this] {
-    if (RunLayoutEditor(this)) Recompute();
+    if (!RunLayoutEditor(this)) return;
+    Recompute();
+    emit LayoutChanged();
   });
   copy_ = new QPushButton(QStringLiteral("&Copy"));
   copy_->setObjectName(QStringLiteral("copy"));
   connect(copy_, &QPushButton::clicked, this, &AnalysisWindow::CopyResults);
+  auto* exclude = new QPushButton(QStringLiteral("E&xclude well..."));
+  exclude->setObjectName(QStringLiteral("exclude"));
+  connect(exclude, &QPushButton::clicked, this, &AnalysisWindow::AskToExcludeWell);
   save_ = new QPushButton(QStringLiteral("&Save..."));
   save_->setObjectName(QStringLiteral("save"));
   connect(save_, &QPushButton::clicked, this, &AnalysisWindow::SaveResults);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
   buttons->addButton(layout, QDialogButtonBox::ActionRole);
+  buttons->addButton(exclude, QDialogButtonBox::ActionRole);
   buttons->addButton(copy_, QDialogButtonBox::ActionRole);
   buttons->addButton(save_, QDialogButtonBox::ActionRole);
   for (QAbstractButton* button : buttons->buttons()) {
@@ -111,6 +131,7 @@ AnalysisWindow::AnalysisWindow(QWidget* parent, const ShownPlate& shown)
   body->addLayout(left, 4);
   body->addWidget(table_, 5);
   auto* whole = new QVBoxLayout(this);
+  whole->addWidget(verdict_);
   whole->addWidget(notice_);
   whole->addLayout(body, 1);
   whole->addWidget(buttons);
@@ -120,8 +141,13 @@ AnalysisWindow::AnalysisWindow(QWidget* parent, const ShownPlate& shown)
 }
 
 QWidget* AnalysisWindow::MakeOptions() {
-  model_ =
-      ChoiceBox("model", {{"Linear", "linear"}, {"4PL", "4pl"}, {"5PL", "5pl"}}, AppSettings.Fit);
+  model_ = ChoiceBox("model",
+                     {{"Linear", "linear"},
+                      {"4PL", "4pl"},
+                      {"5PL", "5pl"},
+                      {"Quadratic", "quadratic"},
+                      {"Point-to-point", "point-to-point"}},
+                     AppSettings.Fit);
   weighting_ = ChoiceBox("weighting", {{"None", "none"}, {"1/y", "1/y"}, {"1/y²", "1/y2"}},
                          AppSettings.Weight);
   logarithmic_ = new QCheckBox(QStringLiteral("L&ogarithmic concentration axis"));
@@ -153,41 +179,58 @@ QWidget* AnalysisWindow::MakeOptions() {
 }
 
 void AnalysisWindow::Recompute() {
-  const analysis::PlateLayout* layout = LayoutInUse(this);
+  const analysis::PlateLayout* layout = AnalysedLayout(this);
   hasResult_ = layout != nullptr;
+  // An assay brings its own model and weighting: changed in its window.
+  const analysis::AnalysisOptions options = ChosenAnalysisOptions();
+  const bool byAssay = AssayInUse(this) != nullptr;
+  model_->setEnabled(!byAssay);
+  weighting_->setEnabled(!byAssay);
+  model_->setCurrentIndex(
+      std::max(0, model_->findData(QString::fromLatin1(analysis::CurveModelName(options.model)))));
+  weighting_->setCurrentIndex(std::max(
+      0, weighting_->findData(QString::fromLatin1(analysis::WeightingName(options.weighting)))));
   notice_->setVisible(!hasResult_);
   copy_->setEnabled(hasResult_);
   save_->setEnabled(hasResult_);
-  result_ = hasResult_ ? AnalysePlate(shown_.plate, *layout) : analysis::PlateAnalysis{};
+  result_ = hasResult_ ? AnalysePlate(shown_.plate, *layout, excluded_) : analysis::PlateAnalysis{};
+  ShowVerdict();
   ShowFit();
   ShowTable();
 }
 
 void AnalysisWindow::ShowFit() {
   const analysis::CurveFit& fit = result_.fit;
+  const bool comma = AppSettings.bDelimComma != 0;
+  // The parameter line in the decimal mark the operator chose.
+  const auto number = [comma](std::optional<double> value) {
+    QString text = QString::fromStdString(analysis::FormatNumber(value));
+    if (comma) text.replace(QLatin1Char('.'), QLatin1Char(','));
+    return text;
+  };
   QString text;
   if (hasResult_ && result_.blank) {
     text += QStringLiteral("Blank %1 (mean of %2 wells) subtracted.\n")
-                .arg(QString::fromStdString(analysis::FormatNumber(result_.blank)))
+                .arg(number(result_.blank))
                 .arg(result_.blankWells);
   }
   if (fit.fitted) {
     QStringList parameters;
     for (const analysis::FitParameter& p : fit.parameters) {
-      parameters << QStringLiteral("%1 = %2").arg(
-          QString::fromStdString(p.name), QString::fromStdString(analysis::FormatNumber(p.value)));
+      parameters << QStringLiteral("%1 = %2").arg(QString::fromStdString(p.name), number(p.value));
     }
     text +=
         QStringLiteral("%1, weighting %2: %3; R² = %4")
             .arg(ModelTitle(fit.model), QString::fromLatin1(analysis::WeightingName(fit.weighting)),
-                 parameters.join(QStringLiteral(", ")),
-                 QString::fromStdString(analysis::FormatNumber(fit.r2)));
+                 parameters.join(comma ? QStringLiteral("; ") : QStringLiteral(", ")),
+                 number(fit.r2));
   } else if (hasResult_) {
     text +=
         QString::fromStdString(fit.failure.empty() ? "The layout has no standards." : fit.failure);
   }
   fit_->setText(text.trimmed());
-  ShowStandardCurve(curve_, fit, logarithmic_->isChecked(), QString::fromStdString(result_.unit));
+  ShowStandardCurve(curve_, fit, logarithmic_->isChecked(), QString::fromStdString(result_.unit),
+                    AppSettings.bDelimComma != 0);
 }
 
 void AnalysisWindow::ShowTable() {
@@ -201,7 +244,128 @@ void AnalysisWindow::ShowTable() {
       table_->setItem(row, column, item);
     }
   }
+  // Excluded wells are struck out in their group's Wells, the reason in the tip.
+  for (int row = 0; row < static_cast<int>(result_.groups.size()) && row < table_->rowCount();
+       ++row) {
+    const analysis::GroupResult& group = result_.groups[row];
+    table_->removeCellWidget(row, 2);
+    if (group.excludedWells.empty()) continue;
+    QStringList names, reasons;
+    for (int well : group.wells) {
+      const QString name = QString::fromStdString(analysis::WellName(well));
+      const bool out = std::find(group.excludedWells.begin(), group.excludedWells.end(), well) !=
+                       group.excludedWells.end();
+      names << (out ? QStringLiteral("<s>%1</s>").arg(name) : name);
+    }
+    for (const analysis::ExcludedWell& e : result_.excluded) {
+      if (std::find(group.wells.begin(), group.wells.end(), e.well) == group.wells.end()) continue;
+      reasons << QStringLiteral("%1 excluded: %2")
+                     .arg(QString::fromStdString(analysis::WellName(e.well)),
+                          QString::fromStdString(e.reason));
+    }
+    auto* wells = new QLabel(names.join(QLatin1Char(' ')));
+    wells->setObjectName(QStringLiteral("excludedWells"));
+    wells->setToolTip(reasons.join(QLatin1Char('\n')));
+    table_->setCellWidget(row, 2, wells);
+    table_->item(row, 2)->setToolTip(wells->toolTip());
+  }
   table_->resizeColumnsToContents();
+}
+
+void AnalysisWindow::SetPlate(const ShownPlate& shown) {
+  shown_ = shown;
+  excluded_.clear();
+  Recompute();
+}
+
+void AnalysisWindow::ToggleExcludedWell(int well, const std::string& reason) {
+  const auto same = [well](const analysis::ExcludedWell& e) { return e.well == well; };
+  const auto found = std::find_if(excluded_.begin(), excluded_.end(), same);
+  if (found != excluded_.end()) {
+    excluded_.erase(found);
+  } else {
+    excluded_.push_back({well, reason});
+  }
+  Recompute();
+}
+
+void AnalysisWindow::AskToExcludeWell() {
+  bool ok = false;
+  const QString name =
+      QInputDialog::getText(this, QStringLiteral("Exclude well"),
+                            QStringLiteral("Well (an excluded one is taken back in):"),
+                            QLineEdit::Normal, QString(), &ok)
+          .trimmed()
+          .toUpper();
+  if (!ok || name.isEmpty()) return;
+  int well = -1;
+  for (int w = 0; w < kWells; ++w) {
+    if (QString::fromStdString(analysis::WellName(w)) == name) well = w;
+  }
+  if (well < 0) {
+    ShowMessageBox(this, "\"" + name.toStdString() + "\" is no well (A1 to H12).", "Warning",
+                   kIconWarning);
+    return;
+  }
+  const bool excluded =
+      std::any_of(excluded_.begin(), excluded_.end(),
+                  [well](const analysis::ExcludedWell& e) { return e.well == well; });
+  QString reason;
+  if (!excluded) {
+    reason = QInputDialog::getText(this, QStringLiteral("Exclude well"),
+                                   QStringLiteral("Reason for leaving out %1:").arg(name),
+                                   QLineEdit::Normal, QStringLiteral("outlier"), &ok);
+    if (!ok) return;
+  }
+  ToggleExcludedWell(well, reason.simplified().toStdString());
+}
+
+void AnalysisWindow::ShowVerdict() {
+  if (!hasResult_ || !result_.qc) {
+    verdict_->hide();
+    return;
+  }
+  const analysis::QcResult& qc = *result_.qc;
+  QString text = QStringLiteral("<b>%1</b>").arg(QString::fromLatin1(qc.Verdict()));
+  for (const std::string& line : qc.FailureLines()) {
+    text += QStringLiteral("<br>") + QString::fromStdString(line).toHtmlEscaped();
+  }
+  verdict_->setText(text);
+  verdict_->setStyleSheet(qc.passed ? QStringLiteral("color: #1b7a1b; font-size: 14pt;")
+                                    : QStringLiteral("color: #c00000; font-size: 14pt;"));
+  verdict_->show();
+}
+
+bool AnalysisWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == table_ && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+    CopySelection();
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void AnalysisWindow::CopySelection() {
+  std::set<int> rows, columns;
+  for (const QModelIndex& index : table_->selectionModel()->selectedIndexes()) {
+    rows.insert(index.row());
+    columns.insert(index.column());
+  }
+  if (rows.empty()) return;
+  QString text;
+  const auto line = [&text, &columns](const auto& cell) {
+    QStringList cells;
+    for (int column : columns) cells << cell(column);
+    text += cells.join(QLatin1Char('\t')) + QStringLiteral("\r\n");
+  };
+  line([this](int column) { return table_->horizontalHeaderItem(column)->text(); });
+  for (int row : rows) {
+    line([this, row](int column) {
+      const QTableWidgetItem* item = table_->item(row, column);
+      return item != nullptr && item->isSelected() ? item->text() : QString();
+    });
+  }
+  if (QClipboard* clipboard = QGuiApplication::clipboard()) clipboard->setText(text);
 }
 
 void AnalysisWindow::CopyResults() {
@@ -222,7 +386,7 @@ bool AnalysisWindow::SaveResults() {
   std::string error;
   const bool saved =
       name.toLower().endsWith(".xlsx")
-          ? SaveWorkbook(path, shown_, LayoutInUse(this), &error)
+          ? SaveWorkbook(path, shown_, AnalysedLayout(this), &error, excluded_)
           : WriteFileAtomically(path, analysis::AnalysisCsv(result_, AppSettings.bDelimComma != 0),
                                 &error);
   if (!saved) ShowMessageBox(this, path + "\n" + error, "Error", kIconError);
@@ -232,4 +396,24 @@ bool AnalysisWindow::SaveResults() {
 void RunAnalysisWindow(QWidget* owner, const ShownPlate& shown) {
   AnalysisWindow window(owner, shown);
   window.exec();
+}
+
+namespace {
+QPointer<AnalysisWindow> openWindow;
+}
+
+AnalysisWindow* ShowAnalysisWindow(QWidget* owner, const ShownPlate& shown) {
+  if (openWindow == nullptr) {
+    openWindow = new AnalysisWindow(owner, shown);
+    openWindow->setAttribute(Qt::WA_DeleteOnClose);
+  } else {
+    openWindow->SetPlate(shown);
+  }
+  openWindow->show();
+  openWindow->raise();
+  return openWindow;
+}
+
+AnalysisWindow* OpenAnalysisWindow() {
+  return openWindow;
 }

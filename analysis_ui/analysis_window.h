@@ -1,11 +1,14 @@
 // The window "Platovix Analysis": the shown plate analysed with the layout
-// in use. The standard curve with its fit (model and weighting chosen here
+// in use (or the assay's, whose verdict then heads the window in green or
+// red). The standard curve with its fit (model and weighting chosen here
 // and kept in the settings), the fit's parameters and R², and the results
-// table, which "&Copy" puts on the clipboard and "&Save..." writes to a CSV
-// file or an Excel workbook.
+// table, which "&Copy" puts on the clipboard (Ctrl+C its selection) and
+// "&Save..." writes to a CSV file or an Excel workbook.
 #pragma once
 
 #include <QDialog>
+#include <string>
+#include <vector>
 
 #include "analysis/plate_analysis.h"
 #include "analysis_ui/shown_plate.h"
@@ -26,19 +29,40 @@ class AnalysisWindow : public QDialog {
   // Null while no layout is in use.
   const analysis::PlateAnalysis* Result() const { return hasResult_ ? &result_ : nullptr; }
 
+  // Shows another plate, keeping what the operator chose here (but not the
+  // wells excluded from the last one).
+  void SetPlate(const ShownPlate& shown);
+  // Leaves a well (0..95) out of the analysis, an outlier; it stays listed,
+  // struck out, with the reason. Again for the same well: back in.
+  void ToggleExcludedWell(int well, const std::string& reason);
+  // Asks for a well and the reason.
+  void AskToExcludeWell();
+
   void CopyResults();
+  // The selected cells as TSV, with the header of their columns.
+  void CopySelection();
   // False when nothing was written (cancelled, or a failure the operator saw).
   bool SaveResults();
+
+ signals:
+  // The operator set another layout from here.
+  void LayoutChanged();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QWidget* MakeOptions();
   void Recompute();
   void ShowFit();
   void ShowTable();
+  void ShowVerdict();
 
   ShownPlate shown_;
   analysis::PlateAnalysis result_;
   bool hasResult_ = false;
+  std::vector<analysis::ExcludedWell> excluded_;
+  QLabel* verdict_ = nullptr;
   QLabel* notice_ = nullptr;
   QComboBox* model_ = nullptr;
   QComboBox* weighting_ = nullptr;
@@ -50,4 +74,12 @@ class AnalysisWindow : public QDialog {
   QPushButton* save_ = nullptr;
 };
 
+// Modal, as the preview opens it.
 void RunAnalysisWindow(QWidget* owner, const ShownPlate& shown);
+
+// The one window that stays open beside the main dialog while the next
+// plates are read: created on the first call, shown and raised, the plate
+// replaced on later calls.
+AnalysisWindow* ShowAnalysisWindow(QWidget* owner, const ShownPlate& shown);
+// The open window of ShowAnalysisWindow, or null.
+AnalysisWindow* OpenAnalysisWindow();

@@ -2,13 +2,16 @@
 
 #include <QFileDialog>
 
+#include "analysis_ui/last_folder.h"
+
 namespace {
 
 const QString kLayoutFilter = QStringLiteral("Plate layout (*.csv)");
 const QString kCsvFilter = QStringLiteral("CSV (*.csv)");
 const QString kWorkbookFilter = QStringLiteral("Excel workbook (*.xlsx)");
+const QString kAssayFilter = QStringLiteral("Assay (*.json)");
 
-QString AskWithFileDialog(QWidget* parent, FileQuestion question, const QString& suggested) {
+QString AskInFolder(QWidget* parent, FileQuestion question, const QString& suggested) {
   switch (question) {
     case FileQuestion::kOpenLayout:
       return QFileDialog::getOpenFileName(parent, QStringLiteral("Open layout"), suggested,
@@ -17,6 +20,15 @@ QString AskWithFileDialog(QWidget* parent, FileQuestion question, const QString&
       QString name = QFileDialog::getSaveFileName(parent, QStringLiteral("Save layout"), suggested,
                                                   kLayoutFilter);
       if (!name.isEmpty() && !name.toLower().endsWith(".csv")) name += ".csv";
+      return name;
+    }
+    case FileQuestion::kOpenAssay:
+      return QFileDialog::getOpenFileName(parent, QStringLiteral("Open assay"), suggested,
+                                          kAssayFilter);
+    case FileQuestion::kSaveAssay: {
+      QString name = QFileDialog::getSaveFileName(parent, QStringLiteral("Save assay"), suggested,
+                                                  kAssayFilter);
+      if (!name.isEmpty() && !name.toLower().endsWith(".json")) name += ".json";
       return name;
     }
     case FileQuestion::kSaveAnalysis: {
@@ -31,6 +43,12 @@ QString AskWithFileDialog(QWidget* parent, FileQuestion question, const QString&
     }
   }
   return {};
+}
+
+QString AskWithFileDialog(QWidget* parent, FileQuestion question, const QString& suggested) {
+  const QString name = AskInFolder(parent, question, InLastFolder(suggested));
+  RememberFolder(name);
+  return name;
 }
 
 FileChooser chooseFile = AskWithFileDialog;

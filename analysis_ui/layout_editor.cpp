@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -14,6 +15,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <optional>
 
 #include "analysis_ui/file_questions.h"
 #include "analysis_ui/layout_in_use.h"
@@ -87,16 +89,67 @@ QRadioButton* RadioPair(Choice first, Choice second, QWidget** box) {
   return chosen;
 }
 
+// The series settings outlive the window: the next plate is mostly laid
+// out like the last.
+layout_filling::Grouping rememberedGrouping{true, 2, true};
+
+QLineEdit* DetailField(const char* name) {
+  auto* field = new QLineEdit;
+  field->setObjectName(QString::fromLatin1(name));
+  return field;
+}
+
+// "" when the wells disagree or none has the value.
+template <typename Value>
+QString Shared(const analysis::PlateLayout& layout, const std::vector<int>& wells, Value value) {
+  std::optional<QString> shared;
+  for (int well : wells) {
+    const QString text = value(layout.wells[well]);
+    if (shared && *shared != text) return {};
+    shared = text;
+  }
+  return shared.value_or(QString());
+}
+
+QString NumberText(const std::optional<double>& number) {
+  return number ? QString::number(*number, 'g', 6) : QString();
+}
+
+// A number typed with a decimal point or comma, nullopt for an empty
+// field; what is not a number >= 0 is named in why (the first only).
+using TypedNumber = std::optional<double>;
+TypedNumber ReadNumber(const QLineEdit* field, const char* label, std::string* why) {
+  QString text = field->text().trimmed();
+  if (text.isEmpty()) return std::nullopt;
+  text.replace(QLatin1Char(','), QLatin1Char('.'));
+  bool ok = false;
+  const double value = text.toDouble(&ok);
+  if (ok && value >= 0) return value;
+  if (why->empty()) {
+    *why = std::string(label) + ": \"" + field->text().toStdString() + "\" is not a number >= 0.";
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 LayoutEditor::LayoutEditor(QWidget* parent) : QDialog(parent) {
-  setWindowTitle(QStringLiteral("Platovix Layout"));
-  setModal(true);
-  if (parent != nullptr) setWindowIcon(parent->windowIcon());
   if (const analysis::PlateLayout* inUse = LayoutInUse(parent)) {
     layout_ = *inUse;
     path_ = AppSettings.LayoutFile;
   }
+  Build();
+}
+
+LayoutEditor::LayoutEditor(QWidget* parent, const analysis::PlateLayout& layout)
+    : QDialog(parent), layout_(layout), embedded_(true) {
+  Build();
+}
+
+void LayoutEditor::Build() {
+  setWindowTitle(QStringLiteral("Platovix Layout"));
+  setModal(true);
+  if (parentWidget() != nullptr) setWindowIcon(parentWidget()->windowIcon());
 
   grid_ = new QTableWidget(kLayoutRows, kLayoutColumns, this);
   grid_->setObjectName(QStringLiteral("grid"));
@@ -111,6 +164,7 @@ LayoutEditor::LayoutEditor(QWidget* parent) : QDialog(parent) {
   grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
   grid_->setMinimumSize(12 * 58, 8 * 38);
   grid_->installEventFilter(this);
+  grid_->setTabKeyNavigation(false);  // Tab moves on to the next control
   for (int well = 0; well < kLayoutWells; ++well) {
     auto* item = new QTableWidgetItem;
     item->setTextAlignment(Qt::AlignCenter);
@@ -132,6 +186,7 @@ LayoutEditor::LayoutEditor(QWidget* parent) : QDialog(parent) {
   auto* side = new QVBoxLayout;
   side->addWidget(MakeRoleButtons());
   side->addWidget(MakeSeriesHelper());
+  side->addWidget(MakeDetails());
   side->addStretch();
   auto* body = new QHBoxLayout;
   body->addWidget(grid_, 1);
@@ -142,6 +197,7 @@ LayoutEditor::LayoutEditor(QWidget* parent) : QDialog(parent) {
 
   unit_->setText(QString::fromStdString(layout_.unit));
   ShowLayout();
+  connect(grid_, &QTableWidget::itemSelectionChanged, this, &LayoutEditor::ShowSelectedDetails);
 }
 
 QWidget* LayoutEditor::MakeRoleButtons() {
@@ -200,7 +256,102 @@ QWidget* LayoutEditor::MakeSeriesHelper() {
   QWidget* placement = nullptr;
   sideBySide_ = RadioPair({"Side by si&de", "sideBySide"}, {"Belo&w", "below"}, &placement);
   form->addRow(QStringLiteral("Replicates lie"), placement);
+
+  downTheRows_->setChecked(rememberedGrouping.downTheRows);
+  direction->findChild<QRadioButton*>("alongTheColumns")
+      ->setChecked(!rememberedGrouping.downTheRows);
+  replicates_->setValue(rememberedGrouping.replicates);
+  sideBySide_->setChecked(rememberedGrouping.sideBySide);
+  placement->findChild<QRadioButton*>("below")->setChecked(!rememberedGrouping.sideBySide);
+  connect(downTheRows_, &QRadioButton::toggled, this, &LayoutEditor::RememberGrouping);
+  connect(sideBySide_, &QRadioButton::toggled, this, &LayoutEditor::RememberGrouping);
+  connect(replicates_, &QSpinBox::valueChanged, this, &LayoutEditor::RememberGrouping);
+
+  levels_ = DetailField("levels");
+  levels_->setPlaceholderText(QStringLiteral("e.g. 2000 1500 1000 750"));
+  levels_->setToolTip(
+      QStringLiteral("Standards take these levels in turn; empty: top and dilution factor"));
+  form->addRow(QStringLiteral("Le&vels"), levels_);
   return box;
+}
+
+QWidget* LayoutEditor::MakeDetails() {
+  auto* box = new QGroupBox(QStringLiteral("Selected wells"));
+  auto* form = new QFormLayout(box);
+  name_ = DetailField("name");
+  form->addRow(QStringLiteral("Na&me"), name_);
+  concentration_ = DetailField("concentration");
+  form->addRow(QStringLiteral("&Concentration"), concentration_);
+  dilution_ = DetailField("dilution");
+  form->addRow(QStringLiteral("D&ilution"), dilution_);
+  rangeLow_ = DetailField("rangeLow");
+  rangeHigh_ = DetailField("rangeHigh");
+  auto* range = new QHBoxLayout;
+  range->addWidget(rangeLow_);
+  range->addWidget(new QLabel(QStringLiteral("to")));
+  range->addWidget(rangeHigh_);
+  auto* rangeLabel = new QLabel(QStringLiteral("Ran&ge"));
+  rangeLabel->setBuddy(rangeLow_);
+  form->addRow(rangeLabel, range);
+  QPushButton* apply = RoleButton(QStringLiteral("Appl&y"), "apply");
+  connect(apply, &QPushButton::clicked, this, &LayoutEditor::ApplyDetails);
+  form->addRow(apply);
+  return box;
+}
+
+void LayoutEditor::RememberGrouping() const {
+  rememberedGrouping = CurrentGrouping();
+}
+
+void LayoutEditor::ShowSelectedDetails() {
+  const std::vector<int> wells = SelectedWells();
+  name_->setText(
+      Shared(layout_, wells, [](const WellContent& w) { return QString::fromStdString(w.name); }));
+  concentration_->setText(
+      Shared(layout_, wells, [](const WellContent& w) { return NumberText(w.concentration); }));
+  dilution_->setText(
+      Shared(layout_, wells, [](const WellContent& w) { return NumberText(w.dilution); }));
+  rangeLow_->setText(Shared(layout_, wells, [](const WellContent& w) {
+    return w.range ? NumberText(w.range->low) : QString();
+  }));
+  rangeHigh_->setText(Shared(layout_, wells, [](const WellContent& w) {
+    return w.range ? NumberText(w.range->high) : QString();
+  }));
+}
+
+bool LayoutEditor::ApplyDetails() {
+  std::string why;
+  const TypedNumber concentration = ReadNumber(concentration_, "Concentration", &why);
+  const TypedNumber dilution = ReadNumber(dilution_, "Dilution", &why);
+  const TypedNumber low = ReadNumber(rangeLow_, "Range", &why);
+  const TypedNumber high = ReadNumber(rangeHigh_, "Range", &why);
+  if (why.empty() && dilution && *dilution <= 0) why = "Dilution: must be above 0.";
+  if (why.empty() && low.has_value() != high.has_value()) why = "Range: give both ends.";
+  if (why.empty() && low && *low > *high) why = "Range: the low end is above the high end.";
+  if (!why.empty()) {
+    ShowMessageBox(this, why, "Warning", kIconWarning);
+    return false;
+  }
+  const std::string name = name_->text().simplified().toStdString();
+  const analysis::PlateLayout before = layout_;
+  for (int well : SelectedWells()) {
+    WellContent& content = layout_.wells[well];
+    const bool named = content.role == WellRole::Sample || content.role == WellRole::Control ||
+                       content.role == WellRole::Standard;
+    if (named && !name.empty()) content.name = name;
+    if (content.role == WellRole::Standard && concentration) content.concentration = concentration;
+    const bool diluted = content.role == WellRole::Sample || content.role == WellRole::Control;
+    if (diluted && dilution) content.dilution = dilution;
+    if (content.role == WellRole::Control && low)
+      content.range = analysis::ExpectedRange{*low, *high};
+  }
+  if (!CheckLayout()) {
+    layout_ = before;  // e.g. one name for a sample and a control
+    return false;
+  }
+  changed_ = true;
+  ShowLayout();
+  return true;
 }
 
 std::vector<int> LayoutEditor::SelectedWells() const {
@@ -219,7 +370,16 @@ layout_filling::Grouping LayoutEditor::CurrentGrouping() const {
 void LayoutEditor::SetRole(WellRole role) {
   const std::vector<int> wells = SelectedWells();
   if (wells.empty()) return;
-  if (role == WellRole::Standard) {
+  if (role == WellRole::Standard && !levels_->text().trimmed().isEmpty()) {
+    const layout_filling::LevelList list =
+        layout_filling::ParseLevels(levels_->text().toStdString());
+    if (!list.bad.empty()) {
+      ShowMessageBox(this, "Levels: \"" + list.bad + "\" is not a concentration >= 0.", "Warning",
+                     kIconWarning);
+      return;
+    }
+    layout_filling::FillStandardLevels(layout_, wells, list.levels, CurrentGrouping());
+  } else if (role == WellRole::Standard) {
     layout_filling::FillDilutionSeries(layout_, wells, top_->value(), factor_->value(),
                                        CurrentGrouping());
   } else {
@@ -227,6 +387,7 @@ void LayoutEditor::SetRole(WellRole role) {
   }
   changed_ = true;
   ShowLayout();
+  ShowSelectedDetails();
 }
 
 void LayoutEditor::ShowLayout() {
@@ -320,6 +481,10 @@ bool LayoutEditor::SaveFileAs() {
 }
 
 void LayoutEditor::accept() {
+  if (embedded_) {
+    if (CheckLayout()) QDialog::accept();
+    return;
+  }
   const bool empty = std::all_of(layout_.wells.begin(), layout_.wells.end(),
                                  [](const WellContent& w) { return w.role == WellRole::Empty; });
   if (empty) {
@@ -331,6 +496,14 @@ void LayoutEditor::accept() {
   if ((changed_ || path_.empty()) && !SaveFileAs()) return;
   UseLayout(path_, layout_);
   QDialog::accept();
+}
+
+void LayoutEditor::reject() {
+  if (changed_ && ShowMessageBox(this, "Discard the changes to the layout?", "Platovix Layout",
+                                 kIconWarning, kButtonsOkCancel) != kAnswerOk) {
+    return;
+  }
+  QDialog::reject();
 }
 
 bool RunLayoutEditor(QWidget* owner) {

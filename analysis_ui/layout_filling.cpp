@@ -114,6 +114,45 @@ void FillDilutionSeries(PlateLayout& layout, const std::vector<int>& wells, doub
   }
 }
 
+void FillStandardLevels(PlateLayout& layout, const std::vector<int>& wells,
+                        const std::vector<double>& levels, const Grouping& grouping) {
+  const std::vector<std::vector<int>> groups = ReplicateGroups(wells, grouping);
+  for (std::size_t level = 0; level < groups.size() && level < levels.size(); ++level) {
+    for (int well : groups[level]) {
+      layout.wells[well] = WellContent{};
+      layout.wells[well].role = WellRole::Standard;
+      layout.wells[well].concentration = Rounded(levels[level]);
+    }
+  }
+}
+
+LevelList ParseLevels(const std::string& text) {
+  LevelList list;
+  std::string words = text;
+  const bool semicolons = words.find(';') != std::string::npos;
+  for (char& c : words) {
+    if (c == ';') c = ' ';
+    if (c == ',') c = semicolons ? '.' : ' ';
+  }
+  std::size_t at = 0;
+  while (at < words.size()) {
+    const std::size_t start = words.find_first_not_of(" \t", at);
+    if (start == std::string::npos) break;
+    const std::size_t end = std::min(words.find_first_of(" \t", start), words.size());
+    const std::string word = words.substr(start, end - start);
+    char* rest = nullptr;
+    const double value = std::strtod(word.c_str(), &rest);
+    if (rest == word.c_str() || *rest != '\0' || !(value >= 0) || value > 1e12) {
+      list.bad = text.substr(start, end - start);
+      list.levels.clear();
+      return list;
+    }
+    list.levels.push_back(value);
+    at = end;
+  }
+  return list;
+}
+
 std::string RoleLetter(WellRole role) {
   switch (role) {
     case WellRole::Blank:

@@ -33,6 +33,20 @@ void AssignRole(analysis::PlateLayout& layout, const std::vector<int>& wells,
 void FillDilutionSeries(analysis::PlateLayout& layout, const std::vector<int>& wells, double top,
                         double factor, const Grouping& grouping);
 
+// Standards from a list of levels, the first group the first level; groups
+// beyond the list are left as they were. Bradford's 2000, 1500, 1000, 750...
+// is not one constant factor.
+void FillStandardLevels(analysis::PlateLayout& layout, const std::vector<int>& wells,
+                        const std::vector<double>& levels, const Grouping& grouping);
+
+// "2000, 1500 1000" -> {2000, 1500, 1000}: separated by commas or blanks,
+// or by semicolons, and then a comma is a decimal comma ("1,5; 2,5").
+struct LevelList {
+  std::vector<double> levels;
+  std::string bad;  // set when a word is not a concentration
+};
+LevelList ParseLevels(const std::string& text);
+
 // "B", "S", "U", "C" or "" for an empty well: the key that sets the role.
 std::string RoleLetter(analysis::WellRole role);
 

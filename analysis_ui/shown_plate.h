@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <optional>
+#include <vector>
 
 #include "analysis/plate_analysis.h"
 #include "results/result_file.h"
@@ -16,13 +17,15 @@ struct ShownPlate {
   QString fileName;  // what the preview's Save suggests, e.g. plate-...-450nm.csv
 };
 
-// Fit and weighting as [Analysis] Fit= and Weight= say.
+// Fit and weighting as [Analysis] Fit= and Weight= say; with an assay in
+// use, its model, weighting and QC rules.
 analysis::AnalysisOptions ChosenAnalysisOptions();
 
-analysis::PlateAnalysis AnalysePlate(const TPlateResult& plate,
-                                     const analysis::PlateLayout& layout);
+analysis::PlateAnalysis AnalysePlate(const TPlateResult& plate, const analysis::PlateLayout& layout,
+                                     const std::vector<analysis::ExcludedWell>& excluded = {});
 
 // The workbook: sheet Plate, and Layout and Analysis with the layout in use
 // (saying that there is none without one). False with the reason.
 bool SaveWorkbook(const std::string& path, const ShownPlate& shown,
-                  const analysis::PlateLayout* layout, std::string* error);
+                  const analysis::PlateLayout* layout, std::string* error,
+                  const std::vector<analysis::ExcludedWell>& excluded = {});

@@ -13,6 +13,7 @@ class QWidget;
 QChartView* MakeStandardCurveView(QWidget* parent);
 
 // Replaces what the view shows. On a logarithmic axis a zero concentration
-// has no place: its points are left out.
+// has no place: its points are left out; a linear axis starts at zero.
+// Axes end and tick at round values, labels with the chosen decimal mark.
 void ShowStandardCurve(QChartView* view, const analysis::CurveFit& fit, bool logarithmic,
-                       const QString& unit);
+                       const QString& unit, bool decimalComma = false);

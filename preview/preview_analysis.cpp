@@ -3,6 +3,7 @@
 #include <QPushButton>
 
 #include "analysis_ui/analysis_window.h"
+#include "analysis_ui/assay_in_use.h"
 #include "analysis_ui/layout_editor.h"
 #include "analysis_ui/layout_in_use.h"
 #include "dialogs/template_dialog.h"
@@ -26,7 +27,7 @@ QPushButton* AddButton(TemplateDialog& preview, const QString& text, const char*
 
 void ShowLayoutRoles(TemplateDialog& preview, PreviewHeatMap& heatMap) {
   RoleMarks marks{};
-  if (const analysis::PlateLayout* layout = LayoutInUse(&preview)) {
+  if (const analysis::PlateLayout* layout = AnalysedLayout(&preview)) {
     for (int well = 0; well < kWells; ++well) {
       switch (layout->wells[well].role) {
         case analysis::WellRole::Blank:

@@ -126,16 +126,20 @@ void PreviewHeatMap::Paint() {
     auto* mark = cell->findChild<QLabel*>(QStringLiteral("role"));
     if (marks_[well] == 0) {
       if (mark != nullptr) mark->hide();
+      cell->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
       continue;
     }
+    // The number sits at the bottom and the tag above it in the corner: a
+    // wide reading keeps its first digit in sight.
+    cell->setAlignment(Qt::AlignRight | Qt::AlignBottom);
     if (mark == nullptr) {
-      // A small tag in the corner, black on white whatever the cell's
-      // colour, clear of the right-aligned number.
+      // A small tag, black on white whatever the cell's colour.
       mark = new QLabel(cell);
       mark->setObjectName(QStringLiteral("role"));
       mark->setAttribute(Qt::WA_TransparentForMouseEvents);
+      const int aboveNumber = cell->height() - QFontMetrics(cell->font()).ascent() - 2;
       QFont small = cell->font();
-      small.setPixelSize(std::max(6, cell->height() * 2 / 5));
+      small.setPixelSize(std::clamp(aboveNumber, 6, std::max(6, cell->height() * 2 / 5)));
       small.setBold(true);
       mark->setFont(small);
       QPalette tag;
@@ -144,11 +148,11 @@ void PreviewHeatMap::Paint() {
       mark->setPalette(tag);
       mark->setAutoFillBackground(true);
       mark->setAlignment(Qt::AlignCenter);
-      mark->move(1, 1);
+      mark->move(1, 0);
     }
     mark->setText(QString(QChar::fromLatin1(marks_[well])));
     const QFontMetrics metrics(mark->font());
-    mark->resize(metrics.horizontalAdvance(mark->text()) + 2, metrics.ascent() + 1);
+    mark->resize(metrics.horizontalAdvance(mark->text()) + 2, metrics.ascent());
     mark->show();
   }
 }

@@ -4,6 +4,8 @@
 #include <QPushButton>
 #include <ctime>
 
+#include "analysis_ui/assay_in_use.h"
+#include "analysis_ui/last_folder.h"
 #include "analysis_ui/layout_in_use.h"
 #include "analysis_ui/shown_plate.h"
 #include "dialogs/template_dialog.h"
@@ -25,7 +27,7 @@ const QString kWorkbookFilter = QStringLiteral("Excel workbook (*.xlsx)");
 QString AskWithFileDialog(QWidget* parent, const QString& suggestedName) {
   QString filter = kCsvFilter;
   QString name = QFileDialog::getSaveFileName(
-      parent, QStringLiteral("Save"), suggestedName,
+      parent, QStringLiteral("Save"), InLastFolder(suggestedName),
       kCsvFilter + ";;" + kJsonFilter + ";;" + kWorkbookFilter, &filter);
   // A name typed without an extension takes the one of the chosen type.
   const QString lower = name.toLower();
@@ -33,6 +35,7 @@ QString AskWithFileDialog(QWidget* parent, const QString& suggestedName) {
       !lower.endsWith(".xlsx")) {
     name += filter == kJsonFilter ? ".json" : filter == kWorkbookFilter ? ".xlsx" : ".csv";
   }
+  RememberFolder(name);
   return name;
 }
 
@@ -46,7 +49,7 @@ void SavePlate(QWidget* owner, const TPlateResult& plate, const ResultContext& c
   std::string error;
   // The workbook carries the layout in use and its analysis beside the plate.
   const bool saved = name.toLower().endsWith(".xlsx")
-                         ? SaveWorkbook(path, {plate, context, name}, LayoutInUse(owner), &error)
+                         ? SaveWorkbook(path, {plate, context, name}, AnalysedLayout(owner), &error)
                          : SaveResultFile(path, plate, context, decimalComma, &error);
   if (!saved) {
     ShowMessageBox(owner, (name + "\n").toLocal8Bit().toStdString() + error, "Error", kIconError);

@@ -12,6 +12,8 @@ class WorkerThread;
 class DialogHandle;
 class TFoto;
 
+inline constexpr int kRecentAssays = 4;
+
 // Settings; each field is named after its key in platovix.ini.
 struct TAppSettings {
   int32_t X = -1;
@@ -35,6 +37,9 @@ struct TAppSettings {
   std::string LayoutFile;       // empty: no layout in use
   std::string Fit = "4pl";      // linear, 4pl or 5pl
   std::string Weight = "none";  // none, 1/y or 1/y2
+  // [Assay]: the assay Measure reads and analyses with, and the recent ones.
+  std::string AssayFile;  // empty: none, everything by hand
+  std::string RecentAssays[kRecentAssays];
   // [Trace]: the line trace of the reader conversation, off unless asked for.
   uint8_t TraceEnabled = 0;
   std::string TraceFile;  // chosen once in the Options dialog; empty: none yet

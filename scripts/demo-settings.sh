@@ -2,19 +2,30 @@
 # Writes the settings the demo program needs for a simulated reader into an
 # INI file, as the program itself would keep them after an operator chose
 # Options and Filters: the port, the family and its line speed, the reader's
-# six filters and the filters the plate's assay is read with. Everything else
+# six filters, the filters the plate's assay is read with, and with
+# --with-assay the example assay that fits the scenario's plate
+# (examples/elisa-assay.json for elisa, examples/bradford-assay.json for
+# bradford, none otherwise). Everything else
 # in the file (window place, decimal comma, ...) stays as it was.
 #
-#   scripts/demo-settings.sh SIMULATOR SETTINGS-FILE READER-LINK [platovix-sim options]
+#   scripts/demo-settings.sh [--with-assay] SIMULATOR SETTINGS-FILE READER-LINK [platovix-sim options]
 set -euo pipefail
+with_assay=0
+if [ "${1:-}" = --with-assay ]; then
+  with_assay=1
+  shift
+fi
 sim=$1 settings=$2 link=$3
 shift 3
 
 family=digiscan
+scenario=random
 args=("$@")
 for ((i = 0; i < ${#args[@]}; i++)); do
   [ "${args[i]}" = --family ] && family=${args[i + 1]:-}
+  [ "${args[i]}" = --scenario ] && scenario=${args[i + 1]:-}
 done
+examples=$(cd "$(dirname "$0")/../examples" && pwd)
 # Jupiter and Expert talk faster, as the Options dialog sets.
 case "$family" in
   digiscan) subtype=0 baud=9600 ;;
@@ -64,3 +75,18 @@ for ((slot = 1; slot <= count; slot++)); do
 done
 set_ini "$settings" LastMeasure nLastF1 "${filters[6]}"
 set_ini "$settings" LastMeasure nLastF2 "${filters[7]}"
+
+# The example assay of the scenario, so the first Enter ends in the analysis
+# window with a verdict; none (an empty File=) for the other plates. Left
+# alone while the example is missing.
+[ "$with_assay" = 1 ] || exit 0
+case "$scenario" in
+  elisa) assay=$examples/elisa-assay.json ;;
+  bradford) assay=$examples/bradford-assay.json ;;
+  *) assay= ;;
+esac
+if [ -z "$assay" ]; then
+  if grep -q '^\[Assay\]' "$settings"; then set_ini "$settings" Assay File ""; fi
+elif [ -f "$assay" ]; then
+  set_ini "$settings" Assay File "$assay"
+fi

@@ -10,6 +10,7 @@
 
 #include "results/shared_state.h"
 #include "settings/archive_settings.h"
+#include "settings/assay_settings.h"
 #include "settings/trace_settings.h"
 
 namespace {
@@ -95,7 +96,7 @@ void ReadAnalysis(const IniFile& file) {
   a.HeatMap = Flag(file.GetInt("Analysis", "HeatMap", a.HeatMap));
   a.LayoutFile = file.GetString("Analysis", "LayoutFile", a.LayoutFile);
   const std::string fit = file.GetString("Analysis", "Fit", a.Fit);
-  if (IsOneOf(fit, {"linear", "4pl", "5pl"})) a.Fit = fit;
+  if (IsOneOf(fit, {"linear", "4pl", "5pl", "quadratic", "point-to-point"})) a.Fit = fit;
   const std::string weight = file.GetString("Analysis", "Weight", a.Weight);
   if (IsOneOf(weight, {"none", "1/y", "1/y2"})) a.Weight = weight;
 }
@@ -188,6 +189,7 @@ void LoadSettings() {
   ReadAnalysis(file);
   ReadTraceSettings(file);
   ReadArchiveSettings(file);
+  ReadAssaySettings(file);
 }
 
 void SaveSettings() {
@@ -202,6 +204,7 @@ void SaveSettings() {
   WriteAnalysis(file);
   WriteTraceSettings(file);
   WriteArchiveSettings(file);
+  WriteAssaySettings(file);
   WritePorts(file);
   SaveIniFile(path, file);
 }

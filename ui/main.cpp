@@ -6,8 +6,8 @@
 
 #include "driver/foto.h"
 #include "link/port_setup.h"
-#include "settings/settings.h"
 #include "results/shared_state.h"
+#include "settings/settings.h"
 #include "ui/main_dialog.h"
 #include "ui/qt_message_box.h"
 

@@ -19,6 +19,7 @@
 #include "resources/program_icon.h"
 #include "results/file_time.h"
 #include "results/shared_state.h"
+#include "ui/assay_choice.h"
 #include "ui/background_picture.h"
 #include "ui/calibration_dialog.h"
 #include "ui/device_chooser.h"
@@ -63,14 +64,12 @@ void FitButtonFont(QPushButton* button) {
   button->setFont(font);
 }
 
-// The edit field of a filter list: the wavelength, or empty for 0. No list
-// entry stays selected, so the field shows exactly this.
+}  // namespace
+
 void SetFilterText(QComboBox* list, int wavelength) {
   list->setCurrentIndex(-1);
   list->setEditText(wavelength != 0 ? FilterText(wavelength) : QString());
 }
-
-}  // namespace
 
 MainDialog::MainDialog(QWidget* parent)
     : TemplateDialog(MainDialogTemplate(), parent), handle_(this) {
@@ -96,6 +95,7 @@ QRect MainDialog::ItemScreenRect(int id) const {
 void MainDialog::InitDialog() {
   setWindowIcon(ProgramIcon());
   for (QPushButton* button : findChildren<QPushButton*>()) FitButtonFont(button);
+  AddAssayControls(*this);
   if (AppSettings.X >= 0) move(AppSettings.X, AppSettings.Y);
   ToggleDetails(*this);  // measures only
   if (AppSettings.Reduced == 1) ToggleDetails(*this);
@@ -169,7 +169,7 @@ void MainDialog::OnOperationButton(int id) {
   if (CheckPortAndDriver(*this)) return;
   switch (id) {
     case kMeasureButton:
-      StartMeasure(*this);
+      if (PrepareAssayMeasure(*this)) StartMeasure(*this);
       break;
     case kFiltersButton:
       StartReadFilters(*this);
@@ -196,6 +196,7 @@ void MainDialog::OnCompletion(int id) {
     case kMeasureDone:
       PlateResult.ftMeasured = FileTimeFromLocalNow();
       PlateResult.bValid = 1;
+      ShowNewPlateAnalysis(*this);
       // The copy is made before the preview opens: one synchronously, the
       // other once this command has been handled.
       if (AppSettings.bAutoCopy) SendCommand(kCopyButton);

@@ -83,5 +83,8 @@ void UpdateReferenceVisibility(MainDialog& dialog);
 // Switches between the full height and the height down to the separator;
 // the first call only measures the window.
 void ToggleDetails(MainDialog& dialog);
+// The edit field of a filter list: the wavelength, or empty for 0. No list
+// entry stays selected, so the field shows exactly this.
+void SetFilterText(QComboBox* list, int wavelength);
 // Adds every known filter above 99 nm to both filter lists.
 void FillFilterCombos(MainDialog& dialog);
