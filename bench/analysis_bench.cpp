@@ -1,6 +1,7 @@
 // The plate analysis' figures with their goals beside them: one ELISA plate
 // analysed (layout parsed, blank subtracted, 4PL fitted, every group
-// back-calculated), and platovix-cli analyse over 1000 saved plates.
+// back-calculated), the plate with its analysis as an Allotrope ASM
+// document, and platovix-cli analyse over 1000 saved plates.
 // Timings are only reported here, never asserted in tests.
 //   platovix_bench_analysis [--runs N] [--plates N]
 #include <spawn.h>
@@ -18,6 +19,7 @@
 
 #include "analysis/plate_analysis.h"
 #include "analysis/plate_layout.h"
+#include "asm_export/asm_from_analysis.h"
 #include "bench/bench_report.h"
 #include "results/result_file.h"
 #include "sim/reader_simulator.h"
@@ -81,6 +83,28 @@ BenchRow OnePlate(const std::string& layoutText, int runs) {
           Figure(median, "ms") + " (max " + Figure(times.back(), "ms") + ")", "< 2 ms", median < 2};
 }
 
+BenchRow AsmOfOnePlate(const std::string& layoutText, int runs) {
+  const TPlateResult plate = ElisaPlate(1);
+  const analysis::PlateLayout layout = analysis::ParseLayout(layoutText).layout;
+  const analysis::PlateAnalysis result = analysis::AnalysePlate(plate.nValue, layout, {});
+  ResultContext context{"DigiScan", "12345", std::chrono::system_clock::now(),
+                        std::chrono::system_clock::now()};
+  std::vector<double> times;
+  size_t bytes = 0;
+  for (int run = 0; run < runs; ++run) {
+    const auto start = Clock::now();
+    const AsmDocument document =
+        BuildAsmDocument(AsmPlateOf(plate, context, "PLATE-1", &layout, &result));
+    times.push_back(Milliseconds(Clock::now() - start));
+    bytes = document.json.size();
+  }
+  std::sort(times.begin(), times.end());
+  const double median = times[times.size() / 2];
+  return {"ASM document of one analysed plate, " + std::to_string(bytes / 1024) +
+              " KiB (median of " + std::to_string(runs) + ")",
+          Figure(median, "ms") + " (max " + Figure(times.back(), "ms") + ")", "< 5 ms", median < 5};
+}
+
 BenchRow ManyPlates(const std::string& cli, const std::string& layoutPath, int plates) {
   const fs::path directory = fs::temp_directory_path() / "platovix-bench-analyse";
   fs::remove_all(directory);
@@ -121,6 +145,7 @@ int main(int argc, char** argv) {
   }
   const std::string layoutPath = PLATOVIX_SOURCE_DIR "/examples/elisa-layout.csv";
   const std::vector<BenchRow> rows = {OnePlate(ReadFile(layoutPath), runs),
+                                      AsmOfOnePlate(ReadFile(layoutPath), runs),
                                       ManyPlates(PLATOVIX_CLI, layoutPath, plates)};
   std::printf("%-60s %-30s %-10s %s\n", "figure", "measured", "goal", "");
   for (const BenchRow& row : rows) {

@@ -45,10 +45,12 @@ std::string CheckAnalysisOptions(CliOptions& options,
     if (!seen("--format")) options.format = ResultFormat::Json;
     if (options.xlsx && options.output.empty()) return "--format xlsx needs -o FILE";
     if (options.xlsx && options.analysisOnly) return "--analysis-only has no meaning for xlsx";
+    if (seen("--plate-id")) return "--plate-id belongs to measure";
     if (options.comma && (options.xlsx || options.format == ResultFormat::Json)) {
       return "--comma has no meaning for json or xlsx";
     }
   }
+  if (options.asmFormat && options.analysisOnly) return "--analysis-only has no meaning for asm";
   if (!options.layoutPath.empty()) {
     const analysis::LayoutParse parse = analysis::ReadLayoutFile(options.layoutPath);
     if (!parse.ok) return parse.error;

@@ -74,7 +74,7 @@ ResultFormat Format(const std::string& text) {
   if (text == "tsv") return ResultFormat::Tsv;
   if (text == "csv") return ResultFormat::Csv;
   if (text == "json") return ResultFormat::Json;
-  Usage("--format must be tsv, csv or json, not '" + text + "'");
+  Usage("--format must be tsv, csv, json or asm, not '" + text + "'");
 }
 
 // P=NM: a position 1..6 and 0 (clear) or 200..999 nm.
@@ -182,7 +182,9 @@ class Parser {
     } else if (name == "--format") {
       const std::string format = Value(name, inlineValue);
       options_.xlsx = format == "xlsx";
-      if (!options_.xlsx) options_.format = Format(format);
+      options_.asmFormat = format == "asm";
+      if (!options_.xlsx)
+        options_.format = options_.asmFormat ? ResultFormat::Json : Format(format);
     } else if (name == "--comma") {
       options_.comma = true;
     } else if (name == "--no-header") {
@@ -196,6 +198,8 @@ class Parser {
       if (options_.repeat < 1 || options_.repeat > 100000) {
         Usage("--repeat must be 1 or more, not " + text);
       }
+    } else if (name == "--plate-id") {
+      options_.plateId = Value(name, inlineValue);
     } else if (name == "--every") {
       options_.everySeconds = Seconds(Value(name, inlineValue));
     } else if (std::string error; TakeAnalysisOption(
@@ -253,10 +257,11 @@ class Parser {
     }
     if (options_.command == CliCommand::Analyse) return;
     const bool ports = options_.command == CliCommand::Ports;
-    if (ports && options_.format == ResultFormat::Csv) Usage("ports --format must be tsv or json");
+    if (ports && (options_.format == ResultFormat::Csv || options_.asmFormat))
+      Usage("ports --format must be tsv or json");
     if (options_.command != CliCommand::Measure) {
       for (const char* name : {"--primary", "--reference", "--format", "--comma", "--no-header",
-                               "--output", "-o", "--repeat", "--every"}) {
+                               "--output", "-o", "--repeat", "--every", "--plate-id"}) {
         if (Seen(name) && !(ports && std::string(name) == "--format")) {
           Usage(std::string(name) + " belongs to measure");
         }
@@ -268,6 +273,8 @@ class Parser {
       Usage("--comma and --no-header have no meaning for json");
     }
     if (Seen("--every") && !Seen("--repeat")) Usage("--every belongs to --repeat");
+    if (options_.asmFormat && Seen("--repeat"))
+      Usage("--format asm writes one plate, not a series");
     if (options_.repeat > 1 && !Seen("--every")) {
       Usage("--repeat " + std::to_string(options_.repeat) + " needs --every SECONDS");
     }
@@ -325,6 +332,8 @@ General options:
 
 Measure options:
   --format tsv|csv|json  tsv (default) is exactly the clipboard text of Platovix
+  --format asm           Allotrope Simple Model JSON (plate-reader REC/2025/03)
+  --plate-id ID          the plate's barcode or name, for asm
   --comma                decimal comma (csv then separates fields with ';')
   --no-header            tsv without the filter/time line, csv without metadata
   -o, --output FILE      write the result to FILE (replaced only when complete)

@@ -54,6 +54,8 @@ struct CliOptions {
   analysis::AnalysisOptions analysis;           // --fit, --weight
   bool analysisOnly = false;
   bool xlsx = false;                    // analyse --format xlsx
+  bool asmFormat = false;               // --format asm: Allotrope ASM (format is then Json)
+  std::string plateId;                  // --plate-id: the plate's barcode or name
   std::vector<std::string> plateFiles;  // analyse's operands
 
   // calibrate: wavelength per position 1..6, 0 clears a position

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "cli/analyse_command.h"
+#include "cli/asm_output.h"
 #include "cli/cli_options.h"
 #include "cli/cli_trace.h"
 #include "cli/ports_command.h"
@@ -26,8 +27,8 @@
 #include "link/posix_serial_port.h"
 #include "link/trace_details.h"
 #include "results/file_time.h"
-#include "settings/settings.h"
 #include "results/shared_state.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -131,7 +132,18 @@ int Measure(Session& session) {
         ReaderKindName(AppSettings.readerSubType, session.dialog.StatusTexts(), firstText);
     context.readerId = session.driver.szReaderId;
     std::string error;
-    if (!output.Add(FormatRead(plate, context, options), &error)) {
+    std::string text;
+    if (options.asmFormat) {
+      if (!FormatAsmRead(plate, context, options, options.plateId, &text, &error)) {
+        session.io.err << kProgram << "cannot write ASM: " << error << '\n';
+        result = kExitFailure;
+        break;
+      }
+      text.pop_back();  // the output adds its own line end
+    } else {
+      text = FormatRead(plate, context, options);
+    }
+    if (!output.Add(text, &error)) {
       session.io.err << kProgram << "cannot write " << options.output << ": " << error
                      << " (the result went to stdout)\n";
       result = kExitFailure;

@@ -17,7 +17,10 @@ packages=(cmake g++ ninja-build qt6-base-dev libgl1-mesa-dev libgtest-dev google
           # platovix-sila: gRPC and protobuf (the compiler plugin package is needed by
           # gRPC's CMake package), TLS certificates, mDNS announcement
           libgrpc++-dev protobuf-compiler-grpc libprotobuf-dev protobuf-compiler libssl-dev
-          libavahi-client-dev pkg-config)
+          libavahi-client-dev pkg-config
+          # tests: the plate report's PDF read back and rendered (pdftotext, pdftoppm), and the
+          # ASM export checked by the Allotrope schema kit's validator
+          poppler-utils python3-jsonschema)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
