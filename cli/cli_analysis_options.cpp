@@ -27,15 +27,17 @@ std::string CheckAnalysisOptions(CliOptions& options,
                                  const std::function<bool(const char*)>& seen) {
   const bool measure = options.command == CliCommand::Measure;
   const bool analyse = options.command == CliCommand::Analyse;
+  const bool report = options.command == CliCommand::Report;
   for (const char* name : {"--layout", "--fit", "--weight", "--analysis-only"}) {
-    if (!measure && !analyse && seen(name)) {
+    if (!measure && !analyse && !report && seen(name)) {
       return std::string(name) + " belongs to measure and analyse";
     }
     if (seen(name) && !seen("--layout")) return std::string(name) + " needs --layout FILE";
   }
   if (options.xlsx && !analyse) return "--format xlsx belongs to analyse";
   if (analyse) {
-    for (const char* name : {"--primary", "--reference", "--no-header", "--repeat", "--every"}) {
+    for (const char* name : {"--primary", "--reference", "--no-header", "--repeat", "--every",
+                             "--report", "--operator", "--title"}) {
       if (seen(name)) return std::string(name) + " belongs to measure";
     }
     if (!seen("--layout")) return "analyse needs --layout FILE";

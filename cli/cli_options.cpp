@@ -198,6 +198,13 @@ class Parser {
       if (options_.repeat < 1 || options_.repeat > 100000) {
         Usage("--repeat must be 1 or more, not " + text);
       }
+    } else if (name == "--report") {
+      options_.reportPath = Value(name, inlineValue);
+      if (options_.reportPath.empty()) Usage("--report needs a file name");
+    } else if (name == "--operator") {
+      options_.operatorName = Value(name, inlineValue);
+    } else if (name == "--title") {
+      options_.title = Value(name, inlineValue);
     } else if (name == "--plate-id") {
       options_.plateId = Value(name, inlineValue);
     } else if (name == "--every") {
@@ -227,6 +234,10 @@ class Parser {
       if (operands == 0) Usage("analyse wants at least one plate file");
       options_.plateFiles.assign(words.begin() + 1, words.end());
       options_.command = CliCommand::Analyse;
+    } else if (command == "report") {
+      if (operands != 1) Usage("report wants one plate file");
+      options_.plateFiles.assign(words.begin() + 1, words.end());
+      options_.command = CliCommand::Report;
     } else if (command == "plate") {
       if (operands != 1 || (words[1] != "in" && words[1] != "out")) {
         Usage("plate wants in or out");
@@ -256,6 +267,19 @@ class Parser {
       Usage(error);
     }
     if (options_.command == CliCommand::Analyse) return;
+    if (options_.command != CliCommand::Measure && options_.command != CliCommand::Report) {
+      for (const char* name : {"--report", "--operator", "--title"}) {
+        if (Seen(name)) Usage(std::string(name) + " belongs to measure and report");
+      }
+    }
+    if (options_.command == CliCommand::Report) {
+      for (const char* name : {"--primary", "--reference", "--format", "--no-header", "--repeat",
+                               "--every", "--report", "--analysis-only"}) {
+        if (Seen(name)) Usage(std::string(name) + " has no meaning for report");
+      }
+      if (options_.output.empty()) Usage("report needs -o FILE.pdf");
+      return;
+    }
     const bool ports = options_.command == CliCommand::Ports;
     if (ports && (options_.format == ResultFormat::Csv || options_.asmFormat))
       Usage("ports --format must be tsv or json");
@@ -310,6 +334,8 @@ platovix-cli only reads, never writes).
 Commands:
   measure --primary NM [--reference NM]   measure a plate; prints the result
   analyse --layout FILE PLATE...          analyse saved plates (no reader needed)
+  report [--layout FILE] -o FILE.pdf PLATE
+                                          the plate report of a saved plate, as PDF
   filters                                 print the wavelengths of positions 1 to 6
   calibrate P=NM [P=NM ...]               set position P (1-6) to NM (200-999, 0 clears)
   plate in | plate out                    move the plate carrier
@@ -333,7 +359,9 @@ General options:
 Measure options:
   --format tsv|csv|json  tsv (default) is exactly the clipboard text of Platovix
   --format asm           Allotrope Simple Model JSON (plate-reader REC/2025/03)
-  --plate-id ID          the plate's barcode or name, for asm
+  --plate-id ID          the plate's barcode or name, for asm and the report
+  --report FILE.pdf      also write the plate report (with --layout: the analysis)
+  --operator NAME        the report's operator; --title TEXT its title
   --comma                decimal comma (csv then separates fields with ';')
   --no-header            tsv without the filter/time line, csv without metadata
   -o, --output FILE      write the result to FILE (replaced only when complete)

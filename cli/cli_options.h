@@ -22,7 +22,8 @@ enum class CliCommand {
   Id,
   Ports,
   Version,
-  Analyse
+  Analyse,
+  Report
 };
 
 inline constexpr int kReaderPositions = 6;
@@ -56,6 +57,9 @@ struct CliOptions {
   bool xlsx = false;                    // analyse --format xlsx
   bool asmFormat = false;               // --format asm: Allotrope ASM (format is then Json)
   std::string plateId;                  // --plate-id: the plate's barcode or name
+  std::string reportPath;               // measure --report FILE.pdf
+  std::string operatorName;             // --operator, for the report's header
+  std::string title;                    // --title, the report's title
   std::vector<std::string> plateFiles;  // analyse's operands
 
   // calibrate: wavelength per position 1..6, 0 clears a position

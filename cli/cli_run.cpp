@@ -19,6 +19,7 @@
 #include "cli/cli_trace.h"
 #include "cli/ports_command.h"
 #include "cli/reader_line.h"
+#include "cli/report_command.h"
 #include "cli/result_output.h"
 #include "cli/terminal_dialog.h"
 #include "driver/foto.h"
@@ -148,6 +149,10 @@ int Measure(Session& session) {
                      << " (the result went to stdout)\n";
       result = kExitFailure;
     }
+    if (!options.reportPath.empty() && !WriteReadReport(plate, context, options, &error)) {
+      session.io.err << kProgram << "cannot write " << options.reportPath << ": " << error << '\n';
+      result = kExitFailure;
+    }
   }
   output.Finish();
   return result;
@@ -230,6 +235,7 @@ int RunCommand(Session& session) {
     case CliCommand::Version:
     case CliCommand::Ports:
     case CliCommand::Analyse:
+    case CliCommand::Report:
       break;  // answered before the port is opened
   }
   return kExitUsage;
@@ -265,6 +271,7 @@ int RunCli(const std::vector<std::string>& args, const CliIo& io) {
   }
   // Saved plates need neither the settings nor a reader.
   if (options.command == CliCommand::Analyse) return RunAnalyse(options, io);
+  if (options.command == CliCommand::Report) return RunReport(options, io);
 
   // The settings are only read: nothing given here is ever stored.
   LoadReaderSettings(options);
