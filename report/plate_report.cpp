@@ -65,7 +65,7 @@ QStringList TableHeader(const PlateReport& report) {
       "% Recovery",
       "Flag"};
 }
-constexpr double kColumnShares[9] = {0.16, 0.08, 0.10, 0.09, 0.09, 0.07, 0.13, 0.10, 0.18};
+constexpr double kColumnShares[9] = {0.14, 0.08, 0.10, 0.09, 0.10, 0.09, 0.13, 0.10, 0.17};
 
 // Where things go, in device units; everything from millimetres.
 struct Geometry {
@@ -264,7 +264,7 @@ class ReportPainter {
     painter.fillRect(QRectF(0, y, w, g().rowHeight()), QColor(0xe8, 0xe8, 0xe8));
     Row(painter, y, TableHeader(report_), false);
     y += g().rowHeight();
-    Font(painter, 8);
+    Font(painter, 7.5);
     painter.setPen(QPen(Qt::black, 0));
     for (size_t i = begin; i < end; ++i) {
       Row(painter, y, rows_[i]);
