@@ -38,6 +38,8 @@ struct TAppSettings {
   // [Trace]: the line trace of the reader conversation, off unless asked for.
   uint8_t TraceEnabled = 0;
   std::string TraceFile;  // chosen once in the Options dialog; empty: none yet
+  // [Report]: open a saved plate report in the desktop's PDF viewer.
+  uint8_t OpenReportAfterSaving = 0;
 };
 
 inline constexpr int kFilterSlots = 64;
@@ -59,6 +61,7 @@ struct TPlateResult {
   int32_t nReference = 0;       // nm, 0 = none
   uint64_t ftMeasured = 0;      // local completion time, 100 ns units since 1601, 0 = none
   uint8_t bValid = 0;
+  uint64_t ftStarted = 0;  // local start time in the same units, 0 = none
 };
 
 // The COMn -> device mapping from the [Ports] section; n = 1..4. An empty

@@ -9,6 +9,7 @@
 #include <initializer_list>
 
 #include "results/shared_state.h"
+#include "settings/report_settings.h"
 #include "settings/trace_settings.h"
 
 namespace {
@@ -186,6 +187,7 @@ void LoadSettings() {
   ReadPorts(file);
   ReadAnalysis(file);
   ReadTraceSettings(file);
+  ReadReportSettings(file);
 }
 
 void SaveSettings() {
@@ -198,6 +200,7 @@ void SaveSettings() {
   WriteFilters(file);
   WriteLastMeasure(file);
   WriteAnalysis(file);
+  WriteReportSettings(file);
   WriteTraceSettings(file);
   WritePorts(file);
   SaveIniFile(path, file);

@@ -21,6 +21,7 @@
 #include "report/plate_report.h"
 #include "report/report_painting.h"
 #include "results/result_file.h"
+#include "sim/reader_simulator.h"
 #include "tests/support/cli_in_process.h"
 #include "tests/support/elisa_plate.h"
 
@@ -228,6 +229,27 @@ TEST_F(PlateReportTest, CommandLineReportsAPlateWithoutLayout) {
 
   EXPECT_EQ(RunCliWith({"report", saved}).code, kExitUsage);  // no -o
   EXPECT_EQ(RunCliWith({"report", "-o", pdf, (home_ / "none.json").string()}).code, kExitFailure);
+}
+
+TEST_F(PlateReportTest, MeasureWritesTheReportOfTheReadItMade) {
+  setenv("XDG_CONFIG_HOME", home_.c_str(), 1);
+  std::ofstream(home_ / "readings.txt") << elisa_plate::PlateFile(false);
+  std::ofstream(home_ / "layout.csv") << elisa_plate::LayoutFile();
+  sim::Options options;
+  options.measureMs = 100;
+  options.plateFile = (home_ / "readings.txt").string();
+  sim::PtySimulator reader(options);
+  const std::string pdf = (home_ / "read.pdf").string();
+  const CliRun run = RunCliWith({"--port", reader.slavePath(), "measure", "--primary", "450",
+                                 "--reference", "620", "--layout", (home_ / "layout.csv").string(),
+                                 "--operator", "Bo", "--report", pdf});
+  ASSERT_EQ(run.code, 0) << run.err;
+  const std::string text = PdfText(pdf);
+  EXPECT_NE(text.find("Operator: Bo"), std::string::npos) << text;
+  EXPECT_NE(text.find("Reader: DigiScan, ID 12345"), std::string::npos);
+  EXPECT_NE(text.find("Filters: 450 nm / 620 nm (reference)"), std::string::npos);
+  EXPECT_EQ(text.find("Read started: -"), std::string::npos);
+  EXPECT_NE(text.find("Standard 100"), std::string::npos);
 }
 
 TEST_F(PlateReportTest, ThePrintPathPaintsIntoAPdfPrinter) {
