@@ -1,4 +1,5 @@
 #include "analysis_ui/analysis_window.h"
+#include "analysis_ui/report_actions.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -113,11 +114,21 @@ AnalysisWindow::AnalysisWindow(QWidget* parent, const ShownPlate& shown)
   save_ = new QPushButton(QStringLiteral("&Save..."));
   save_->setObjectName(QStringLiteral("save"));
   connect(save_, &QPushButton::clicked, this, &AnalysisWindow::SaveResults);
+  auto* report = new QPushButton(QStringLiteral("&Report..."));
+  report->setObjectName(QStringLiteral("report"));
+  connect(report, &QPushButton::clicked, this,
+          [this] { SaveShownPlateReport(this, shown_, LayoutInUse(this)); });
+  auto* print = new QPushButton(QStringLiteral("&Print..."));
+  print->setObjectName(QStringLiteral("print"));
+  connect(print, &QPushButton::clicked, this,
+          [this] { PrintShownPlateReport(this, shown_, LayoutInUse(this)); });
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
   buttons->addButton(layout, QDialogButtonBox::ActionRole);
   buttons->addButton(exclude, QDialogButtonBox::ActionRole);
   buttons->addButton(copy_, QDialogButtonBox::ActionRole);
   buttons->addButton(save_, QDialogButtonBox::ActionRole);
+  buttons->addButton(report, QDialogButtonBox::ActionRole);
+  buttons->addButton(print, QDialogButtonBox::ActionRole);
   for (QAbstractButton* button : buttons->buttons()) {
     if (auto* push = qobject_cast<QPushButton*>(button)) push->setAutoDefault(false);
   }

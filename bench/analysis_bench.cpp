@@ -1,7 +1,8 @@
 // The plate analysis' figures with their goals beside them: one ELISA plate
 // analysed (layout parsed, blank subtracted, 4PL fitted, every group
-// back-calculated), the same with the example assay and its QC, and
-// platovix-cli analyse over 1000 saved plates, with a layout and with the assay.
+// back-calculated), the same with the example assay and its QC, the plate
+// with its analysis as an Allotrope ASM document, and platovix-cli analyse
+// over 1000 saved plates, with a layout and with the assay.
 // Timings are only reported here, never asserted in tests.
 //   platovix_bench_analysis [--runs N] [--plates N]
 #include <fcntl.h>
@@ -22,6 +23,7 @@
 #include "analysis/assay.h"
 #include "analysis/plate_analysis.h"
 #include "analysis/plate_layout.h"
+#include "asm_export/asm_from_analysis.h"
 #include "bench/bench_report.h"
 #include "results/result_file.h"
 #include "sim/reader_simulator.h"
@@ -97,6 +99,28 @@ BenchRow OnePlateWithAssay(const analysis::Assay& assay, int runs) {
           median < 0.3};
 }
 
+BenchRow AsmOfOnePlate(const std::string& layoutText, int runs) {
+  const TPlateResult plate = ElisaPlate(1);
+  const analysis::PlateLayout layout = analysis::ParseLayout(layoutText).layout;
+  const analysis::PlateAnalysis result = analysis::AnalysePlate(plate.nValue, layout, {});
+  ResultContext context{"DigiScan", "12345", std::chrono::system_clock::now(),
+                        std::chrono::system_clock::now()};
+  std::vector<double> times;
+  size_t bytes = 0;
+  for (int run = 0; run < runs; ++run) {
+    const auto start = Clock::now();
+    const AsmDocument document =
+        BuildAsmDocument(AsmPlateOf(plate, context, "PLATE-1", &layout, &result));
+    times.push_back(Milliseconds(Clock::now() - start));
+    bytes = document.json.size();
+  }
+  std::sort(times.begin(), times.end());
+  const double median = times[times.size() / 2];
+  return {"ASM document of one analysed plate, " + std::to_string(bytes / 1024) +
+              " KiB (median of " + std::to_string(runs) + ")",
+          Figure(median, "ms") + " (max " + Figure(times.back(), "ms") + ")", "< 5 ms", median < 5};
+}
+
 BenchRow ManyPlates(const std::string& cli, const std::vector<std::string>& analysisArgs,
                     int plates, double goalSeconds) {
   const fs::path directory = fs::temp_directory_path() / "platovix-bench-analyse";
@@ -159,6 +183,7 @@ int main(int argc, char** argv) {
   }
   const std::vector<BenchRow> rows = {OnePlate(ReadFile(layoutPath), runs),
                                       OnePlateWithAssay(assay.assay, runs),
+                                      AsmOfOnePlate(ReadFile(layoutPath), runs),
                                       ManyPlates(PLATOVIX_CLI, {"--layout", layoutPath}, plates, 3),
                                       ManyPlates(PLATOVIX_CLI, {"--assay", assayPath}, plates, 1)};
   std::printf("%-60s %-30s %-10s %s\n", "figure", "measured", "goal", "");

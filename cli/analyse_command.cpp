@@ -1,7 +1,10 @@
 #include "cli/analyse_command.h"
 
+#include <filesystem>
+
 #include "analysis/analysis_workbook.h"
 #include "cli/analysis_output.h"
+#include "cli/asm_output.h"
 #include "results/result_file_reader.h"
 
 namespace {
@@ -13,11 +16,56 @@ std::string Title(const std::string& path, size_t read, size_t reads) {
   return reads > 1 ? path + ", read " + std::to_string(read + 1) : path;
 }
 
+// The plate's name in its ASM document: the file's name without folder and
+// extension, and the read's number within a series.
+std::string PlateId(const std::string& path, size_t read, size_t reads) {
+  const std::string stem = std::filesystem::path(path).stem().string();
+  return reads > 1 ? stem + "-" + std::to_string(read + 1) : stem;
+}
+
+// "out.json" for one plate; "out-1.json", "out-2.json", ... for several,
+// since an ASM document holds one plate.
+std::string AsmFileName(const std::string& output, size_t plate, size_t plates) {
+  if (plates == 1) return output;
+  const std::filesystem::path path(output);
+  return (path.parent_path() /
+          (path.stem().string() + "-" + std::to_string(plate + 1) + path.extension().string()))
+      .string();
+}
+
+int WriteAsmDocuments(const CliOptions& options, const CliIo& io,
+                      const std::vector<analysis::WorkbookPlate>& plates,
+                      const std::vector<std::string>& plateIds, int result) {
+  if (plates.size() > 1 && options.output.empty()) {
+    io.err << kProgram
+           << "--format asm writes one document per plate: several plates need -o FILE\n";
+    return kExitFailure;
+  }
+  for (size_t i = 0; i < plates.size(); ++i) {
+    std::string text, error;
+    if (!FormatAsmRead(plates[i].plate, plates[i].context, options, plateIds[i], &text, &error)) {
+      io.err << kProgram << plates[i].title << ": " << error << '\n';
+      result = kExitFailure;
+      continue;
+    }
+    const std::string path =
+        options.output.empty() ? "" : AsmFileName(options.output, i, plates.size());
+    if (path.empty()) {
+      io.out << text << std::flush;
+    } else if (!WriteFileAtomically(path, text, &error)) {
+      io.err << kProgram << "cannot write " << path << ": " << error << '\n';
+      result = kExitFailure;
+    }
+  }
+  return result;
+}
+
 }  // namespace
 
 int RunAnalyse(const CliOptions& options, const CliIo& io) {
   int result = kExitSuccess;
   std::vector<analysis::WorkbookPlate> plates;
+  std::vector<std::string> plateIds;
   for (const std::string& path : options.plateFiles) {
     SavedPlates saved = ReadResultFile(path);
     if (!saved.ok) {
@@ -30,6 +78,7 @@ int RunAnalyse(const CliOptions& options, const CliIo& io) {
       plates.push_back(
           {Title(path, i, saved.plates.size()), read.plate, read.context,
            analysis::AnalysePlate(read.plate.nValue, *options.layout, options.analysis)});
+      plateIds.push_back(PlateId(path, i, saved.plates.size()));
     }
   }
   if (plates.empty()) return kExitFailure;
@@ -39,6 +88,7 @@ int RunAnalyse(const CliOptions& options, const CliIo& io) {
   }
   if (result == kExitSuccess && qcFailed && options.failOnQc) result = kExitQcFailed;
 
+  if (options.asmFormat) return WriteAsmDocuments(options, io, plates, plateIds, result);
   std::string error;
   if (options.xlsx) {
     if (!analysis::WriteAnalysisWorkbook(options.output, plates, &*options.layout, &error)) {

@@ -53,10 +53,11 @@ std::string CheckAnalysisOptions(CliOptions& options,
                                  const std::function<bool(const char*)>& seen) {
   const bool measure = options.command == CliCommand::Measure;
   const bool analyse = options.command == CliCommand::Analyse;
-  const bool assay = seen("--assay") && (measure || analyse);  // archive list: a name
+  const bool report = options.command == CliCommand::Report;
+  const bool assay = seen("--assay") && (measure || analyse || report);  // archive list: a name
   for (const char* name :
        {"--layout", "--fit", "--weight", "--analysis-only", "--assay", "--fail-on-qc"}) {
-    if (!measure && !analyse && seen(name) &&
+    if (!measure && !analyse && !report && seen(name) &&
         !(options.command == CliCommand::Archive && std::string(name) == "--assay")) {
       return std::string(name) + " belongs to measure and analyse";
     }
@@ -69,7 +70,8 @@ std::string CheckAnalysisOptions(CliOptions& options,
   if (seen("--fail-on-qc") && !assay) return "--fail-on-qc needs --assay FILE";
   if (options.xlsx && !analyse) return "--format xlsx belongs to analyse";
   if (analyse) {
-    for (const char* name : {"--primary", "--reference", "--no-header", "--repeat", "--every"}) {
+    for (const char* name : {"--primary", "--reference", "--no-header", "--repeat", "--every",
+                             "--report", "--operator", "--title"}) {
       if (seen(name)) return std::string(name) + " belongs to measure";
     }
     if (!seen("--layout") && !assay) return "analyse needs --layout FILE";
@@ -79,6 +81,7 @@ std::string CheckAnalysisOptions(CliOptions& options,
     if (!seen("--format")) options.format = ResultFormat::Json;
     if (options.xlsx && options.output.empty()) return "--format xlsx needs -o FILE";
     if (options.xlsx && options.analysisOnly) return "--analysis-only has no meaning for xlsx";
+    if (seen("--plate-id")) return "--plate-id belongs to measure";
     if (options.comma && (options.xlsx || options.format == ResultFormat::Json)) {
       return "--comma has no meaning for json or xlsx";
     }
@@ -86,6 +89,7 @@ std::string CheckAnalysisOptions(CliOptions& options,
   if (assay) {
     if (const std::string error = TakeAssay(options, seen); !error.empty()) return error;
   }
+  if (options.asmFormat && options.analysisOnly) return "--analysis-only has no meaning for asm";
   if (!options.layoutPath.empty()) {
     const analysis::LayoutParse parse = analysis::ReadLayoutFile(options.layoutPath);
     if (!parse.ok) return parse.error;

@@ -63,7 +63,7 @@ ResultFormat Format(const std::string& text) {
   if (text == "tsv") return ResultFormat::Tsv;
   if (text == "csv") return ResultFormat::Csv;
   if (text == "json") return ResultFormat::Json;
-  Usage("--format must be tsv, csv or json, not '" + text + "'");
+  Usage("--format must be tsv, csv, json or asm, not '" + text + "'");
 }
 
 // P=NM: a position 1..6 and 0 (clear) or 200..999 nm.
@@ -153,7 +153,9 @@ class Parser {
     } else if (name == "--format") {
       const std::string format = Value(name, inlineValue);
       options_.xlsx = format == "xlsx";
-      if (!options_.xlsx) options_.format = Format(format);
+      options_.asmFormat = format == "asm";
+      if (!options_.xlsx)
+        options_.format = options_.asmFormat ? ResultFormat::Json : Format(format);
     } else if (name == "--comma") {
       options_.comma = true;
     } else if (name == "--no-header") {
@@ -167,6 +169,15 @@ class Parser {
       if (options_.repeat < 1 || options_.repeat > 100000) {
         Usage("--repeat must be 1 or more, not " + text);
       }
+    } else if (name == "--report") {
+      options_.reportPath = Value(name, inlineValue);
+      if (options_.reportPath.empty()) Usage("--report needs a file name");
+    } else if (name == "--operator") {
+      options_.operatorName = Value(name, inlineValue);
+    } else if (name == "--title") {
+      options_.title = Value(name, inlineValue);
+    } else if (name == "--plate-id") {
+      options_.plateId = Value(name, inlineValue);
     } else if (name == "--every") {
       options_.everySeconds = Seconds(Value(name, inlineValue));
     } else if (name == "--archive") {
@@ -174,8 +185,6 @@ class Parser {
       if (options_.archiveUrl->empty()) Usage("--archive needs a URL");
     } else if (name == "--no-archive") {
       options_.noArchive = true;
-    } else if (name == "--plate-id") {
-      options_.plateId = Value(name, inlineValue);
     } else if (name == "--since") {
       options_.since = Value(name, inlineValue);
       if (archive::UtcKey(options_.since).empty()) {
@@ -210,6 +219,10 @@ class Parser {
       if (operands == 0) Usage("analyse wants at least one plate file");
       options_.plateFiles.assign(words.begin() + 1, words.end());
       options_.command = CliCommand::Analyse;
+    } else if (command == "report") {
+      if (operands != 1) Usage("report wants one plate file");
+      options_.plateFiles.assign(words.begin() + 1, words.end());
+      options_.command = CliCommand::Report;
     } else if (command == "plate") {
       if (operands != 1 || (words[1] != "in" && words[1] != "out")) {
         Usage("plate wants in or out");
@@ -255,10 +268,11 @@ class Parser {
     const bool exporting =
         options_.command == CliCommand::Archive && action == ArchiveAction::Export;
     const bool measure = options_.command == CliCommand::Measure;
-    if ((Seen("--since") || (Seen("--assay") && !measure)) && !list)
+    const bool report = options_.command == CliCommand::Report;
+    if ((Seen("--since") || (Seen("--assay") && !measure && !report)) && !list)
       Usage("--since and --assay belong to archive list");
-    if (Seen("--plate-id") && !list && !measure)
-      Usage("--plate-id belongs to measure and archive list");
+    if (Seen("--plate-id") && !list && !measure && !report)
+      Usage("--plate-id belongs to measure, report and archive list");
     if (Seen("--no-archive") && !measure) Usage("--no-archive belongs to measure");
     if (Seen("--archive") && options_.command != CliCommand::Archive && !measure) {
       Usage("--archive belongs to measure and archive");
@@ -298,11 +312,25 @@ class Parser {
     if (options_.command == CliCommand::Analyse) return;
     CheckArchiveCombination();
     if (options_.command == CliCommand::Archive) return;
+    if (options_.command != CliCommand::Measure && options_.command != CliCommand::Report) {
+      for (const char* name : {"--report", "--operator", "--title"}) {
+        if (Seen(name)) Usage(std::string(name) + " belongs to measure and report");
+      }
+    }
+    if (options_.command == CliCommand::Report) {
+      for (const char* name : {"--primary", "--reference", "--format", "--no-header", "--repeat",
+                               "--every", "--report", "--analysis-only"}) {
+        if (Seen(name)) Usage(std::string(name) + " has no meaning for report");
+      }
+      if (options_.output.empty()) Usage("report needs -o FILE.pdf");
+      return;
+    }
     const bool ports = options_.command == CliCommand::Ports;
-    if (ports && options_.format == ResultFormat::Csv) Usage("ports --format must be tsv or json");
+    if (ports && (options_.format == ResultFormat::Csv || options_.asmFormat))
+      Usage("ports --format must be tsv or json");
     if (options_.command != CliCommand::Measure) {
       for (const char* name : {"--primary", "--reference", "--format", "--comma", "--no-header",
-                               "--output", "-o", "--repeat", "--every"}) {
+                               "--output", "-o", "--repeat", "--every", "--plate-id"}) {
         if (Seen(name) && !(ports && std::string(name) == "--format")) {
           Usage(std::string(name) + " belongs to measure");
         }
@@ -314,6 +342,8 @@ class Parser {
       Usage("--comma and --no-header have no meaning for json");
     }
     if (Seen("--every") && !Seen("--repeat")) Usage("--every belongs to --repeat");
+    if (options_.asmFormat && Seen("--repeat"))
+      Usage("--format asm writes one plate, not a series");
     if (options_.repeat > 1 && !Seen("--every")) {
       Usage("--repeat " + std::to_string(options_.repeat) + " needs --every SECONDS");
     }
@@ -351,6 +381,8 @@ Commands:
   analyse --layout FILE PLATE...          analyse saved plates (no reader needed)
   measure --assay FILE                    measure with an assay's filters and layout
   analyse --assay FILE PLATE...           analyse saved plates with an assay (QC verdict)
+  report [--layout FILE] -o FILE.pdf PLATE
+                                          the plate report of a saved plate, as PDF
   filters                                 print the wavelengths of positions 1 to 6
   calibrate P=NM [P=NM ...]               set position P (1-6) to NM (200-999, 0 clears)
   plate in | plate out                    move the plate carrier
@@ -380,6 +412,9 @@ General options:
 
 Measure options:
   --format tsv|csv|json  tsv (default) is exactly the clipboard text of Platovix
+  --format asm           Allotrope Simple Model JSON (plate-reader REC/2025/03)
+  --report FILE.pdf      also write the plate report (with --layout: the analysis)
+  --operator NAME        the report's operator; --title TEXT its title
   --comma                decimal comma (csv then separates fields with ';')
   --no-header            tsv without the filter/time line, csv without metadata
   -o, --output FILE      write the result to FILE (replaced only when complete)
@@ -387,7 +422,8 @@ Measure options:
                          is stamped with its completion time (json: an array)
 
 Archive options (measure and archive):
-  --plate-id ID          the plate's ID, stored with the read
+  --plate-id ID          the plate's barcode or name, stored with the read (and
+                         named in asm and the report)
   --archive URL          the lab archive (postgresql://host/db) or a SQLite file;
                          default: [Archive] Url= of the settings file, else
                          $XDG_DATA_HOME/platovix/archive.sqlite

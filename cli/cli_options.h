@@ -25,7 +25,8 @@ enum class CliCommand {
   Ports,
   Version,
   Analyse,
-  Archive
+  Archive,
+  Report
 };
 
 enum class ArchiveAction { List, Show, Export, Verify, Forward };
@@ -58,12 +59,16 @@ struct CliOptions : ReaderLineOptions {
   std::optional<analysis::Assay> assay;  // read from assayPath while parsing
   bool failOnQc = false;                 // --fail-on-qc: exit 4 on a failed verdict
   bool xlsx = false;                     // analyse --format xlsx
+  bool asmFormat = false;                // --format asm: Allotrope ASM (format is then Json)
+  std::string reportPath;                // measure --report FILE.pdf
+  std::string operatorName;              // --operator, for the report's header
+  std::string title;                     // --title, the report's title
   std::vector<std::string> plateFiles;   // analyse's operands
 
   // measure and archive: where reads are stored (archive_command.h)
   std::optional<std::string> archiveUrl;  // --archive URL (or a SQLite file)
   bool noArchive = false;                 // measure --no-archive
-  std::string plateId;                    // measure's plate, or list's filter
+  std::string plateId;                    // --plate-id: measure's and report's plate, or list's filter
   // archive
   ArchiveAction archiveAction = ArchiveAction::List;
   std::vector<std::string> uuids;  // show, export

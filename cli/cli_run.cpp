@@ -17,9 +17,11 @@
 #include "cli/analysis_output.h"
 #include "cli/archive_command.h"
 #include "cli/archive_config.h"
+#include "cli/asm_output.h"
 #include "cli/cli_options.h"
 #include "cli/cli_trace.h"
 #include "cli/ports_command.h"
+#include "cli/report_command.h"
 #include "cli/result_output.h"
 #include "cli/terminal_dialog.h"
 #include "driver/foto.h"
@@ -153,9 +155,24 @@ int Measure(Session& session) {
     }
     qcFailed = ReportVerdict(plate, options, session.io.err) || qcFailed;
     std::string error;
-    if (!output.Add(FormatRead(plate, context, options), &error)) {
+    std::string text;
+    if (options.asmFormat) {
+      if (!FormatAsmRead(plate, context, options, options.plateId, &text, &error)) {
+        session.io.err << kProgram << "cannot write ASM: " << error << '\n';
+        result = kExitFailure;
+        break;
+      }
+      text.pop_back();  // the output adds its own line end
+    } else {
+      text = FormatRead(plate, context, options);
+    }
+    if (!output.Add(text, &error)) {
       session.io.err << kProgram << "cannot write " << options.output << ": " << error
                      << " (the result went to stdout)\n";
+      result = kExitFailure;
+    }
+    if (!options.reportPath.empty() && !WriteReadReport(plate, context, options, &error)) {
+      session.io.err << kProgram << "cannot write " << options.reportPath << ": " << error << '\n';
       result = kExitFailure;
     }
   }
@@ -242,6 +259,7 @@ int RunCommand(Session& session) {
     case CliCommand::Ports:
     case CliCommand::Analyse:
     case CliCommand::Archive:
+    case CliCommand::Report:
       break;  // answered before the port is opened
   }
   return kExitUsage;
@@ -277,6 +295,7 @@ int RunCli(const std::vector<std::string>& args, const CliIo& io) {
   }
   // Saved plates need neither the settings nor a reader.
   if (options.command == CliCommand::Analyse) return RunAnalyse(options, io);
+  if (options.command == CliCommand::Report) return RunReport(options, io);
 
   // The settings are only read: nothing given here is ever stored.
   LoadReaderSettings(options);

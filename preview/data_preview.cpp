@@ -12,8 +12,8 @@ namespace {
 constexpr int kFirstCellId = 102;
 constexpr int kHeaderLineId = 217;
 // The template's 303 x 132 dialog units, with a row below for the heat map
-// and the analysis.
-constexpr int kGrownWidth = 303, kGrownHeight = 149;
+// and the analysis, and one for the report.
+constexpr int kGrownWidth = 303, kGrownHeight = 166;
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include "analysis_ui/assay_in_use.h"
 #include "analysis_ui/layout_editor.h"
 #include "analysis_ui/layout_in_use.h"
+#include "analysis_ui/report_actions.h"
 #include "dialogs/template_dialog.h"
 #include "preview/preview_heat_map.h"
 #include "preview/preview_save.h"
@@ -14,12 +15,14 @@ namespace {
 
 constexpr int kButtonY = 129, kButtonWidth = 38, kButtonHeight = 14;
 constexpr int kLayoutX = 212, kAnalysisX = 256;
+constexpr int kReportY = 146;
 
-QPushButton* AddButton(TemplateDialog& preview, const QString& text, const char* name, int x) {
+QPushButton* AddButton(TemplateDialog& preview, const QString& text, const char* name, int x,
+                       int y = kButtonY) {
   auto* button = new QPushButton(text, &preview);
   button->setObjectName(QString::fromLatin1(name));
   button->setAutoDefault(false);  // Enter keeps its meaning in the preview
-  button->setGeometry(preview.DialogUnitsToPixels(x, kButtonY, kButtonWidth, kButtonHeight));
+  button->setGeometry(preview.DialogUnitsToPixels(x, y, kButtonWidth, kButtonHeight));
   return button;
 }
 
@@ -61,5 +64,15 @@ void AddAnalysisButtons(TemplateDialog& preview, PreviewHeatMap& heatMap,
     RunAnalysisWindow(&preview, shown);
     // The layout may have been changed from there.
     ShowLayoutRoles(preview, heatMap);
+  });
+  QPushButton* report =
+      AddButton(preview, QStringLiteral("&Report..."), "report", kLayoutX, kReportY);
+  QPushButton* print =
+      AddButton(preview, QStringLiteral("&Print..."), "print", kAnalysisX, kReportY);
+  QObject::connect(report, &QPushButton::clicked, &preview, [&preview, shown] {
+    SaveShownPlateReport(&preview, shown, LayoutInUse(&preview));
+  });
+  QObject::connect(print, &QPushButton::clicked, &preview, [&preview, shown] {
+    PrintShownPlateReport(&preview, shown, LayoutInUse(&preview));
   });
 }

@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "dialogs/template_dialog.h"
-#include "preview/heat_map_scale.h"
+#include "report/heat_map_scale.h"
 #include "results/result_text.h"
 
 namespace {

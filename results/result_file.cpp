@@ -23,11 +23,6 @@ std::optional<Clock::time_point> InstantFromFileTime(uint64_t fileTime) {
   return Clock::from_time_t(seconds);
 }
 
-std::optional<Clock::time_point> CompletionOf(const TPlateResult& plate,
-                                              const ResultContext& context) {
-  return context.completed ? context.completed : InstantFromFileTime(plate.ftMeasured);
-}
-
 std::string WellText(int32_t value, bool decimalComma) {
   char text[32];
   FormatWellValue(value, decimalComma, text, sizeof text);
@@ -88,6 +83,11 @@ bool EndsWithJson(const std::string& path) {
 
 }  // namespace
 
+std::optional<Clock::time_point> ReadCompletionTime(const TPlateResult& plate,
+                                                    const ResultContext& context) {
+  return context.completed ? context.completed : InstantFromFileTime(plate.ftMeasured);
+}
+
 std::string FormatIsoLocalTime(Clock::time_point when) {
   const std::time_t seconds = Clock::to_time_t(when);
   std::tm local{};
@@ -106,7 +106,7 @@ std::string BuildResultCsv(const TPlateResult& plate, const ResultContext& conte
   const char sep = decimalComma ? ';' : ',';
   std::string csv;
   if (withMetadata) {
-    const auto completed = CompletionOf(plate, context);
+    const auto completed = ReadCompletionTime(plate, context);
     const std::pair<const char*, std::string> rows[] = {
         {"reader", context.readerKind},
         {"reader id", context.readerId},
@@ -148,7 +148,7 @@ std::string BuildResultJson(const TPlateResult& plate, const ResultContext& cont
   json += "  \"reference_nm\": " + (plate.nReference ? std::to_string(plate.nReference) : "null") +
           ",\n";
   json += "  \"started\": " + JsonTimeOrNull(context.started) + ",\n";
-  json += "  \"completed\": " + JsonTimeOrNull(CompletionOf(plate, context)) + ",\n";
+  json += "  \"completed\": " + JsonTimeOrNull(ReadCompletionTime(plate, context)) + ",\n";
   json += "  \"values\": [\n";
   for (int row = 0; row < kRows; ++row) {
     json += "    [";

@@ -24,6 +24,10 @@ struct ResultContext {
 // Local time with its offset from UTC, e.g. 2026-12-07T16:20:05+01:00.
 std::string FormatIsoLocalTime(std::chrono::system_clock::time_point when);
 
+// When the read completed: the context's time, else the record's ftMeasured.
+std::optional<std::chrono::system_clock::time_point> ReadCompletionTime(
+    const TPlateResult& plate, const ResultContext& context);
+
 // The metadata block, a blank line, then the grid ",1,...,12" / "A,..." in
 // the number form. A decimal comma turns the field separator into ';' so
 // that spreadsheets in comma locales split the fields. A well without a

@@ -46,6 +46,8 @@ struct TAppSettings {
   // [Archive]: every read is stored unless switched off; a lab archive's URL.
   uint8_t ArchiveEnabled = 1;
   std::string ArchiveUrl;  // postgresql://host/db; empty: the local archive only
+  // [Report]: open a saved plate report in the desktop's PDF viewer.
+  uint8_t OpenReportAfterSaving = 0;
 };
 
 inline constexpr int kFilterSlots = 64;
@@ -67,6 +69,7 @@ struct TPlateResult {
   int32_t nReference = 0;       // nm, 0 = none
   uint64_t ftMeasured = 0;      // local completion time, 100 ns units since 1601, 0 = none
   uint8_t bValid = 0;
+  uint64_t ftStarted = 0;  // local start time in the same units, 0 = none
 };
 
 // The COMn -> device mapping from the [Ports] section; n = 1..4. An empty

@@ -23,7 +23,10 @@ packages=(cmake g++ ninja-build qt6-base-dev libgl1-mesa-dev libgtest-dev google
           xsltproc libxml2-utils
           # the plate archive: SQLite (the embedded default), libpq (a lab's PostgreSQL
           # archive) and the PostgreSQL server its tests and benchmark start themselves
-          libsqlite3-dev libpq-dev postgresql)
+          libsqlite3-dev libpq-dev postgresql
+          # tests: the plate report's PDF read back and rendered (pdftotext, pdftoppm), and the
+          # ASM export checked by the Allotrope schema kit's validator
+          poppler-utils python3-jsonschema)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

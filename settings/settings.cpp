@@ -11,6 +11,7 @@
 #include "results/shared_state.h"
 #include "settings/archive_settings.h"
 #include "settings/assay_settings.h"
+#include "settings/report_settings.h"
 #include "settings/trace_settings.h"
 
 namespace {
@@ -190,6 +191,7 @@ void LoadSettings() {
   ReadTraceSettings(file);
   ReadArchiveSettings(file);
   ReadAssaySettings(file);
+  ReadReportSettings(file);
 }
 
 void SaveSettings() {
@@ -202,6 +204,7 @@ void SaveSettings() {
   WriteFilters(file);
   WriteLastMeasure(file);
   WriteAnalysis(file);
+  WriteReportSettings(file);
   WriteTraceSettings(file);
   WriteArchiveSettings(file);
   WriteAssaySettings(file);

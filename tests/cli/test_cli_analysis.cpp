@@ -24,6 +24,8 @@
 #include "tests/analysis/layout_text.h"
 #include "tests/analysis/xlsx_reader.h"
 #include "tests/results/result_file_parsers.h"
+#include "tests/support/cli_in_process.h"
+#include "tests/support/elisa_plate.h"
 
 namespace fs = std::filesystem;
 using layout_text::Block;
@@ -31,70 +33,13 @@ using nlohmann::json;
 
 namespace {
 
-struct CliRun {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-CliRun RunCliWith(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const CliIo io{out, err, false, -1};
-  const int code = RunCli(args, io);
-  return {code, out.str(), err.str()};
-}
-
-// A plate whose 450 nm readings follow a 4PL: blanks A1/B1, standards
-// 0..100 in duplicate in columns 2 and 3, samples S1..S4 in columns 4/5,
-// a control in H6; the 620 nm reference reads 45 everywhere.
-const double kLevels[8] = {0, 1.5625, 3.125, 6.25, 12.5, 25, 50, 100};
-const double kSamples[4] = {2, 9, 30, 70};
-
-int Reading(double concentration) {
-  const double od = 2.8 + (0.02 - 2.8) / (1 + std::pow(concentration / 20, 1.2));
-  return static_cast<int>(std::lround((0.095 + od) * 1000));
-}
+using elisa_plate::kLevels;
+using elisa_plate::kSamples;
+using elisa_plate::LayoutFile;
+using elisa_plate::Reading;
 
 std::string PlateFile() {
-  std::array<int, 96> primary;
-  primary.fill(300);
-  primary[0] = primary[12] = 95;
-  for (int level = 0; level < 8; ++level)
-    primary[level * 12 + 1] = primary[level * 12 + 2] = Reading(kLevels[level]);
-  for (int s = 0; s < 4; ++s) primary[s * 12 + 3] = primary[s * 12 + 4] = Reading(kSamples[s]);
-  primary[7 * 12 + 5] = Reading(20);
-  std::string text = "wavelength 450\n";
-  for (int row = 0; row < 8; ++row) {
-    for (int column = 0; column < 12; ++column)
-      text += std::to_string(primary[row * 12 + column]) + " ";
-    text += "\n";
-  }
-  text += "wavelength 620\n";
-  for (int row = 0; row < 8; ++row) text += "45 45 45 45 45 45 45 45 45 45 45 45\n";
-  return text;
-}
-
-std::string LayoutFile() {
-  std::map<std::string, std::string> roles{{"A1", "blank"}, {"B1", "blank"}, {"H6", "control"}};
-  std::map<std::string, std::string> names{{"H6", "QC"}}, concentrations;
-  for (int level = 0; level < 8; ++level) {
-    const std::string row(1, static_cast<char>('A' + level));
-    for (const char* column : {"2", "3"}) {
-      roles[row + column] = "standard";
-      std::ostringstream text;
-      text << kLevels[level];
-      concentrations[row + column] = text.str();
-    }
-  }
-  for (int s = 0; s < 4; ++s) {
-    const std::string row(1, static_cast<char>('A' + s));
-    for (const char* column : {"4", "5"}) {
-      roles[row + column] = "sample";
-      names[row + column] = "S" + std::to_string(s + 1);
-    }
-  }
-  return Block("Role", roles) + "\n" + Block("Name", names) + "\n" +
-         Block("Concentration", concentrations) + "\n" + Block("Range", {{"H6", "18-22"}});
+  return elisa_plate::PlateFile(false);
 }
 
 class CliAnalysis : public ::testing::Test {

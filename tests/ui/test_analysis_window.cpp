@@ -20,6 +20,7 @@
 #include "analysis_ui/analysis_window.h"
 #include "analysis_ui/layout_editor.h"
 #include "analysis_ui/layout_in_use.h"
+#include "analysis_ui/report_actions.h"
 #include "dialogs/template_dialog.h"
 #include "preview/data_preview.h"
 #include "preview/preview_save.h"
@@ -239,3 +240,41 @@ TEST_F(AnalysisWindowTest, ThePreviewOpensTheEditorAndTheAnalysis) {
 }
 
 }  // namespace
+
+QString& ReportChoice() {
+  static QString name;
+  return name;
+}
+
+std::string PdfText(const fs::path& pdf) {
+  std::string text;
+  if (FILE* pipe = popen(("pdftotext -layout '" + pdf.string() + "' - 2>/dev/null").c_str(), "r")) {
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
+    pclose(pipe);
+  }
+  return text;
+}
+
+TEST_F(AnalysisWindowTest, ThePreviewAndTheAnalysisWindowSaveThePlateReport) {
+  SetReportFileChooserForTesting([](QWidget*, const QString&) { return ReportChoice(); });
+  auto preview = CreateDataPreview(nullptr);
+  ReportChoice() = QString::fromStdString((dir_ / "preview.pdf").string());
+  Button(*preview, "report")->click();
+  EXPECT_NE(Button(*preview, "print"), nullptr);
+
+  AnalysisWindow window(nullptr, Shown());
+  ReportChoice() = QString::fromStdString((dir_ / "window.pdf").string());
+  Button(window, "report")->click();
+  EXPECT_NE(Button(window, "print"), nullptr);
+  SetReportFileChooserForTesting(nullptr);
+
+  for (const char* name : {"preview.pdf", "window.pdf"}) {
+    const std::string text = PdfText(dir_ / name);
+    EXPECT_NE(text.find("Plate report"), std::string::npos) << name << BoxRecorder::Texts();
+    EXPECT_NE(text.find("% Recovery"), std::string::npos) << name;
+    EXPECT_NE(text.find("Performed by:"), std::string::npos) << name;
+  }
+  EXPECT_NE(PdfText(dir_ / "window.pdf").find("Reader: DigiScan, ID 12345"), std::string::npos);
+  EXPECT_TRUE(BoxRecorder::Boxes().empty()) << BoxRecorder::Texts();
+}

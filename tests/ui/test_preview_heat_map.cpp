@@ -6,7 +6,7 @@
 
 #include "dialogs/template_dialog.h"
 #include "preview/data_preview.h"
-#include "preview/heat_map_scale.h"
+#include "report/heat_map_scale.h"
 #include "preview/preview_heat_map.h"
 #include "results/shared_state.h"
 #include "tests/support/qt_app.h"

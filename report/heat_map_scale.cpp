@@ -1,4 +1,4 @@
-#include "preview/heat_map_scale.h"
+#include "report/heat_map_scale.h"
 
 #include <algorithm>
 #include <array>

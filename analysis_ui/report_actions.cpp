@@ -1,0 +1,80 @@
+#include "analysis_ui/report_actions.h"
+
+#include <platovix_version.h>
+
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QUrl>
+
+#include "link/operator_message.h"
+#include "results/shared_state.h"
+
+namespace {
+
+// The file dialog with the "Open after saving" check below its fields; the
+// tick is kept in the settings.
+QString AskWithFileDialog(QWidget* parent, const QString& suggested) {
+  QFileDialog dialog(parent, QStringLiteral("Save report"), suggested,
+                     QStringLiteral("PDF (*.pdf)"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix(QStringLiteral("pdf"));
+  dialog.setOption(QFileDialog::DontUseNativeDialog);  // a native one takes no extra control
+  auto* open = new QCheckBox(QStringLiteral("&Open after saving"), &dialog);
+  open->setChecked(AppSettings.OpenReportAfterSaving != 0);
+  if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+    grid->addWidget(open, grid->rowCount(), 0, 1, grid->columnCount());
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  AppSettings.OpenReportAfterSaving = open->isChecked() ? 1 : 0;
+  return dialog.selectedFiles().constFirst();
+}
+
+ReportFileChooser chooseFile = AskWithFileDialog;
+
+}  // namespace
+
+void SetReportFileChooserForTesting(ReportFileChooser chooser) {
+  chooseFile = chooser != nullptr ? chooser : AskWithFileDialog;
+}
+
+PlateReport ShownPlateReport(const ShownPlate& shown, const analysis::PlateLayout* layout) {
+  PlateReport report;
+  report.operatorName = qEnvironmentVariable("USER").toStdString();
+  report.programVersion = std::string("Platovix ") + PLATOVIX_VERSION;
+  report.plate = shown.plate;
+  report.context = shown.context;
+  report.decimalComma = AppSettings.bDelimComma != 0;
+  if (layout) {
+    report.layout = *layout;
+    report.analysis = AnalysePlate(shown.plate, *layout);
+  }
+  return report;
+}
+
+bool SaveShownPlateReport(QWidget* parent, const ShownPlate& shown,
+                          const analysis::PlateLayout* layout) {
+  const QString suggested = QFileInfo(shown.fileName).completeBaseName() + QStringLiteral(".pdf");
+  const QString name = chooseFile(parent, suggested);
+  if (name.isEmpty()) return false;
+  QString error;
+  if (!WritePlateReportPdf(ShownPlateReport(shown, layout), name, &error)) {
+    ShowMessageBox(parent, (name + "\n" + error).toLocal8Bit().toStdString(), "Error", kIconError);
+    return false;
+  }
+  if (AppSettings.OpenReportAfterSaving != 0) QDesktopServices::openUrl(QUrl::fromLocalFile(name));
+  return true;
+}
+
+void PrintShownPlateReport(QWidget* parent, const ShownPlate& shown,
+                           const analysis::PlateLayout* layout) {
+  QPrinter printer(QPrinter::HighResolution);
+  QPrintDialog dialog(&printer, parent);
+  dialog.setWindowTitle(QStringLiteral("Print report"));
+  if (dialog.exec() != QDialog::Accepted) return;
+  PaintPlateReport(ShownPlateReport(shown, layout), &printer);
+}

@@ -1,0 +1,29 @@
+// "&Report..." and "&Print..." for the plate a window shows: the plate
+// report saved as a PDF (opened in the desktop's viewer afterwards when the
+// operator ticks "Open after saving") or sent to a printer.
+#pragma once
+
+#include <QString>
+
+#include "analysis/plate_layout.h"
+#include "analysis_ui/shown_plate.h"
+#include "report/plate_report.h"
+
+class QWidget;
+
+// The report of the shown plate, with the analysis when there is a layout.
+PlateReport ShownPlateReport(const ShownPlate& shown, const analysis::PlateLayout* layout);
+
+// Asks where to save; false when cancelled or the file could not be written
+// (the operator has been told).
+bool SaveShownPlateReport(QWidget* parent, const ShownPlate& shown,
+                          const analysis::PlateLayout* layout);
+
+// The print dialog, then the report on the chosen printer.
+void PrintShownPlateReport(QWidget* parent, const ShownPlate& shown,
+                           const analysis::PlateLayout* layout);
+
+// Asks where to save the report; empty when cancelled. A test stands in for
+// the file dialog with its own (null restores it).
+using ReportFileChooser = QString (*)(QWidget* parent, const QString& suggested);
+void SetReportFileChooserForTesting(ReportFileChooser chooser);

@@ -1,0 +1,22 @@
+#include "cli/asm_output.h"
+
+#include <optional>
+
+#include "asm_export/asm_from_analysis.h"
+
+bool FormatAsmRead(const TPlateResult& plate, const ResultContext& context,
+                   const CliOptions& options, const std::string& plateId, std::string* text,
+                   std::string* error) {
+  std::optional<analysis::PlateAnalysis> result;
+  if (options.layout)
+    result = analysis::AnalysePlate(plate.nValue, *options.layout, options.analysis);
+  const AsmDocument document = BuildAsmDocument(
+      AsmPlateOf(plate, context, plateId, options.layout ? &*options.layout : nullptr,
+                 result ? &*result : nullptr));
+  if (!document.ok) {
+    *error = document.error;
+    return false;
+  }
+  *text = document.json;
+  return true;
+}

@@ -1,0 +1,178 @@
+#include "report/report_painting.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "report/heat_map_scale.h"
+#include "results/result_text.h"
+#include "results/shared_state.h"
+
+namespace {
+
+QString WellText(int32_t value, bool decimalComma) {
+  char text[kWellTextSize];
+  FormatWellValue(value, decimalComma, text, sizeof text);
+  return QString::fromLatin1(text);
+}
+
+const char* Tag(analysis::WellRole role) {
+  switch (role) {
+    case analysis::WellRole::Blank:
+      return "B";
+    case analysis::WellRole::Standard:
+      return "S";
+    case analysis::WellRole::Control:
+      return "C";
+    case analysis::WellRole::Sample:
+    case analysis::WellRole::Empty:
+      break;
+  }
+  return "";
+}
+
+QFont SizedFont(const QPainter& painter, double pixelHeight, bool bold = false) {
+  QFont font = painter.font();
+  font.setPixelSize(std::max(1, static_cast<int>(std::lround(pixelHeight))));
+  font.setBold(bold);
+  return font;
+}
+
+// A short number for an axis: 3 significant digits, the point as is.
+QString AxisNumber(double value) {
+  return QString::number(value, 'g', 3);
+}
+
+}  // namespace
+
+void PaintPlate(QPainter& painter, const QRectF& area, std::span<const int32_t, 96> values,
+                const analysis::PlateLayout* layout, bool decimalComma) {
+  painter.save();
+  const double legendHeight = area.height() * 0.12;
+  const double cell = std::min(area.width() / 12.6, (area.height() - legendHeight) / 8.6);
+  const double labels = cell * 0.6;
+  const QPointF origin(area.left() + labels, area.top() + labels);
+
+  int32_t low = std::numeric_limits<int32_t>::max(), high = std::numeric_limits<int32_t>::min();
+  for (int32_t v : values) {
+    if (v == kNoValue) continue;
+    low = std::min(low, v);
+    high = std::max(high, v);
+  }
+  painter.setFont(SizedFont(painter, cell * 0.3));
+  for (int column = 0; column < 12; ++column) {
+    painter.drawText(QRectF(origin.x() + column * cell, area.top(), cell, labels), Qt::AlignCenter,
+                     QString::number(column + 1));
+  }
+  for (int row = 0; row < 8; ++row) {
+    painter.drawText(QRectF(area.left(), origin.y() + row * cell, labels, cell), Qt::AlignCenter,
+                     QString(QChar('A' + row)));
+  }
+  const QFont valueFont = SizedFont(painter, cell * 0.26);
+  const QFont tagFont = SizedFont(painter, cell * 0.22, true);
+  for (int well = 0; well < 96; ++well) {
+    const QRectF box(origin.x() + (well % 12) * cell, origin.y() + (well / 12) * cell, cell, cell);
+    const int32_t value = values[static_cast<size_t>(well)];
+    QColor fill(Qt::white);
+    if (value != kNoValue) fill = HeatMapColour(HeatMapPosition(value, low, high));
+    painter.fillRect(box, fill);
+    painter.setPen(QPen(Qt::gray, 0));
+    painter.drawRect(box);
+    painter.setPen(TextColourOn(fill));
+    painter.setFont(valueFont);
+    painter.drawText(box, Qt::AlignCenter,
+                     value == kNoValue ? QString() : WellText(value, decimalComma));
+    if (layout) {
+      painter.setFont(tagFont);
+      painter.drawText(box.adjusted(cell * 0.06, cell * 0.02, 0, 0), Qt::AlignLeft | Qt::AlignTop,
+                       QString::fromLatin1(Tag(layout->wells[static_cast<size_t>(well)].role)));
+    }
+  }
+
+  // The legend: the scale from the lowest to the highest value, the tags.
+  const QRectF bar(origin.x(), origin.y() + 8 * cell + legendHeight * 0.25, cell * 4,
+                   legendHeight * 0.35);
+  QLinearGradient gradient(bar.topLeft(), bar.topRight());
+  gradient.setStops(HeatMapStops());
+  painter.fillRect(bar, gradient);
+  painter.setPen(Qt::black);
+  painter.setFont(SizedFont(painter, cell * 0.28));
+  const bool any = low <= high;
+  painter.drawText(QRectF(bar.left() - cell * 2, bar.bottom(), cell * 4, legendHeight * 0.5),
+                   Qt::AlignHCenter | Qt::AlignTop, any ? WellText(low, decimalComma) : QString());
+  painter.drawText(QRectF(bar.right() - cell * 2, bar.bottom(), cell * 4, legendHeight * 0.5),
+                   Qt::AlignHCenter | Qt::AlignTop, any ? WellText(high, decimalComma) : QString());
+  if (layout) {
+    painter.drawText(
+        QRectF(bar.right() + cell, bar.top() - cell * 0.2, cell * 7, bar.height() + cell * 0.4),
+        Qt::AlignLeft | Qt::AlignVCenter,
+        QStringLiteral("B blank   S standard   C control   (absorbance)"));
+  }
+  painter.restore();
+}
+
+void PaintStandardCurve(QPainter& painter, const QRectF& area, const analysis::CurveFit& fit,
+                        const QString& unit) {
+  painter.save();
+  const double text = area.height() * 0.05;
+  const QRectF plot = area.adjusted(text * 4.5, text * 0.5, -text, -text * 3.2);
+  double xMax = 0, yMin = 0, yMax = 0;
+  for (const analysis::FitPoint& p : fit.points) {
+    xMax = std::max(xMax, p.concentration);
+    yMin = std::min(yMin, p.response);
+    yMax = std::max(yMax, p.response);
+  }
+  if (!(xMax > 0)) xMax = 1;
+  if (!(yMax > yMin)) yMax = yMin + 1;
+  yMax += (yMax - yMin) * 0.05;
+  const auto at = [&](double x, double y) {
+    return QPointF(plot.left() + plot.width() * x / xMax,
+                   plot.bottom() - plot.height() * (y - yMin) / (yMax - yMin));
+  };
+
+  painter.setPen(QPen(Qt::black, 0));
+  painter.drawRect(plot);
+  painter.setFont(SizedFont(painter, text));
+  for (int i = 0; i <= 4; ++i) {
+    const double x = xMax * i / 4, y = yMin + (yMax - yMin) * i / 4;
+    const QPointF bottom = at(x, yMin), left = at(0, y);
+    painter.drawLine(bottom, bottom + QPointF(0, text * 0.4));
+    painter.drawText(QRectF(bottom.x() - text * 3, bottom.y() + text * 0.5, text * 6, text * 1.3),
+                     Qt::AlignHCenter | Qt::AlignTop, AxisNumber(x));
+    painter.drawLine(left, left - QPointF(text * 0.4, 0));
+    painter.drawText(
+        QRectF(plot.left() - text * 4.4, left.y() - text * 0.7, text * 3.8, text * 1.4),
+        Qt::AlignRight | Qt::AlignVCenter, AxisNumber(y));
+  }
+  const QString xTitle = unit.isEmpty() ? QStringLiteral("Concentration")
+                                        : QStringLiteral("Concentration [%1]").arg(unit);
+  painter.drawText(QRectF(plot.left(), plot.bottom() + text * 1.8, plot.width(), text * 1.4),
+                   Qt::AlignHCenter | Qt::AlignTop, xTitle);
+
+  painter.setClipRect(plot);
+  if (fit.fitted) {
+    QPainterPath curve;
+    constexpr int kSteps = 200;
+    for (int i = 0; i <= kSteps; ++i) {
+      const double x = xMax * i / kSteps;
+      const double y = fit.Response(x);
+      if (!std::isfinite(y)) continue;
+      if (curve.elementCount() == 0) {
+        curve.moveTo(at(x, y));
+      } else {
+        curve.lineTo(at(x, y));
+      }
+    }
+    painter.setPen(QPen(QColor(QRgb(kCurveRgb)), text * 0.25));
+    painter.drawPath(curve);
+  }
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(QColor(QRgb(kPointRgb)));
+  for (const analysis::FitPoint& p : fit.points) {
+    painter.drawEllipse(at(p.concentration, p.response), text * 0.35, text * 0.35);
+  }
+  painter.restore();
+}

@@ -1,0 +1,27 @@
+// The plate and the standard curve drawn with QPainter, shared by the
+// report and the windows that show the same pictures.
+#pragma once
+
+#include <QRectF>
+#include <QString>
+#include <span>
+
+#include "analysis/plate_analysis.h"
+#include "analysis/plate_layout.h"
+
+class QPainter;
+
+// 8 x 12 wells with their values (thousandths, 9999 none) in heat-map
+// colours between the plate's lowest and highest value, the layout's
+// B/S/C tags, and the legend below: the whole within area.
+void PaintPlate(QPainter& painter, const QRectF& area, std::span<const int32_t, 96> values,
+                const analysis::PlateLayout* layout, bool decimalComma);
+
+// The standards' points and the fitted curve on linear axes, with the
+// concentration (unit) along and the absorbance up.
+void PaintStandardCurve(QPainter& painter, const QRectF& area, const analysis::CurveFit& fit,
+                        const QString& unit);
+
+// The curve's colour, and the points': the tests look for them in the pixels.
+inline constexpr unsigned kCurveRgb = 0xd62728;
+inline constexpr unsigned kPointRgb = 0x1f77b4;
