@@ -83,8 +83,9 @@ void WritePlates(Sheet& sheet, const std::vector<WorkbookPlate>& plates) {
     sheet.Pair("reference [nm]",
                plate.nReference ? std::optional<double>(plate.nReference) : std::nullopt);
     sheet.Pair("started", item.context.started ? FormatIsoLocalTime(*item.context.started) : "");
-    sheet.Pair("completed",
-               item.context.completed ? FormatIsoLocalTime(*item.context.completed) : "");
+    // The record's own completion time when the context has none.
+    const auto completed = ReadCompletionTime(plate, item.context);
+    sheet.Pair("completed", completed ? FormatIsoLocalTime(*completed) : "");
     sheet.Next();
     GridHeader(sheet, "");
     for (int row = 0; row < kLayoutRows; ++row) {

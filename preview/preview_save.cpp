@@ -75,6 +75,8 @@ ResultContext ShownResultContext() {
   ResultContext context;
   context.readerKind = AppSettings.readerSubType == 0 ? "DigiScan" : "Jupiter / Expert";
   if (pDriver != nullptr) context.readerId = pDriver->szReaderId;
+  context.started = InstantOfFileTime(PlateResult.ftStarted);
+  context.completed = InstantOfFileTime(PlateResult.ftMeasured);
   return context;
 }
 

@@ -83,6 +83,10 @@ bool EndsWithJson(const std::string& path) {
 
 }  // namespace
 
+std::optional<Clock::time_point> InstantOfFileTime(uint64_t fileTime) {
+  return InstantFromFileTime(fileTime);
+}
+
 std::optional<Clock::time_point> ReadCompletionTime(const TPlateResult& plate,
                                                     const ResultContext& context) {
   return context.completed ? context.completed : InstantFromFileTime(plate.ftMeasured);

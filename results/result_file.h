@@ -24,6 +24,9 @@ struct ResultContext {
 // Local time with its offset from UTC, e.g. 2026-12-07T16:20:05+01:00.
 std::string FormatIsoLocalTime(std::chrono::system_clock::time_point when);
 
+// A record's local file time (ftMeasured, ftStarted) as an instant; none for 0.
+std::optional<std::chrono::system_clock::time_point> InstantOfFileTime(uint64_t fileTime);
+
 // When the read completed: the context's time, else the record's ftMeasured.
 std::optional<std::chrono::system_clock::time_point> ReadCompletionTime(
     const TPlateResult& plate, const ResultContext& context);

@@ -10,6 +10,7 @@
 #include "link/port_setup.h"
 #include "link/trace_details.h"
 #include "link/worker_thread.h"
+#include "results/file_time.h"
 #include "results/shared_state.h"
 #include "ui/dialog_integer.h"
 #include "ui/main_dialog.h"
@@ -112,6 +113,7 @@ bool StartMeasure(MainDialog& dialog) {
     return true;
   }
   ResetResult();  // the old plate is gone from here on
+  PlateResult.ftStarted = FileTimeFromLocalNow();  // every output names when the read began
   EnterRunningState(dialog, kMeasureButton);
   NoteMeasureStarted();
   PlateResult.nPrimary = primary;
@@ -150,6 +152,7 @@ void ResetResult() {
   PlateResult.nReference = 0;
   PlateResult.nPrimary = 0;
   PlateResult.ftMeasured = 0;
+  PlateResult.ftStarted = 0;
   PlateResult.bValid = 0;
 }
 

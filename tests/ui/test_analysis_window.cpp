@@ -24,6 +24,8 @@
 #include "dialogs/template_dialog.h"
 #include "preview/data_preview.h"
 #include "preview/preview_save.h"
+#include "results/file_time.h"
+#include "results/result_file.h"
 #include "tests/support/result_state_guard.h"
 #include "tests/ui/analysis_test_plate.h"
 #include "tests/ui/ui_test_support.h"
@@ -277,4 +279,23 @@ TEST_F(AnalysisWindowTest, ThePreviewAndTheAnalysisWindowSaveThePlateReport) {
   }
   EXPECT_NE(PdfText(dir_ / "window.pdf").find("Reader: DigiScan, ID 12345"), std::string::npos);
   EXPECT_TRUE(BoxRecorder::Boxes().empty()) << BoxRecorder::Texts();
+}
+
+// Every output of the desktop program names when the read began and ended.
+TEST_F(AnalysisWindowTest, ThePreviewsFilesCarryBothTimesOfTheRead) {
+  PlateResult.ftStarted = FileTimeFromLocalNow();
+  PlateResult.ftMeasured = PlateResult.ftStarted;
+  const std::string when = FormatIsoLocalTime(*InstantOfFileTime(PlateResult.ftStarted));
+  SetSaveFileChooserForTesting([](QWidget*, const QString&) { return PreviewChoice(); });
+  auto preview = CreateDataPreview(nullptr);
+  for (const char* name : {"timed.xlsx", "timed.csv"}) {
+    PreviewChoice() = QString::fromStdString((dir_ / name).string());
+    preview->findChild<QPushButton*>("save")->click();
+  }
+  SetSaveFileChooserForTesting(nullptr);
+  const std::string strings = WorkbookPart(dir_ / "timed.xlsx", "xl/sharedStrings.xml");
+  EXPECT_NE(strings.find(">" + when + "<"), std::string::npos) << strings;
+  const std::string csv = ReadAll(dir_ / "timed.csv");
+  EXPECT_NE(csv.find("started," + when + "\n"), std::string::npos) << csv;
+  EXPECT_NE(csv.find("completed," + when + "\n"), std::string::npos) << csv;
 }
