@@ -38,7 +38,7 @@ bool WritePlateReportFile(const TPlateResult& plate, const ResultContext& contex
     app = std::make_unique<QGuiApplication>(argc, argv);
   }
   PlateReport report;
-  report.title = options.title;
+  report.title = options.title.empty() && options.assay ? options.assay->name : options.title;
   report.plateId = options.plateId;
   report.operatorName = options.operatorName;
   report.programVersion = std::string("Platovix ") + PLATOVIX_VERSION;

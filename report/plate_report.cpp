@@ -330,10 +330,23 @@ QPageSize LocalePageSize() {
                                                                     : QPageSize(QPageSize::A4);
 }
 
+// An analysis made with an assay carries its own verdict; a caller that
+// filled none gets that one, so no report of an assayed plate leaves it out.
+PlateReport WithAnalysisVerdict(const PlateReport& report) {
+  PlateReport filled = report;
+  if (!filled.verdict.empty() || !filled.analysis || !filled.analysis->qc) return filled;
+  const analysis::QcResult& qc = *filled.analysis->qc;
+  filled.verdict = qc.Verdict();
+  for (const analysis::QcRuleResult& rule : qc.rules) {
+    filled.qcRules.push_back({rule.rule, rule.passed, rule.detail});
+  }
+  return filled;
+}
+
 }  // namespace
 
 int PaintPlateReport(const PlateReport& report, QPagedPaintDevice* device) {
-  return ReportPainter(report, device).Paint();
+  return ReportPainter(WithAnalysisVerdict(report), device).Paint();
 }
 
 bool WritePlateReportPdf(const PlateReport& report, const QString& path, QString* error) {

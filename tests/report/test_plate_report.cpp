@@ -227,6 +227,17 @@ TEST_F(PlateReportTest, CommandLineReportsAPlateWithoutLayout) {
   EXPECT_EQ(text.find("% Recovery"), std::string::npos);
   EXPECT_EQ(text.find("Standard curve"), std::string::npos);
 
+  // With an assay the report takes the assay's name and its verdict.
+  const std::string assayed = (home_ / "assayed.pdf").string();
+  const CliRun withAssay =
+      RunCliWith({"report", "--assay", PLATOVIX_SOURCE_DIR "/examples/elisa-assay.json", "-o",
+                  assayed, saved});
+  ASSERT_EQ(withAssay.code, 0) << withAssay.err;
+  const std::string assayedText = PdfText(assayed);
+  EXPECT_NE(assayedText.find("Sandwich ELISA, TMB"), std::string::npos) << assayedText;
+  EXPECT_NE(assayedText.find("QC verdict: "), std::string::npos);
+  EXPECT_NE(assayedText.find("% Recovery"), std::string::npos);
+
   EXPECT_EQ(RunCliWith({"report", saved}).code, kExitUsage);  // no -o
   EXPECT_EQ(RunCliWith({"report", "-o", pdf, (home_ / "none.json").string()}).code, kExitFailure);
 }
