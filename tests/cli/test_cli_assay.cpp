@@ -73,12 +73,14 @@ TEST_F(CliAssay, EachExampleAssayPassesOnItsSimulatedPlate) {
   const std::pair<sim::PlateScenario, std::string> examples[] = {
       {sim::PlateScenario::Elisa, "elisa-assay.json"},
       {sim::PlateScenario::Bradford, "bradford-assay.json"}};
+  const std::string archive = (home_ / "archive.sqlite").string();
   for (const auto& [scenario, file] : examples) {
     for (unsigned seed : {1u, 17u, 2024u}) {
       SCOPED_TRACE(file + ", seed " + std::to_string(seed));
       sim::PtySimulator reader(Reader(scenario, seed));
-      const CliRun run = Run({"--port", reader.slavePath(), "--yes", "measure", "--assay",
-                              kExamples + file, "--fail-on-qc", "--format", "json"});
+      const CliRun run =
+          Run({"--port", reader.slavePath(), "--yes", "measure", "--assay", kExamples + file,
+               "--fail-on-qc", "--format", "json", "--archive", archive});
       ASSERT_EQ(run.code, kExitSuccess) << run.err;
       const json result = json::parse(run.out);
       const sim::ScenarioPlate truth = sim::BuildScenario(scenario);
@@ -88,6 +90,16 @@ TEST_F(CliAssay, EachExampleAssayPassesOnItsSimulatedPlate) {
       EXPECT_TRUE(analysis["lloq"].is_number() && analysis["uloq"].is_number());
       EXPECT_NE(run.err.find("QC Pass"), std::string::npos);
     }
+  }
+  // Each read is archived with its whole assay and the analysis it was shown with.
+  const CliRun list = Run({"archive", "list", "--archive", archive, "--format", "json"});
+  ASSERT_EQ(list.code, kExitSuccess) << list.err;
+  const json reads = json::parse(list.out);
+  ASSERT_EQ(reads.size(), 6u);
+  for (const json& read : reads) {
+    EXPECT_EQ(read["verdict"], "Pass");
+    EXPECT_EQ(json::parse(read["analysis"].get<std::string>())["qc"]["verdict"], "Pass");
+    EXPECT_EQ(json::parse(read["assay"].get<std::string>())["name"], read["assayName"]);
   }
 }
 
