@@ -23,16 +23,6 @@ std::string PlateId(const std::string& path, size_t read, size_t reads) {
   return reads > 1 ? stem + "-" + std::to_string(read + 1) : stem;
 }
 
-// "out.json" for one plate; "out-1.json", "out-2.json", ... for several,
-// since an ASM document holds one plate.
-std::string AsmFileName(const std::string& output, size_t plate, size_t plates) {
-  if (plates == 1) return output;
-  const std::filesystem::path path(output);
-  return (path.parent_path() /
-          (path.stem().string() + "-" + std::to_string(plate + 1) + path.extension().string()))
-      .string();
-}
-
 int WriteAsmDocuments(const CliOptions& options, const CliIo& io,
                       const std::vector<analysis::WorkbookPlate>& plates,
                       const std::vector<std::string>& plateIds, int result) {

@@ -1,13 +1,18 @@
 #include "cli/archive_command.h"
 
+#include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <memory>
 #include <nlohmann/json.hpp>
 
+#include "analysis/assay.h"
 #include "archive/archive_store.h"
 #include "cli/archive_config.h"
+#include "cli/asm_output.h"
 #include "results/atomic_file.h"
 #include "results/result_file.h"
+#include "results/result_file_reader.h"
 
 namespace {
 
@@ -157,6 +162,7 @@ class ArchiveCommand {
   }
 
   int Export() {
+    if (options_.asmFormat) return ExportAsm();
     const bool json = ResultFormatForPath(options_.output) == ResultFormat::Json;
     Json list = Json::array();
     std::string csv;
@@ -169,6 +175,45 @@ class ArchiveCommand {
     std::string error;
     if (!WriteFileAtomically(options_.output, json ? list.dump(1) + '\n' : csv, &error)) {
       return Failure("cannot write " + options_.output + ": " + error);
+    }
+    return kExitSuccess;
+  }
+
+  // One ASM document per read, with the concentrations of the assay it was
+  // read with; every read is found before anything is written.
+  int ExportAsm() {
+    std::vector<archive::PlateRead> reads(options_.uuids.size());
+    for (size_t i = 0; i < reads.size(); ++i) {
+      if (!Get(options_.uuids[i], &reads[i])) return kExitFailure;
+    }
+    for (size_t i = 0; i < reads.size(); ++i) {
+      const archive::PlateRead& read = reads[i];
+      TPlateResult plate;
+      std::copy(read.values.begin(), read.values.end(), plate.nValue);
+      plate.nPrimary = read.primaryNm;
+      plate.nReference = read.referenceNm;
+      plate.bValid = read.status == archive::ReadStatus::Completed ? 1 : 0;
+      ResultContext context{read.readerFamily, read.readerId, std::nullopt, std::nullopt};
+      std::chrono::system_clock::time_point when;
+      if (ParseIsoTime(read.started, &when)) context.started = when;
+      if (ParseIsoTime(read.completed, &when)) context.completed = when;
+      CliOptions withAssay = options_;
+      if (!read.assayJson.empty()) {
+        const analysis::AssayParse assay = analysis::ParseAssay(read.assayJson);
+        if (assay.ok) {
+          withAssay.layout = assay.assay.layout;
+          withAssay.analysis = assay.assay.Options();
+        }
+      }
+      std::string text, error;
+      const std::string plateId = read.plateId.empty() ? read.uuid : read.plateId;
+      if (!FormatAsmRead(plate, context, withAssay, plateId, &text, &error)) {
+        return Failure(read.uuid + ": " + error);
+      }
+      const std::string path = AsmFileName(options_.output, i, reads.size());
+      if (!WriteFileAtomically(path, text, &error)) {
+        return Failure("cannot write " + path + ": " + error);
+      }
     }
     return kExitSuccess;
   }

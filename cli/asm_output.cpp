@@ -1,5 +1,6 @@
 #include "cli/asm_output.h"
 
+#include <filesystem>
 #include <optional>
 
 #include "asm_export/asm_from_analysis.h"
@@ -19,4 +20,12 @@ bool FormatAsmRead(const TPlateResult& plate, const ResultContext& context,
   }
   *text = document.json;
   return true;
+}
+
+std::string AsmFileName(const std::string& output, size_t plate, size_t plates) {
+  if (plates == 1) return output;
+  const std::filesystem::path path(output);
+  return (path.parent_path() /
+          (path.stem().string() + "-" + std::to_string(plate + 1) + path.extension().string()))
+      .string();
 }

@@ -281,7 +281,11 @@ class Parser {
       Usage("--archive and --no-archive exclude each other");
     }
     if (options_.command != CliCommand::Archive) return;
-    if (Seen("--format") && !list && !show) Usage("--format belongs to archive list and show");
+    if (exporting && Seen("--format") && !options_.asmFormat)
+      Usage("archive export --format must be asm (else the file's extension decides)");
+    if (Seen("--format") && !list && !show && !exporting)
+      Usage("--format belongs to archive list and show");
+    if ((list || show) && options_.asmFormat) Usage("--format asm belongs to archive export");
     if (list && Seen("--format") && options_.format == ResultFormat::Csv) {
       Usage("archive list --format must be tsv or json");
     }
@@ -392,7 +396,8 @@ Commands:
   archive list [--since DATE] [--assay NAME] [--plate-id ID] [--format json]
                                           the stored reads, newest first
   archive show UUID [--format json|csv]   one stored read
-  archive export UUID... -o FILE          stored reads to FILE (.json, else CSV)
+  archive export UUID... -o FILE          stored reads to FILE (.json, else CSV; --format asm:
+                                          one Allotrope ASM document per read)
   archive verify                          check the archive's hash chain; exit 1
                                           naming the first entry that does not match
   archive forward [--archive URL]         send the reads kept here to the lab archive

@@ -116,6 +116,23 @@ TEST_F(AsmExport, EveryOutputPassesTheSchemaAndReadsBackThePlate) {
     ASSERT_EQ(JsonValues(plate).size(), 94u) << "G12 and H12 have no value";
     std::ofstream(home_ / "saved.json") << plate.dump();
   }
+  {
+    // archive export --format asm: a stored read as a document of its own.
+    sim::PtySimulator reader(jupiter);
+    const std::string archive = (home_ / "archive.sqlite").string();
+    AppSettings = TAppSettings{};
+    const CliRun measured =
+        RunCliWith({"--port", reader.slavePath(), "--yes", "measure", "--family", "jupiter",
+                    "--primary", "405", "--archive", archive, "--format", "json"});
+    ASSERT_EQ(measured.code, kExitSuccess) << measured.err;
+    expected["archived.json"] = json::parse(measured.out);
+    const CliRun list = RunCliWith({"archive", "list", "--archive", archive, "--format", "json"});
+    ASSERT_EQ(list.code, kExitSuccess) << list.err;
+    const std::string uuid = json::parse(list.out).at(0)["uuid"];
+    const CliRun exported = RunCliWith({"archive", "export", "--archive", archive, "--format",
+                                        "asm", "-o", (home_ / "archived.json").string(), uuid});
+    ASSERT_EQ(exported.code, kExitSuccess) << exported.err;
+  }
   // analyse: one document per plate, numbered when there are several.
   const CliRun analyse = RunCliWith(
       {"analyse", "--layout", layout, "--format", "asm", "-o", (home_ / "again.json").string(),
@@ -149,7 +166,7 @@ TEST_F(AsmExport, EveryOutputPassesTheSchemaAndReadsBackThePlate) {
     EXPECT_EQ(control.contains("electronic absorbance reference wavelength setting"),
               !plate["reference_nm"].is_null());
     EXPECT_EQ(aggregate.contains("calculated data aggregate document"),
-              file != "plain.json" && file != "jupiter.json");
+              file != "plain.json" && file != "jupiter.json" && file != "archived.json");
   }
   // The layout's names and the plate's identity reach the sample documents.
   const std::string dump = nlohmann::ordered_json::parse(ReadFile(home_ / "analysed.json")).dump();
