@@ -395,9 +395,12 @@ bool AnalysisWindow::SaveResults() {
   if (name.isEmpty()) return false;
   const std::string path = name.toLocal8Bit().toStdString();
   std::string error;
+  // Here the only JSON is the Allotrope ASM document.
+  const QString lower = name.toLower();
   const bool saved =
-      name.toLower().endsWith(".xlsx")
-          ? SaveWorkbook(path, shown_, AnalysedLayout(this), &error, excluded_)
+      lower.endsWith(".xlsx") ? SaveWorkbook(path, shown_, AnalysedLayout(this), &error, excluded_)
+      : lower.endsWith(".json")
+          ? SaveAsmDocument(path, shown_, AnalysedLayout(this), &error, excluded_)
           : WriteFileAtomically(path, analysis::AnalysisCsv(result_, AppSettings.bDelimComma != 0),
                                 &error);
   if (!saved) ShowMessageBox(this, path + "\n" + error, "Error", kIconError);

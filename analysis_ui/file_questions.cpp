@@ -10,6 +10,7 @@ const QString kLayoutFilter = QStringLiteral("Plate layout (*.csv)");
 const QString kCsvFilter = QStringLiteral("CSV (*.csv)");
 const QString kWorkbookFilter = QStringLiteral("Excel workbook (*.xlsx)");
 const QString kAssayFilter = QStringLiteral("Assay (*.json)");
+const QString kAsmFilter = QStringLiteral("Allotrope ASM (*.json)");
 
 QString AskInFolder(QWidget* parent, FileQuestion question, const QString& suggested) {
   switch (question) {
@@ -33,11 +34,13 @@ QString AskInFolder(QWidget* parent, FileQuestion question, const QString& sugge
     }
     case FileQuestion::kSaveAnalysis: {
       QString filter = kCsvFilter;
-      QString name = QFileDialog::getSaveFileName(parent, QStringLiteral("Save"), suggested,
-                                                  kCsvFilter + ";;" + kWorkbookFilter, &filter);
+      QString name = QFileDialog::getSaveFileName(
+          parent, QStringLiteral("Save"), suggested,
+          kCsvFilter + ";;" + kWorkbookFilter + ";;" + kAsmFilter, &filter);
       const QString lower = name.toLower();
-      if (!name.isEmpty() && !lower.endsWith(".csv") && !lower.endsWith(".xlsx")) {
-        name += filter == kWorkbookFilter ? ".xlsx" : ".csv";
+      if (!name.isEmpty() && !lower.endsWith(".csv") && !lower.endsWith(".xlsx") &&
+          !lower.endsWith(".json")) {
+        name += filter == kWorkbookFilter ? ".xlsx" : filter == kAsmFilter ? ".json" : ".csv";
       }
       return name;
     }

@@ -1,9 +1,14 @@
 #include "analysis_ui/shown_plate.h"
 
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
 #include <span>
 
 #include "analysis/analysis_workbook.h"
 #include "analysis_ui/assay_in_use.h"
+#include "asm_export/asm_from_analysis.h"
+#include "results/atomic_file.h"
 
 analysis::AnalysisOptions ChosenAnalysisOptions() {
   if (const analysis::Assay* assay = AssayInUse(nullptr)) return assay->Options();
@@ -28,4 +33,26 @@ bool SaveWorkbook(const std::string& path, const ShownPlate& shown,
   sheet.context = shown.context;
   if (layout != nullptr) sheet.analysis = AnalysePlate(shown.plate, *layout, excluded);
   return analysis::WriteAnalysisWorkbook(path, {sheet}, layout, error);
+}
+
+bool SaveAsmDocument(const std::string& path, const ShownPlate& shown,
+                     const analysis::PlateLayout* layout, std::string* error,
+                     const std::vector<analysis::ExcludedWell>& excluded) {
+  std::optional<analysis::PlateAnalysis> result;
+  if (layout != nullptr) result = AnalysePlate(shown.plate, *layout, excluded);
+  std::string plateId = std::filesystem::path(path).filename().string();
+  for (const char* suffix : {".asm.json", ".json"}) {
+    const size_t at = plateId.size() - std::min(plateId.size(), std::strlen(suffix));
+    if (plateId.compare(at, std::string::npos, suffix) == 0) {
+      plateId.erase(at);
+      break;
+    }
+  }
+  const AsmDocument document = BuildAsmDocument(
+      AsmPlateOf(shown.plate, shown.context, plateId, layout, result ? &*result : nullptr));
+  if (!document.ok) {
+    *error = document.error;
+    return false;
+  }
+  return WriteFileAtomically(path, document.json, error);
 }

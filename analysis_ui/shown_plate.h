@@ -29,3 +29,10 @@ analysis::PlateAnalysis AnalysePlate(const TPlateResult& plate, const analysis::
 bool SaveWorkbook(const std::string& path, const ShownPlate& shown,
                   const analysis::PlateLayout* layout, std::string* error,
                   const std::vector<analysis::ExcludedWell>& excluded = {});
+
+// The plate as an Allotrope ASM document, named after the file, with the
+// layout's names and concentrations when there is a layout. False with the
+// reason.
+bool SaveAsmDocument(const std::string& path, const ShownPlate& shown,
+                     const analysis::PlateLayout* layout, std::string* error,
+                     const std::vector<analysis::ExcludedWell>& excluded = {});

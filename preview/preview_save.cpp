@@ -23,17 +23,29 @@ constexpr int kSaveX = 212, kSaveY = 112, kSaveWidth = 38, kSaveHeight = 14;
 const QString kCsvFilter = QStringLiteral("CSV (*.csv)");
 const QString kJsonFilter = QStringLiteral("JSON (*.json)");
 const QString kWorkbookFilter = QStringLiteral("Excel workbook (*.xlsx)");
+const QString kAsmFilter = QStringLiteral("Allotrope ASM (*.json)");
+
+// Our JSON and ASM share the extension: the type chosen in the dialog
+// decides, and a name ending in .asm.json is ASM whichever was chosen.
+bool asmChosen = false;
+
+bool IsAsmName(const QString& name) {
+  return asmChosen || name.toLower().endsWith(QStringLiteral(".asm.json"));
+}
 
 QString AskWithFileDialog(QWidget* parent, const QString& suggestedName) {
   QString filter = kCsvFilter;
   QString name = QFileDialog::getSaveFileName(
       parent, QStringLiteral("Save"), InLastFolder(suggestedName),
-      kCsvFilter + ";;" + kJsonFilter + ";;" + kWorkbookFilter, &filter);
+      kCsvFilter + ";;" + kJsonFilter + ";;" + kWorkbookFilter + ";;" + kAsmFilter, &filter);
+  asmChosen = filter == kAsmFilter;
   // A name typed without an extension takes the one of the chosen type.
   const QString lower = name.toLower();
   if (!name.isEmpty() && !lower.endsWith(".csv") && !lower.endsWith(".json") &&
       !lower.endsWith(".xlsx")) {
-    name += filter == kJsonFilter ? ".json" : filter == kWorkbookFilter ? ".xlsx" : ".csv";
+    name += filter == kJsonFilter || filter == kAsmFilter ? ".json"
+            : filter == kWorkbookFilter                   ? ".xlsx"
+                                                          : ".csv";
   }
   RememberFolder(name);
   return name;
@@ -47,10 +59,15 @@ void SavePlate(QWidget* owner, const TPlateResult& plate, const ResultContext& c
   if (name.isEmpty()) return;
   const std::string path = name.toLocal8Bit().toStdString();
   std::string error;
-  // The workbook carries the layout in use and its analysis beside the plate.
-  const bool saved = name.toLower().endsWith(".xlsx")
-                         ? SaveWorkbook(path, {plate, context, name}, AnalysedLayout(owner), &error)
-                         : SaveResultFile(path, plate, context, decimalComma, &error);
+  // The workbook and the ASM document carry the layout in use and its
+  // analysis beside the plate.
+  const bool asmFile = name.toLower().endsWith(".json") && IsAsmName(name);
+  asmChosen = false;
+  const bool saved =
+      name.toLower().endsWith(".xlsx")
+          ? SaveWorkbook(path, {plate, context, name}, AnalysedLayout(owner), &error)
+      : asmFile ? SaveAsmDocument(path, {plate, context, name}, AnalysedLayout(owner), &error)
+                : SaveResultFile(path, plate, context, decimalComma, &error);
   if (!saved) {
     ShowMessageBox(owner, (name + "\n").toLocal8Bit().toStdString() + error, "Error", kIconError);
   }

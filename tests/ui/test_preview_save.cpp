@@ -10,9 +10,9 @@
 
 #include "dialogs/template_dialog.h"
 #include "link/operator_message.h"
-#include "results/file_time.h"
 #include "preview/data_preview.h"
 #include "preview/preview_save.h"
+#include "results/file_time.h"
 #include "results/shared_state.h"
 #include "tests/results/result_file_parsers.h"
 #include "tests/support/qt_app.h"
@@ -121,6 +121,19 @@ TEST_F(PreviewSaveTest, WritesTheShownPlateAsJsonOrCsv) {
     }
   }
   ExpectShownPlate(wells);
+
+  // The same plate as an Allotrope ASM document: each well with a value
+  // once, the no-value well left out.
+  ChosenName() = QString::fromStdString((dir_ / "plate.asm.json").string());
+  QTest::mouseClick(SaveButton(*preview), Qt::LeftButton);
+  const std::string document = ReadWholeFile(dir_ / "plate.asm.json");
+  EXPECT_NE(document.find("plate-reader/REC/2025/03/plate-reader.manifest"), std::string::npos);
+  size_t absorbances = 0;
+  for (size_t at = document.find("\"absorbance\""); at != std::string::npos;
+       at = document.find("\"absorbance\"", at + 1)) {
+    ++absorbances;
+  }
+  EXPECT_EQ(absorbances, size_t(kWells - 1));
 
   AppSettings.bDelimComma = 1;
   auto commaPreview = CreateDataPreview(nullptr);
