@@ -246,6 +246,10 @@ void AnalysisWindow::ShowFit() {
 
 void AnalysisWindow::ShowTable() {
   const auto rows = analysis::ResultsTableRows(result_, AppSettings.bDelimComma != 0);
+  // An assay's table has more columns (Dilution, Recovery %) than a plain one.
+  const QStringList header = ToQt(analysis::ResultsTableHeader(result_));
+  table_->setColumnCount(static_cast<int>(header.size()));
+  table_->setHorizontalHeaderLabels(header);
   table_->setRowCount(static_cast<int>(rows.size()));
   for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
     for (int column = 0; column < static_cast<int>(rows[row].size()); ++column) {

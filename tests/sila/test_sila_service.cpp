@@ -34,12 +34,22 @@ bool TagsBalance(const std::string& xml) {
 // and, for commands, whether it is observable.
 std::vector<std::pair<std::string, std::string>> Elements(const std::string& xml,
                                                           const std::string& kind) {
+  // Found by plain search: std::regex recurses once per character of a lazy
+  // match, and a long command's body overflows the stack with it.
   std::vector<std::pair<std::string, std::string>> found;
-  const std::regex element("<" + kind + ">\\s*<Identifier>(\\w+)</Identifier>([\\s\\S]*?)</" +
-                           kind + ">");
-  for (auto it = std::sregex_iterator(xml.begin(), xml.end(), element);
-       it != std::sregex_iterator(); ++it)
-    found.push_back({(*it)[1], (*it)[2]});
+  const std::string open = "<" + kind + ">", close = "</" + kind + ">";
+  const std::regex identifier("^\\s*<Identifier>(\\w+)</Identifier>");
+  for (size_t at = xml.find(open); at != std::string::npos; at = xml.find(open, at)) {
+    const size_t start = at + open.size();
+    const size_t end = xml.find(close, start);
+    if (end == std::string::npos) break;
+    const std::string body = xml.substr(start, end - start);
+    std::smatch match;
+    if (std::regex_search(body, match, identifier)) {
+      found.push_back({match[1], body.substr(static_cast<size_t>(match.length(0)))});
+    }
+    at = end + close.size();
+  }
   return found;
 }
 
