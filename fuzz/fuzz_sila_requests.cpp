@@ -10,11 +10,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "fuzz/fuzz_check.h"
 #include "sila/plate_reader_service.h"
+#include "sila/sila_archive.h"
 #include "sila/sila_errors.h"
 
 namespace {
@@ -22,7 +25,9 @@ namespace {
 struct NoReader {
   ReaderSession session{"/nonexistent/platovix-fuzz-port"};
   ExecutionStore executions{std::chrono::seconds(60)};
-  PlateReaderService service{session, executions};
+  // No archive: no request here reaches a reader, and none may touch the disk.
+  SilaArchive archive{std::nullopt, std::cerr};
+  PlateReaderService service{session, executions, archive};
 };
 
 NoReader& Service() {
