@@ -30,13 +30,13 @@ namespace {
 
 // The QC rules with a number, as the file names them; levelsMin is a count
 // but shown alike.
-struct RuleSpec {
+struct RuleLimits {
   const char* name;
   const char* label;
   double low, high, step;
   int decimals;
 };
-constexpr RuleSpec kRuleFields[] = {
+constexpr RuleLimits kRuleFields[] = {
     {"blankMax", "Blank mean at most (OD)", 0, 10, 0.01, 3},
     {"r2Min", "R² at least", 0, 1, 0.001, 4},
     {"recoveryPercent", "Standards' recovery within ± %", 0, 100, 1, 1},
@@ -199,15 +199,15 @@ QWidget* AssayWindow::MakeRules() {
   auto* box = new QGroupBox(QStringLiteral("QC rules (unchecked: not checked)"));
   auto* grid = new QGridLayout(box);
   int row = 0;
-  for (const RuleSpec& spec : kRuleFields) {
+  for (const RuleLimits& limits : kRuleFields) {
     RuleField field;
-    field.on = new QCheckBox(QString::fromUtf8(spec.label));
-    field.on->setObjectName(QString::fromLatin1(spec.name) + QStringLiteral("On"));
+    field.on = new QCheckBox(QString::fromUtf8(limits.label));
+    field.on->setObjectName(QString::fromLatin1(limits.name) + QStringLiteral("On"));
     field.value = new QDoubleSpinBox;
-    field.value->setObjectName(QString::fromLatin1(spec.name));
-    field.value->setRange(spec.low, spec.high);
-    field.value->setSingleStep(spec.step);
-    field.value->setDecimals(spec.decimals);
+    field.value->setObjectName(QString::fromLatin1(limits.name));
+    field.value->setRange(limits.low, limits.high);
+    field.value->setSingleStep(limits.step);
+    field.value->setDecimals(limits.decimals);
     connect(field.on, &QCheckBox::toggled, field.value, &QWidget::setEnabled);
     grid->addWidget(field.on, row, 0);
     grid->addWidget(field.value, row++, 1);
