@@ -44,7 +44,11 @@ void SetReportFileChooserForTesting(ReportFileChooser chooser) {
 
 PlateReport ShownPlateReport(const ShownPlate& shown, const analysis::PlateLayout* layout) {
   PlateReport report;
-  report.operatorName = qEnvironmentVariable("USER").toStdString();
+  report.plateId = shown.plateId;
+  report.operatorName =
+      !shown.operatorName.empty() ? shown.operatorName : qEnvironmentVariable("USER").toStdString();
+  report.archiveUuid = shown.archiveUuid;
+  report.archiveHash = shown.archiveHash;
   report.programVersion = std::string("Platovix ") + PLATOVIX_VERSION;
   report.plate = shown.plate;
   report.context = shown.context;

@@ -35,19 +35,27 @@ bool SaveWorkbook(const std::string& path, const ShownPlate& shown,
   return analysis::WriteAnalysisWorkbook(path, {sheet}, layout, error);
 }
 
+namespace {
+
+// plate-1.asm.json -> plate-1
+std::string PlateIdOfFileName(const std::string& path) {
+  std::string name = std::filesystem::path(path).filename().string();
+  for (const char* suffix : {".asm.json", ".json"}) {
+    const size_t at = name.size() - std::min(name.size(), std::strlen(suffix));
+    if (name.compare(at, std::string::npos, suffix) == 0) return name.erase(at);
+  }
+  return name;
+}
+
+}  // namespace
+
 bool SaveAsmDocument(const std::string& path, const ShownPlate& shown,
                      const analysis::PlateLayout* layout, std::string* error,
                      const std::vector<analysis::ExcludedWell>& excluded) {
   std::optional<analysis::PlateAnalysis> result;
   if (layout != nullptr) result = AnalysePlate(shown.plate, *layout, excluded);
-  std::string plateId = std::filesystem::path(path).filename().string();
-  for (const char* suffix : {".asm.json", ".json"}) {
-    const size_t at = plateId.size() - std::min(plateId.size(), std::strlen(suffix));
-    if (plateId.compare(at, std::string::npos, suffix) == 0) {
-      plateId.erase(at);
-      break;
-    }
-  }
+  // The plate's own ID when it has one, else the file's name.
+  const std::string plateId = !shown.plateId.empty() ? shown.plateId : PlateIdOfFileName(path);
   const AsmDocument document = BuildAsmDocument(
       AsmPlateOf(shown.plate, shown.context, plateId, layout, result ? &*result : nullptr));
   if (!document.ok) {

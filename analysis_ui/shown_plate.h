@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "analysis/plate_analysis.h"
@@ -15,6 +16,12 @@ struct ShownPlate {
   TPlateResult plate;
   ResultContext context;
   QString fileName;  // what the preview's Save suggests, e.g. plate-...-450nm.csv
+  // The archive's record of the plate, for the reports; empty for a plate
+  // that is not archived (one opened from a file, or with the archive off).
+  std::string plateId{};
+  std::string operatorName{};  // empty: whoever runs the program now
+  std::string archiveUuid{};
+  std::string archiveHash{};
 };
 
 // Fit and weighting as [Analysis] Fit= and Weight= say; with an assay in

@@ -8,6 +8,8 @@
 #include <nlohmann/json.hpp>
 #include <random>
 
+#include "archive/sha256.h"
+
 namespace archive {
 
 using Json = nlohmann::json;
@@ -227,6 +229,10 @@ std::string HostName() {
   char name[256] = {};
   if (gethostname(name, sizeof name - 1) != 0) return {};
   return name;
+}
+
+std::string ContentHash(const PlateRead& read) {
+  return Sha256Hex(ReadContent(read));
 }
 
 }  // namespace archive

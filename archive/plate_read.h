@@ -58,6 +58,10 @@ std::string AuditContent(const AuditEntry& entry);
 bool ParseRead(const std::string& content, PlateRead* read);
 bool ParseAudit(const std::string& content, AuditEntry* entry);
 
+// The SHA-256 of a read's stored content, in hex: what a report prints, the
+// same in the local archive, the lab's and the spool.
+std::string ContentHash(const PlateRead& read);
+
 // The columns the archive finds entries by, taken from the content alone,
 // so that verify can check them against it.
 struct EntryKeys {

@@ -1,5 +1,6 @@
 #include "preview/data_preview.h"
 
+#include "analysis_ui/shown_plate.h"
 #include "dialogs/template_dialog.h"
 #include "preview/preview_analysis.h"
 #include "preview/preview_heat_map.h"
@@ -17,11 +18,11 @@ constexpr int kGrownWidth = 303, kGrownHeight = 166;
 
 }  // namespace
 
-void FillPreview(TemplateDialog& preview) {
+void FillPreview(TemplateDialog& preview, const TPlateResult& plate) {
   const bool decimalComma = AppSettings.bDelimComma != 0;
   char number[kWellTextSize];
   for (int well = 0; well < kWells; ++well) {
-    const int32_t value = PlateResult.nValue[well];
+    const int32_t value = plate.nValue[well];
     // A well the reader gave no value for stays blank here.
     if (value == kNoValue) {
       number[0] = '\0';
@@ -30,22 +31,30 @@ void FillPreview(TemplateDialog& preview) {
     }
     preview.SetItemText(kFirstCellId + well, QString::fromLatin1(number));
   }
-  preview.SetItemText(kHeaderLineId, QString::fromLocal8Bit(BuildResultHeader()));
+  preview.SetItemText(kHeaderLineId, QString::fromLocal8Bit(ResultHeaderOf(plate)));
   // The cells were drawn up for narrower digits than this font's: a number
   // must never lose its sign or a digit at the edge.
   preview.FitLabelFonts(kFirstCellId, kFirstCellId + kWells - 1);
   preview.FitLabelFonts(kHeaderLineId, kHeaderLineId);
 }
 
+ShownPlate LastShownPlate() {
+  return {PlateResult, ShownResultContext(), DefaultResultFileName(PlateResult)};
+}
+
 std::unique_ptr<TemplateDialog> CreateDataPreview(QWidget* owner) {
+  return CreateDataPreview(owner, LastShownPlate());
+}
+
+std::unique_ptr<TemplateDialog> CreateDataPreview(QWidget* owner, const ShownPlate& shown) {
   auto preview = std::make_unique<TemplateDialog>(PreviewDialogTemplate(), owner);
   if (owner && !owner->windowIcon().isNull()) preview->setWindowIcon(owner->windowIcon());
   // A snapshot: filled once, it does not follow later results.
-  FillPreview(*preview);
-  AddSaveButton(*preview);
+  FillPreview(*preview, shown.plate);
+  AddSaveButton(*preview, shown);
   preview->setFixedSize(preview->DialogUnitsToPixels(0, 0, kGrownWidth, kGrownHeight).size());
-  auto* heatMap = new PreviewHeatMap(*preview, PlateResult);
-  AddAnalysisButtons(*preview, *heatMap, PlateResult);
+  auto* heatMap = new PreviewHeatMap(*preview, shown.plate);
+  AddAnalysisButtons(*preview, *heatMap, shown);
   ShowLayoutRoles(*preview, *heatMap);
   return preview;
 }

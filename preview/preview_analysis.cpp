@@ -50,8 +50,7 @@ void ShowLayoutRoles(TemplateDialog& preview, PreviewHeatMap& heatMap) {
   heatMap.ShowRoleMarks(marks);
 }
 
-void AddAnalysisButtons(TemplateDialog& preview, PreviewHeatMap& heatMap,
-                        const TPlateResult& plate) {
+void AddAnalysisButtons(TemplateDialog& preview, PreviewHeatMap& heatMap, const ShownPlate& shown) {
   QPushButton* layout = AddButton(preview, QStringLiteral("&Layout..."), "layout", kLayoutX);
   QPushButton* analysis =
       AddButton(preview, QStringLiteral("A&nalysis..."), "analysis", kAnalysisX);
@@ -59,7 +58,6 @@ void AddAnalysisButtons(TemplateDialog& preview, PreviewHeatMap& heatMap,
     RunLayoutEditor(&preview);
     ShowLayoutRoles(preview, heatMap);
   });
-  const ShownPlate shown{plate, ShownResultContext(), DefaultResultFileName(plate)};
   QObject::connect(analysis, &QPushButton::clicked, &preview, [&preview, &heatMap, shown] {
     RunAnalysisWindow(&preview, shown);
     // The layout may have been changed from there.

@@ -5,11 +5,10 @@
 
 class PreviewHeatMap;
 class TemplateDialog;
-struct TPlateResult;
+struct ShownPlate;
 
 // Below "&Save..." and "Close", in the row the preview grew by.
-void AddAnalysisButtons(TemplateDialog& preview, PreviewHeatMap& heatMap,
-                        const TPlateResult& plate);
+void AddAnalysisButtons(TemplateDialog& preview, PreviewHeatMap& heatMap, const ShownPlate& shown);
 
 // Tags the wells of the layout in use; none when there is none.
 void ShowLayoutRoles(TemplateDialog& preview, PreviewHeatMap& heatMap);

@@ -53,8 +53,9 @@ QString AskWithFileDialog(QWidget* parent, const QString& suggestedName) {
 
 SaveFileChooser chooseFile = AskWithFileDialog;
 
-void SavePlate(QWidget* owner, const TPlateResult& plate, const ResultContext& context,
-               bool decimalComma) {
+void SavePlate(QWidget* owner, ShownPlate shown, bool decimalComma) {
+  const TPlateResult& plate = shown.plate;
+  const ResultContext& context = shown.context;
   const QString name = chooseFile(owner, DefaultResultFileName(plate));
   if (name.isEmpty()) return;
   const std::string path = name.toLocal8Bit().toStdString();
@@ -63,11 +64,11 @@ void SavePlate(QWidget* owner, const TPlateResult& plate, const ResultContext& c
   // analysis beside the plate.
   const bool asmFile = name.toLower().endsWith(".json") && IsAsmName(name);
   asmChosen = false;
-  const bool saved =
-      name.toLower().endsWith(".xlsx")
-          ? SaveWorkbook(path, {plate, context, name}, AnalysedLayout(owner), &error)
-      : asmFile ? SaveAsmDocument(path, {plate, context, name}, AnalysedLayout(owner), &error)
-                : SaveResultFile(path, plate, context, decimalComma, &error);
+  shown.fileName = name;
+  const bool saved = name.toLower().endsWith(".xlsx")
+                         ? SaveWorkbook(path, shown, AnalysedLayout(owner), &error)
+                     : asmFile ? SaveAsmDocument(path, shown, AnalysedLayout(owner), &error)
+                               : SaveResultFile(path, plate, context, decimalComma, &error);
   if (!saved) {
     ShowMessageBox(owner, (name + "\n").toLocal8Bit().toStdString() + error, "Error", kIconError);
   }
@@ -97,9 +98,7 @@ ResultContext ShownResultContext() {
   return context;
 }
 
-void AddSaveButton(TemplateDialog& preview) {
-  const ResultContext context = ShownResultContext();
-  const TPlateResult plate = PlateResult;
+void AddSaveButton(TemplateDialog& preview, const ShownPlate& shown) {
   const bool decimalComma = AppSettings.bDelimComma != 0;
 
   auto* save = new QPushButton(QStringLiteral("&Save..."), &preview);
@@ -107,7 +106,6 @@ void AddSaveButton(TemplateDialog& preview) {
   save->setAutoDefault(false);  // Enter keeps its meaning in the preview
   save->setGeometry(preview.DialogUnitsToPixels(kSaveX, kSaveY, kSaveWidth, kSaveHeight));
   if (QWidget* close = preview.Item(kCloseId)) QWidget::setTabOrder(close, save);
-  QObject::connect(save, &QPushButton::clicked, &preview, [&preview, plate, context, decimalComma] {
-    SavePlate(&preview, plate, context, decimalComma);
-  });
+  QObject::connect(save, &QPushButton::clicked, &preview,
+                   [&preview, shown, decimalComma] { SavePlate(&preview, shown, decimalComma); });
 }

@@ -10,10 +10,11 @@
 
 class QWidget;
 class TemplateDialog;
+struct ShownPlate;
 
 // Puts the button beside "Close". It saves the plate as it is at this
 // moment, as the preview shows it (the preview is a snapshot too).
-void AddSaveButton(TemplateDialog& preview);
+void AddSaveButton(TemplateDialog& preview, const ShownPlate& shown);
 
 // The reader the shown plate came from, for the files' metadata.
 ResultContext ShownResultContext();

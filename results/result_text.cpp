@@ -50,39 +50,44 @@ size_t FormatWellValue(int32_t value, bool decimalComma, char* out, size_t size)
 }
 
 const char* BuildResultHeader() {
-  szHeader[0] = '\0';
-  const TPlateResult& plate = PlateResult;
-  if (!plate.bValid) return szHeader;
+  const std::string header = ResultHeaderOf(PlateResult);
+  std::snprintf(szHeader, sizeof szHeader, "%s", header.c_str());
+  return szHeader;
+}
+
+std::string ResultHeaderOf(const TPlateResult& plate) {
+  char header[kResultHeaderSize] = "";
+  if (!plate.bValid) return header;
 
   const bool primary = plate.nPrimary != 0;
   const bool reference = plate.nReference != 0;
   const char* word = !primary && !reference ? " unknown" : (primary && reference ? "(s) " : " ");
-  std::snprintf(szHeader, sizeof szHeader, "Filter%s ", word);
+  std::snprintf(header, sizeof header, "Filter%s ", word);
 
   char part[32];
   if (primary) {
     std::snprintf(part, sizeof part, "%d [nm]", plate.nPrimary);
-    AppendBounded(szHeader, part);
+    AppendBounded(header, part);
   }
   if (reference) {
     std::snprintf(part, sizeof part, " / %d [nm]", plate.nReference);
-    AppendBounded(szHeader, part);
+    AppendBounded(header, part);
   }
 
   // A time below 2^32 ticks (the first minutes of 1601) means none was stamped.
-  if ((plate.ftMeasured >> 32) == 0) return szHeader;
+  if ((plate.ftMeasured >> 32) == 0) return header;
   std::tm calendar{};
-  if (!FileTimeToCalendar(plate.ftMeasured, &calendar)) return szHeader;
+  if (!FileTimeToCalendar(plate.ftMeasured, &calendar)) return header;
 
   char stamp[128];
   FormatTimePart(dateFormat, calendar, stamp, sizeof stamp);
-  AppendBounded(szHeader, "     ");
-  AppendBounded(szHeader, stamp);
-  AppendBounded(szHeader, " ");
+  AppendBounded(header, "     ");
+  AppendBounded(header, stamp);
+  AppendBounded(header, " ");
   FormatTimePart(timeFormat, calendar, stamp, sizeof stamp);
-  AppendBounded(szHeader, " ");
-  AppendBounded(szHeader, stamp);
-  return szHeader;
+  AppendBounded(header, " ");
+  AppendBounded(header, stamp);
+  return header;
 }
 
 std::string BuildResultText() {

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+struct TPlateResult;
+
 // Longest number form: "-2147483.648".
 inline constexpr size_t kWellTextSize = 16;
 // The header never grows beyond this, terminating zero included.
@@ -22,6 +24,8 @@ size_t FormatWellValue(int32_t value, bool decimalComma, char* out, size_t size)
 // 07.12.2026  16:20:05"; empty while the result is not valid. The text lives
 // in one buffer that the next call overwrites.
 const char* BuildResultHeader();
+// The same for any plate (one opened from a file or the archive).
+std::string ResultHeaderOf(const TPlateResult& plate);
 
 // The whole text of PlateResult as AppSettings asks for it (decimal comma,
 // header line).
