@@ -22,12 +22,11 @@ void ReadAssaySettings(const IniFile& file) {
 
 void WriteAssaySettings(IniFile& file) {
   const TAppSettings& a = AppSettings;
-  const char* absent = "\x01";
-  bool present = file.GetString("Assay", "File", absent) != absent;
+  bool present = file.HasKey("Assay", "File");
   bool chosen = !a.AssayFile.empty();
   for (int n = 0; n < kRecentAssays; ++n) {
     chosen = chosen || !a.RecentAssays[n].empty();
-    present = present || file.GetString("Assay", RecentKey(n), absent) != absent;
+    present = present || file.HasKey("Assay", RecentKey(n));
   }
   if (!chosen && !present) return;
   file.SetString("Assay", "File", a.AssayFile);

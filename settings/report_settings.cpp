@@ -8,8 +8,7 @@ void ReadReportSettings(const IniFile& file) {
 }
 
 void WriteReportSettings(IniFile& file) {
-  const char* absent = "\x01";
-  const bool present = file.GetString("Report", "OpenAfterSaving", absent) != absent;
-  if (AppSettings.OpenReportAfterSaving == 0 && !present) return;
+  // Written only once chosen, so that older files stay as they were.
+  if (AppSettings.OpenReportAfterSaving == 0 && !file.HasKey("Report", "OpenAfterSaving")) return;
   file.SetString("Report", "OpenAfterSaving", AppSettings.OpenReportAfterSaving != 0 ? "1" : "0");
 }

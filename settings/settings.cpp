@@ -158,10 +158,9 @@ void WriteAnalysis(IniFile& file) {
   const TAppSettings defaults;
   const bool changed = a.HeatMap != defaults.HeatMap || a.LayoutFile != defaults.LayoutFile ||
                        a.Fit != defaults.Fit || a.Weight != defaults.Weight;
-  const char* absent = "\x01";
   bool present = false;
   for (const char* key : {"HeatMap", "LayoutFile", "Fit", "Weight"}) {
-    present = present || file.GetString("Analysis", key, absent) != absent;
+    present = present || file.HasKey("Analysis", key);
   }
   if (!changed && !present) return;
   WriteSettingInt("Analysis", "HeatMap", Flag(a.HeatMap), file);
