@@ -21,8 +21,8 @@
 namespace {
 
 // Below the heat map's row (131), left of "&Report..." (212, 146).
-constexpr int kRowY = 146, kLabelX = 19, kLabelWidth = 34, kFieldX = 54, kFieldWidth = 76;
-constexpr int kCommentX = 134, kOpenX = 174, kButtonWidth = 36, kHeight = 14;
+constexpr int kRowY = 146, kLabelX = 19, kLabelWidth = 33, kFieldX = 52, kFieldWidth = 68;
+constexpr int kCommentX = 124, kCommentWidth = 42, kOpenX = 170, kOpenWidth = 38, kHeight = 14;
 
 QString AskWithFileDialog(QWidget* parent) {
   const QString name = QFileDialog::getOpenFileName(
@@ -95,11 +95,12 @@ void OpenPlateFile(TemplateDialog& preview) {
   opened.release()->show();
 }
 
-QPushButton* AddButton(TemplateDialog& preview, const QString& text, const char* name, int x) {
+QPushButton* AddButton(TemplateDialog& preview, const QString& text, const char* name, int x,
+                       int width) {
   auto* button = new QPushButton(text, &preview);
   button->setObjectName(QString::fromLatin1(name));
   button->setAutoDefault(false);
-  button->setGeometry(preview.DialogUnitsToPixels(x, kRowY, kButtonWidth, kHeight));
+  button->setGeometry(preview.DialogUnitsToPixels(x, kRowY, width, kHeight));
   return button;
 }
 
@@ -119,10 +120,11 @@ void AddRecordControls(TemplateDialog& preview) {
   label->setBuddy(field);
   label->setGeometry(preview.DialogUnitsToPixels(kLabelX, kRowY + 3, kLabelWidth, 8));
 
-  QPushButton* comment = AddButton(preview, QStringLiteral("&Comment..."), "comment", kCommentX);
+  QPushButton* comment =
+      AddButton(preview, QStringLiteral("&Comment..."), "comment", kCommentX, kCommentWidth);
   comment->setEnabled(shown != nullptr && !shown->archiveUuid.empty());
   QObject::connect(comment, &QPushButton::clicked, &preview, [&preview] { AddComment(preview); });
-  QPushButton* open = AddButton(preview, QStringLiteral("&Open..."), "open", kOpenX);
+  QPushButton* open = AddButton(preview, QStringLiteral("&Open..."), "open", kOpenX, kOpenWidth);
   QObject::connect(open, &QPushButton::clicked, &preview, [&preview] { OpenPlateFile(preview); });
 }
 
