@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <memory>
+#include <optional>
 
 #include "analysis_ui/last_folder.h"
 #include "analysis_ui/shown_plate.h"
