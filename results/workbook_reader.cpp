@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <ctime>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <optional>
@@ -238,7 +239,8 @@ SavedPlates ReadWorkbookPlates(const std::string& path) {
   SavedPlates result;
   const std::unique_ptr<void, int (*)(unzFile)> zip(unzOpen64(path.c_str()), unzClose);
   if (!zip) {
-    result.error = path + ": not an Excel workbook (no zip file)";
+    const bool readable = std::ifstream(path).good();
+    result.error = path + (readable ? ": not an Excel workbook (no zip file)" : ": cannot be read");
     return result;
   }
   try {
