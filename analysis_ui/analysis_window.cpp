@@ -27,6 +27,8 @@
 #include "analysis_ui/layout_editor.h"
 #include "analysis_ui/layout_in_use.h"
 #include "analysis_ui/standard_curve_chart.h"
+#include "archive_ui/audit_reason.h"
+#include "archive_ui/desktop_archive.h"
 #include "link/operator_message.h"
 #include "results/atomic_file.h"
 
@@ -165,9 +167,30 @@ QWidget* AnalysisWindow::MakeOptions() {
   logarithmic_->setObjectName(QStringLiteral("logarithmic"));
   logarithmic_->setChecked(true);
   const auto chosen = [this] {
-    AppSettings.Fit = model_->currentData().toString().toStdString();
-    AppSettings.Weight = weighting_->currentData().toString().toStdString();
+    const std::string model = model_->currentData().toString().toStdString();
+    const std::string weighting = weighting_->currentData().toString().toStdString();
+    if (model == AppSettings.Fit && weighting == AppSettings.Weight) return;
+    // An archived read's re-analysis says why; without a reason the choice goes back.
+    std::optional<std::string> reason;
+    if (!shown_.archiveUuid.empty()) {
+      reason = AskAuditReason(this, QStringLiteral("Reason for analysing this read again with "
+                                                   "model %1, weighting %2:")
+                                        .arg(model_->currentText(), weighting_->currentText()));
+      if (!reason) {
+        Recompute();  // shows the settings' model and weighting again
+        return;
+      }
+    }
+    AppSettings.Fit = model;
+    AppSettings.Weight = weighting;
     Recompute();
+    if (reason) {
+      const nlohmann::ordered_json detail = {
+          {"model", model},
+          {"weighting", weighting},
+          {"analysis", hasResult_ ? analysis::AnalysisJson(result_) : nlohmann::ordered_json()}};
+      StoreDesktopAudit(this, shown_.archiveUuid, "re-analysis", *reason, detail.dump());
+    }
   };
   connect(model_, &QComboBox::activated, this, chosen);
   connect(weighting_, &QComboBox::activated, this, chosen);
@@ -296,12 +319,17 @@ void AnalysisWindow::SetPlate(const ShownPlate& shown) {
 void AnalysisWindow::ToggleExcludedWell(int well, const std::string& reason) {
   const auto same = [well](const analysis::ExcludedWell& e) { return e.well == well; };
   const auto found = std::find_if(excluded_.begin(), excluded_.end(), same);
-  if (found != excluded_.end()) {
+  const bool included = found != excluded_.end();
+  if (included) {
     excluded_.erase(found);
   } else {
     excluded_.push_back({well, reason});
   }
   Recompute();
+  if (!shown_.archiveUuid.empty()) {
+    StoreDesktopAudit(this, shown_.archiveUuid, included ? "well included" : "well excluded",
+                      reason, analysis::WellName(well));
+  }
 }
 
 void AnalysisWindow::AskToExcludeWell() {
@@ -326,7 +354,17 @@ void AnalysisWindow::AskToExcludeWell() {
       std::any_of(excluded_.begin(), excluded_.end(),
                   [well](const analysis::ExcludedWell& e) { return e.well == well; });
   QString reason;
-  if (!excluded) {
+  if (!shown_.archiveUuid.empty()) {
+    // An archived read keeps why, either way.
+    const std::optional<std::string> why =
+        AskAuditReason(this,
+                       (excluded ? QStringLiteral("Reason for taking %1 back in:")
+                                 : QStringLiteral("Reason for leaving out %1:"))
+                           .arg(name),
+                       excluded ? QString() : QStringLiteral("outlier"));
+    if (!why) return;
+    reason = QString::fromStdString(*why);
+  } else if (!excluded) {
     reason = QInputDialog::getText(this, QStringLiteral("Exclude well"),
                                    QStringLiteral("Reason for leaving out %1:").arg(name),
                                    QLineEdit::Normal, QStringLiteral("outlier"), &ok);

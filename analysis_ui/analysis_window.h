@@ -33,7 +33,8 @@ class AnalysisWindow : public QDialog {
   // wells excluded from the last one).
   void SetPlate(const ShownPlate& shown);
   // Leaves a well (0..95) out of the analysis, an outlier; it stays listed,
-  // struck out, with the reason. Again for the same well: back in.
+  // struck out, with the reason. Again for the same well: back in. For an
+  // archived read, an audit entry ("well excluded" or "well included").
   void ToggleExcludedWell(int well, const std::string& reason);
   // Asks for a well and the reason.
   void AskToExcludeWell();

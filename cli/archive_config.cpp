@@ -2,9 +2,8 @@
 
 #include <platovix_version.h>
 
-#include "analysis/analysis_report.h"
-#include "analysis/assay.h"
 #include "archive/postgres_archive.h"
+#include "archive/read_analysis.h"
 #include "results/shared_state.h"
 
 archive::StoreConfig ArchiveConfigFor(const CliOptions& options) {
@@ -49,19 +48,14 @@ archive::PlateRead ReadRecordOf(const TPlateResult& plate, const ResultContext& 
   read.programVersion = PLATOVIX_VERSION;
   std::copy(std::begin(plate.nValue), std::end(plate.nValue), read.values.begin());
   if (options.assay) {
-    read.assayName = options.assay->name;
-    read.assayJson = analysis::WriteAssay(*options.assay);
+    archive::RecordAssay(*options.assay, &read);
   } else if (!options.layoutPath.empty()) {
     const size_t slash = options.layoutPath.rfind('/');
     read.assayName =
         slash == std::string::npos ? options.layoutPath : options.layoutPath.substr(slash + 1);
   }
   // The analysis as it stood at read time, so the record can be shown as it was.
-  if (options.layout && plate.bValid) {
-    const analysis::PlateAnalysis analysed =
-        analysis::AnalysePlate(plate.nValue, *options.layout, options.analysis);
-    read.analysisJson = analysis::AnalysisJson(analysed).dump();
-    if (analysed.qc) read.verdict = analysed.qc->Verdict();
-  }
+  if (options.layout && plate.bValid)
+    archive::RecordAnalysis(*options.layout, options.analysis, &read);
   return read;
 }

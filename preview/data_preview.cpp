@@ -1,10 +1,13 @@
 #include "preview/data_preview.h"
 
 #include "analysis_ui/shown_plate.h"
+#include "archive_ui/desktop_archive.h"
 #include "dialogs/template_dialog.h"
 #include "preview/preview_analysis.h"
 #include "preview/preview_heat_map.h"
+#include "preview/preview_record.h"
 #include "preview/preview_save.h"
+#include "preview/shown_plate_holder.h"
 #include "results/result_text.h"
 #include "results/shared_state.h"
 
@@ -39,7 +42,11 @@ void FillPreview(TemplateDialog& preview, const TPlateResult& plate) {
 }
 
 ShownPlate LastShownPlate() {
-  return {PlateResult, ShownResultContext(), DefaultResultFileName(PlateResult)};
+  // The last read's record, when it was stored.
+  const ArchivedRecord& record = LastArchivedRecord();
+  return {PlateResult,    ShownResultContext(), DefaultResultFileName(PlateResult),
+          record.plateId, record.operatorName,  record.uuid,
+          record.hash};
 }
 
 std::unique_ptr<TemplateDialog> CreateDataPreview(QWidget* owner) {
@@ -51,11 +58,13 @@ std::unique_ptr<TemplateDialog> CreateDataPreview(QWidget* owner, const ShownPla
   if (owner && !owner->windowIcon().isNull()) preview->setWindowIcon(owner->windowIcon());
   // A snapshot: filled once, it does not follow later results.
   FillPreview(*preview, shown.plate);
+  KeepShownPlate(*preview, shown);
   AddSaveButton(*preview, shown);
   preview->setFixedSize(preview->DialogUnitsToPixels(0, 0, kGrownWidth, kGrownHeight).size());
   auto* heatMap = new PreviewHeatMap(*preview, shown.plate);
   AddAnalysisButtons(*preview, *heatMap, shown);
   ShowLayoutRoles(*preview, *heatMap);
+  AddRecordControls(*preview);
   return preview;
 }
 

@@ -18,7 +18,8 @@ std::unique_ptr<TemplateDialog> CreateDataPreview(QWidget* owner);
 // The same for any plate: one opened from a file or the archive.
 std::unique_ptr<TemplateDialog> CreateDataPreview(QWidget* owner, const ShownPlate& shown);
 
-// The last result as the preview shows it, with its reader and times.
+// The last result as the preview shows it, with its reader and times and,
+// when it was stored, its archive record.
 ShownPlate LastShownPlate();
 
 // Writes every cell (102 + well index) and the header line (217).

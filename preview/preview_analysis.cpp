@@ -10,6 +10,7 @@
 #include "dialogs/template_dialog.h"
 #include "preview/preview_heat_map.h"
 #include "preview/preview_save.h"
+#include "preview/shown_plate_holder.h"
 
 namespace {
 
@@ -58,8 +59,10 @@ void AddAnalysisButtons(TemplateDialog& preview, PreviewHeatMap& heatMap, const 
     RunLayoutEditor(&preview);
     ShowLayoutRoles(preview, heatMap);
   });
-  QObject::connect(analysis, &QPushButton::clicked, &preview, [&preview, &heatMap, shown] {
-    RunAnalysisWindow(&preview, shown);
+  // The plate as kept on the preview when clicked: its plate ID may be new.
+  const auto current = [&preview, shown] { return CurrentShownPlate(preview, shown); };
+  QObject::connect(analysis, &QPushButton::clicked, &preview, [&preview, &heatMap, current] {
+    RunAnalysisWindow(&preview, current());
     // The layout may have been changed from there.
     ShowLayoutRoles(preview, heatMap);
   });
@@ -67,10 +70,10 @@ void AddAnalysisButtons(TemplateDialog& preview, PreviewHeatMap& heatMap, const 
       AddButton(preview, QStringLiteral("&Report..."), "report", kLayoutX, kReportY);
   QPushButton* print =
       AddButton(preview, QStringLiteral("&Print..."), "print", kAnalysisX, kReportY);
-  QObject::connect(report, &QPushButton::clicked, &preview, [&preview, shown] {
-    SaveShownPlateReport(&preview, shown, LayoutInUse(&preview));
+  QObject::connect(report, &QPushButton::clicked, &preview, [&preview, current] {
+    SaveShownPlateReport(&preview, current(), LayoutInUse(&preview));
   });
-  QObject::connect(print, &QPushButton::clicked, &preview, [&preview, shown] {
-    PrintShownPlateReport(&preview, shown, LayoutInUse(&preview));
+  QObject::connect(print, &QPushButton::clicked, &preview, [&preview, current] {
+    PrintShownPlateReport(&preview, current(), LayoutInUse(&preview));
   });
 }

@@ -11,6 +11,7 @@
 #include "dialogs/template_dialog.h"
 #include "driver/foto.h"
 #include "link/operator_message.h"
+#include "preview/shown_plate_holder.h"
 #include "results/file_time.h"
 #include "results/result_file.h"
 
@@ -106,6 +107,7 @@ void AddSaveButton(TemplateDialog& preview, const ShownPlate& shown) {
   save->setAutoDefault(false);  // Enter keeps its meaning in the preview
   save->setGeometry(preview.DialogUnitsToPixels(kSaveX, kSaveY, kSaveWidth, kSaveHeight));
   if (QWidget* close = preview.Item(kCloseId)) QWidget::setTabOrder(close, save);
-  QObject::connect(save, &QPushButton::clicked, &preview,
-                   [&preview, shown, decimalComma] { SavePlate(&preview, shown, decimalComma); });
+  QObject::connect(save, &QPushButton::clicked, &preview, [&preview, shown, decimalComma] {
+    SavePlate(&preview, CurrentShownPlate(preview, shown), decimalComma);
+  });
 }

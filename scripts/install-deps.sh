@@ -14,6 +14,8 @@ packages=(cmake g++ ninja-build qt6-base-dev libgl1-mesa-dev libgtest-dev google
           qt6-charts-dev libqt6opengl6-dev
           # the Excel workbook (its .pc file also wants zlib); tests read it back with unzip
           libxlsxwriter-dev zlib1g-dev unzip
+          # the preview's Open reads such a workbook's Plate sheet back (minizip unpacks it)
+          libminizip-dev
           # platovix-sila: gRPC and protobuf (the compiler plugin package is needed by
           # gRPC's CMake package), TLS certificates, mDNS announcement
           libgrpc++-dev protobuf-compiler-grpc libprotobuf-dev protobuf-compiler libssl-dev

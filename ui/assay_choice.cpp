@@ -9,6 +9,7 @@
 #include "analysis_ui/analysis_window.h"
 #include "analysis_ui/assay_in_use.h"
 #include "analysis_ui/assay_window.h"
+#include "preview/data_preview.h"
 #include "preview/preview_save.h"
 #include "results/shared_state.h"
 #include "ui/main_dialog.h"
@@ -101,7 +102,7 @@ bool PrepareAssayMeasure(MainDialog& dialog) {
 }
 
 void ShowNewPlateAnalysis(MainDialog& dialog) {
-  const ShownPlate shown{PlateResult, ShownResultContext(), DefaultResultFileName(PlateResult)};
+  const ShownPlate shown = LastShownPlate();  // with its archive record
   if (!AppSettings.AssayFile.empty() && AssayInUse(dialog.BoxOwner()) != nullptr) {
     ShowAnalysisWindow(&dialog, shown);
   } else if (AnalysisWindow* open = OpenAnalysisWindow()) {

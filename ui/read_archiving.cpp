@@ -6,8 +6,10 @@
 #include <optional>
 #include <utility>
 
+#include "analysis_ui/assay_in_use.h"
 #include "archive/archive_store.h"
-#include "archive/postgres_archive.h"
+#include "archive/read_analysis.h"
+#include "archive_ui/desktop_archive.h"
 #include "driver/foto.h"
 #include "link/operator_message.h"
 #include "link/port_setup.h"
@@ -20,16 +22,6 @@ using Clock = std::chrono::system_clock;
 
 // Set while a measurement runs; only the GUI thread touches it.
 std::optional<Clock::time_point> measureStarted;
-
-archive::StoreConfig ConfigFromSettings() {
-  archive::StoreConfig config;
-  if (archive::IsPostgresUrl(AppSettings.ArchiveUrl)) {
-    config.labUrl = AppSettings.ArchiveUrl;
-  } else {
-    config.localPath = AppSettings.ArchiveUrl;
-  }
-  return config;
-}
 
 archive::PlateRead RecordOfPlate(Clock::time_point started, int id) {
   archive::PlateRead read;
@@ -53,22 +45,32 @@ archive::PlateRead RecordOfPlate(Clock::time_point started, int id) {
   return read;
 }
 
+// With an assay in use, a completed read is stored with it and with its
+// analysis and verdict as they stand now.
+void AddAssayAnalysis(void* owner, archive::PlateRead* read) {
+  if (read->status != archive::ReadStatus::Completed || AppSettings.AssayFile.empty()) return;
+  const analysis::Assay* assay = AssayInUse(owner);
+  if (assay == nullptr) return;
+  archive::RecordAssay(*assay, read);
+  archive::RecordAnalysis(assay->layout, assay->Options(), read);
+}
+
 }  // namespace
 
 void NoteMeasureStarted() {
   measureStarted = Clock::now();
+  SetLastArchivedRecord({});
 }
 
 void ArchiveFinishedMeasurement(void* owner, int id) {
   if (!measureStarted) return;
   const Clock::time_point started = *std::exchange(measureStarted, std::nullopt);
-  if (AppSettings.ArchiveEnabled == 0) return;
-  const archive::StoreOutcome outcome =
-      archive::StoreRead(ConfigFromSettings(), RecordOfPlate(started, id));
-  if (owner == nullptr) return;
-  std::string text = outcome.warning;
-  for (const std::string& message : outcome.messages) {
-    text += (text.empty() ? "" : "\n\n") + message;
+  if (!DesktopArchiveEnabled()) return;
+  archive::PlateRead read = RecordOfPlate(started, id);
+  AddAssayAnalysis(owner, &read);
+  const archive::StoreOutcome outcome = archive::StoreRead(DesktopStoreConfig(), read);
+  if ((outcome.stored || outcome.spooled) && read.status == archive::ReadStatus::Completed) {
+    SetLastArchivedRecord({read.uuid, archive::ContentHash(read), read.plateId, read.operatorName});
   }
-  if (!text.empty()) ShowMessageBox(owner, text, "Archive", kIconWarning);
+  ShowStoreOutcome(owner, outcome);
 }

@@ -1,7 +1,8 @@
 // The desktop program keeps every measurement in the archive as soon as it
 // ends, before the clipboard is set or the preview opens; an aborted or
 // failed one too, with the driver's text. When the archive cannot take it,
-// one warning box says where the read waits.
+// one warning box says where the read waits. The record of the last one
+// stored goes with its preview (archive_ui/desktop_archive.h).
 #pragma once
 
 // The measurement has started now (its start time for the record).

@@ -1,0 +1,19 @@
+#include "archive/read_analysis.h"
+
+#include "analysis/analysis_report.h"
+
+namespace archive {
+
+void RecordAssay(const analysis::Assay& assay, PlateRead* read) {
+  read->assayName = assay.name;
+  read->assayJson = analysis::WriteAssay(assay);
+}
+
+void RecordAnalysis(const analysis::PlateLayout& layout, const analysis::AnalysisOptions& options,
+                    PlateRead* read) {
+  const analysis::PlateAnalysis analysed = analysis::AnalysePlate(read->values, layout, options);
+  read->analysisJson = analysis::AnalysisJson(analysed).dump();
+  read->verdict = analysed.qc ? analysed.qc->Verdict() : "";
+}
+
+}  // namespace archive
