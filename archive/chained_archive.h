@@ -29,6 +29,8 @@ class ChainedArchive : public Archive {
   // Creates or migrates the schema; a newer one than kSchemaVersion leaves
   // the archive read-only with *note saying so. False when it cannot be read.
   bool Prepare(const SqlDialect& dialect, std::string* note, std::string* error);
+  // Prepare failed read-only on an older schema: opened for writing, it migrates.
+  bool OlderSchema() const { return olderSchema_; }
 
   bool AppendRead(const PlateRead& read, std::string* error) override;
   bool AppendAudit(const AuditEntry& entry, std::string* error) override;
@@ -58,6 +60,7 @@ class ChainedArchive : public Archive {
                    std::string* error);
   std::unique_ptr<SqlConnection> db_;
   bool readOnly_;
+  bool olderSchema_ = false;
 };
 
 // The entries table and its indexes, the same in every database but for
