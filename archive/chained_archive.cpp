@@ -206,6 +206,15 @@ bool ChainedArchive::ListReads(const ReadQuery& query, bool withContent,
   return true;
 }
 
+bool ChainedArchive::AssayNames(std::vector<std::string>* names, std::string* error) {
+  std::vector<SqlRow> rows;
+  if (!db_->Exec("SELECT DISTINCT assay FROM entries WHERE assay <> '' ORDER BY assay", {}, &rows)) {
+    return Failed(error);
+  }
+  for (SqlRow& row : rows) names->push_back(std::move(row[0]));
+  return true;
+}
+
 bool ChainedArchive::GetRead(const std::string& uuid, PlateRead* read, std::string* error) {
   std::vector<SqlRow> rows;
   error->clear();

@@ -44,6 +44,9 @@ class ChainedArchive : public Archive {
   VerifyReport Verify() override;
   bool ReadOnly() const override { return readOnly_; }
 
+  // The assays' names the reads carry, sorted, without the empty one.
+  bool AssayNames(std::vector<std::string>* names, std::string* error);
+
   // Appends stored content as it is (a spooled or forwarded entry).
   bool AppendContent(const std::string& content, std::string* error);
   // Entries not yet in the lab archive, oldest first, and marking them sent.
