@@ -205,8 +205,7 @@ void AnalysisWindow::Recompute() {
   notice_->setVisible(!hasResult_);
   copy_->setEnabled(hasResult_);
   save_->setEnabled(hasResult_);
-  result_ =
-      hasResult_ ? AnalyseShownPlate(shown_, *layout, excluded_) : analysis::PlateAnalysis{};
+  result_ = hasResult_ ? AnalyseShownPlate(shown_, *layout, excluded_) : analysis::PlateAnalysis{};
   ShowVerdict();
   ShowFit();
   ShowTable();

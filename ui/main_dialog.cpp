@@ -103,7 +103,8 @@ void MainDialog::InitDialog() {
     history->setObjectName(QStringLiteral("history"));
     history->setAutoDefault(false);
     const QRect below = assay->geometry();
-    history->setGeometry(below.translated(0, below.height() + DialogUnitsToPixels(0, 0, 0, 5).height()));
+    history->setGeometry(
+        below.translated(0, below.height() + DialogUnitsToPixels(0, 0, 0, 5).height()));
     connect(history, &QPushButton::clicked, this, [this] { ShowHistoryWindow(this); });
   }
   if (AppSettings.X >= 0) move(AppSettings.X, AppSettings.Y);
