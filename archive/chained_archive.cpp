@@ -208,7 +208,8 @@ bool ChainedArchive::ListReads(const ReadQuery& query, bool withContent,
 
 bool ChainedArchive::AssayNames(std::vector<std::string>* names, std::string* error) {
   std::vector<SqlRow> rows;
-  if (!db_->Exec("SELECT DISTINCT assay FROM entries WHERE assay <> '' ORDER BY assay", {}, &rows)) {
+  if (!db_->Exec("SELECT DISTINCT assay FROM entries WHERE assay <> '' ORDER BY assay", {},
+                 &rows)) {
     return Failed(error);
   }
   for (SqlRow& row : rows) names->push_back(std::move(row[0]));

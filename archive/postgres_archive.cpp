@@ -21,6 +21,10 @@ CREATE TABLE forwarded (uuid TEXT PRIMARY KEY, at TIMESTAMPTZ NOT NULL DEFAULT n
                                    R"sql(
 ALTER TABLE entries ADD COLUMN verdict TEXT NOT NULL DEFAULT '';
 ALTER TABLE entries ADD COLUMN reader TEXT NOT NULL DEFAULT '';
+-- The list's columns beside its order: a search by text reads this
+-- index alone, not the reads' long content (about twice as fast).
+CREATE INDEX entries_list ON entries (kind, at_utc, seq, plate_id, assay, operator, verdict,
+  reader, uuid, status);
 ALTER TABLE entries DISABLE TRIGGER entries_no_change;
 UPDATE entries SET
   verdict = CASE WHEN jsonb_typeof(content::jsonb -> 'verdict') = 'string'

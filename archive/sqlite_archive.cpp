@@ -26,6 +26,10 @@ CREATE TABLE forwarded (uuid TEXT PRIMARY KEY, at TEXT NOT NULL DEFAULT CURRENT_
                                    R"sql(
 ALTER TABLE entries ADD COLUMN verdict TEXT NOT NULL DEFAULT '';
 ALTER TABLE entries ADD COLUMN reader TEXT NOT NULL DEFAULT '';
+-- The list's columns beside its order: a search by text reads this
+-- index alone, not the reads' long content (about twice as fast).
+CREATE INDEX entries_list ON entries (kind, at_utc, seq, plate_id, assay, operator, verdict,
+  reader, uuid, status);
 DROP TRIGGER entries_no_update;
 UPDATE entries SET
   verdict = CASE WHEN json_type(content, '$.verdict') = 'text'

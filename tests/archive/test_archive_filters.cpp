@@ -104,7 +104,8 @@ TEST(ArchiveFilters, SqliteVersionOneMigratesAndIsFoundByTextTimeAndVerdict) {
     auto db = SqliteConnection::Open(path, false, &error);
     ASSERT_TRUE(db) << error;
     ASSERT_TRUE(
-        db->Script("ALTER TABLE entries DROP COLUMN verdict;"
+        db->Script("DROP INDEX entries_list;"
+                   "ALTER TABLE entries DROP COLUMN verdict;"
                    "ALTER TABLE entries DROP COLUMN reader;"
                    "DELETE FROM schema_version WHERE version = 2"))
         << db->Error();
@@ -126,7 +127,8 @@ TEST(ArchiveFilters, PostgresVersionOneMigratesAndIsFoundByTextTimeAndVerdict) {
     ASSERT_TRUE(archive) << error;
     reads = StoreSamples(*archive);
     ASSERT_TRUE(
-        archive->Connection().Script("ALTER TABLE entries DROP COLUMN verdict;"
+        archive->Connection().Script("DROP INDEX entries_list;"
+                                     "ALTER TABLE entries DROP COLUMN verdict;"
                                      "ALTER TABLE entries DROP COLUMN reader;"
                                      "DELETE FROM schema_version WHERE version = 2"))
         << archive->Connection().Error();
