@@ -15,6 +15,7 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "dialogs/template_dialog.h"
 #include "history/archived_plate.h"
@@ -252,6 +253,8 @@ TemplateDialog* HistoryWindow::OpenRead(int row) {
                    "History", kIconWarning);
     return nullptr;
   }
+  // Previews closed meanwhile are of no more use.
+  std::erase_if(previews_, [](const std::unique_ptr<TemplateDialog>& p) { return p->isHidden(); });
   previews_.push_back(CreateDataPreview(this, ShownPlateOfRead(read)));
   TemplateDialog* preview = previews_.back().get();
   preview->setModal(false);

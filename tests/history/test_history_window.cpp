@@ -26,6 +26,7 @@
 #include "results/result_file_reader.h"
 #include "results/result_text.h"
 #include "tests/archive/archive_samples.h"
+#include "tests/archive/postgres_server.h"
 #include "tests/support/command_output.h"
 #include "tests/support/result_state_guard.h"
 #include "tests/ui/analysis_test_plate.h"
@@ -248,7 +249,7 @@ TEST_F(HistoryWindowTest, ExportsTheSelectedReadsAsFilesThatReadBack) {
   EXPECT_FALSE(window.ExportSelected(folder_->path() + "/none.csv", &error));
 }
 
-TEST_F(HistoryWindowTest, ReadsTheLabArchiveHasNotReceivedAreMarked) {
+TEST_F(HistoryWindowTest, WhileTheLabIsDownThisComputersReadsAreListedAndTheWaitingMarked) {
   TempFolder folder;
   // A lab server that cannot be reached: every read waits here.
   const archive::StoreConfig config{folder.path() + "/archive.sqlite",
@@ -269,6 +270,33 @@ TEST_F(HistoryWindowTest, ReadsTheLabArchiveHasNotReceivedAreMarked) {
               "not yet");
   }
   EXPECT_EQ(model.Read(0).plateId, "P-2");
+}
+
+TEST_F(HistoryWindowTest, ListsTheLabsReadsAfterThisComputersWaitingOnes) {
+  if (!PostgresServer::Available()) GTEST_SKIP() << "no PostgreSQL server binaries";
+  PostgresServer server;
+  ASSERT_TRUE(server.running());
+  TempFolder folder;
+  const archive::StoreConfig config{folder.path() + "/archive.sqlite", server.url()};
+  for (int n = 0; n < 2; ++n) ASSERT_TRUE(archive::StoreRead(config, HistoryRead(n, "")).stored);
+  ASSERT_TRUE(server.Stop());
+  ASSERT_TRUE(archive::StoreRead(config, HistoryRead(2, assayJson_)).stored);
+  ASSERT_TRUE(server.Start());
+
+  HistoryWindow window(nullptr, config);
+  EXPECT_TRUE(window.findChild<QLabel*>("notice")->isHidden());
+  HistoryModel& model = window.Model();
+  ASSERT_EQ(model.rowCount(), 3);
+  EXPECT_EQ(model.Read(0).plateId, "P-2");
+  EXPECT_TRUE(model.Pending(0));
+  EXPECT_FALSE(model.Pending(1));
+  EXPECT_EQ(model.Read(2).plateId, "P-0");
+  // The waiting read comes from this computer's archive.
+  TemplateDialog* preview = window.OpenRead(0);
+  ASSERT_NE(preview, nullptr);
+  window.findChild<QLineEdit*>("search")->setText("p-1");
+  EXPECT_EQ(model.rowCount(), 1);
+  EXPECT_FALSE(model.Pending(0));
 }
 
 }  // namespace
