@@ -1,6 +1,7 @@
 #include "history/history_source.h"
 
 #include <algorithm>
+#include <tuple>
 
 #include "archive/postgres_archive.h"
 #include "archive/sqlite_archive.h"
