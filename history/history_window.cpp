@@ -67,6 +67,8 @@ HistoryWindow::HistoryWindow(QWidget* parent, const archive::StoreConfig& config
   list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list_->verticalHeader()->hide();
+  list_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+  list_->setWordWrap(false);
   list_->horizontalHeader()->setStretchLastSection(true);
   list_->setColumnHidden(HistoryModel::Lab, !source_.labSetUp);
   connect(list_, &QTableView::doubleClicked, this,
@@ -91,6 +93,10 @@ HistoryWindow::HistoryWindow(QWidget* parent, const archive::StoreConfig& config
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
   buttons->addButton(open, QDialogButtonBox::ActionRole);
   buttons->addButton(exportButton, QDialogButtonBox::ActionRole);
+  // Enter in the search field must not close the window.
+  for (QAbstractButton* button : buttons->buttons()) {
+    if (auto* push = qobject_cast<QPushButton*>(button)) push->setAutoDefault(false);
+  }
   connect(buttons, &QDialogButtonBox::rejected, this, &HistoryWindow::reject);
 
   auto* split = new QSplitter(Qt::Vertical);
@@ -107,6 +113,7 @@ HistoryWindow::HistoryWindow(QWidget* parent, const archive::StoreConfig& config
 
   FillAssays();
   ApplyFilters();
+  list_->resizeColumnsToContents();
   connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           &HistoryWindow::ShowAuditTrail);
 }
