@@ -11,7 +11,7 @@ cd "$(dirname "$0")"
 build=${BUILD_DIR:-build-bench}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPLATOVIX_BENCH=ON -DPLATOVIX_TESTS=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)" --target platovix_bench platovix_bench_analysis platovix platovix_bench_sila \
-  platovix_bench_archive platovix_bench_report
+  platovix_bench_archive platovix_bench_report platovix_bench_history
 echo "Measuring (about two minutes; keep the machine otherwise idle)..."
 "$build/bench/platovix_bench" "$@"
 "$build/bench/platovix_bench_analysis"
@@ -21,3 +21,5 @@ echo "The SiLA server (about a minute)..."
 "$build/bench/platovix_bench_sila"
 echo "The plate archive (a few minutes: it fills two archives of 100 000 reads)..."
 "$build/bench/platovix_bench_archive"
+echo "The History window's list (it fills an archive of 100 000 reads)..."
+"$build/bench/platovix_bench_history"

@@ -213,11 +213,12 @@ QWidget* AnalysisWindow::MakeOptions() {
 }
 
 void AnalysisWindow::Recompute() {
-  const analysis::PlateLayout* layout = AnalysedLayout(this);
+  // A plate from the archive brings the assay it was read with.
+  const analysis::PlateLayout* layout = ShownLayout(shown_, AnalysedLayout(this));
   hasResult_ = layout != nullptr;
   // An assay brings its own model and weighting: changed in its window.
-  const analysis::AnalysisOptions options = ChosenAnalysisOptions();
-  const bool byAssay = AssayInUse(this) != nullptr;
+  const analysis::AnalysisOptions options = ShownAnalysisOptions(shown_);
+  const bool byAssay = shown_.assay || AssayInUse(this) != nullptr;
   model_->setEnabled(!byAssay);
   weighting_->setEnabled(!byAssay);
   model_->setCurrentIndex(
@@ -227,7 +228,7 @@ void AnalysisWindow::Recompute() {
   notice_->setVisible(!hasResult_);
   copy_->setEnabled(hasResult_);
   save_->setEnabled(hasResult_);
-  result_ = hasResult_ ? AnalysePlate(shown_.plate, *layout, excluded_) : analysis::PlateAnalysis{};
+  result_ = hasResult_ ? AnalyseShownPlate(shown_, *layout, excluded_) : analysis::PlateAnalysis{};
   ShowVerdict();
   ShowFit();
   ShowTable();

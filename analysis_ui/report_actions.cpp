@@ -53,9 +53,10 @@ PlateReport ShownPlateReport(const ShownPlate& shown, const analysis::PlateLayou
   report.plate = shown.plate;
   report.context = shown.context;
   report.decimalComma = AppSettings.bDelimComma != 0;
+  layout = ShownLayout(shown, layout);
   if (layout) {
     report.layout = *layout;
-    report.analysis = AnalysePlate(shown.plate, *layout);
+    report.analysis = AnalyseShownPlate(shown, *layout);
   }
   return report;
 }

@@ -25,13 +25,33 @@ analysis::PlateAnalysis AnalysePlate(const TPlateResult& plate, const analysis::
   return analysis::AnalysePlate(std::span<const int32_t, kWells>(plate.nValue), layout, options);
 }
 
+const analysis::PlateLayout* ShownLayout(const ShownPlate& shown,
+                                         const analysis::PlateLayout* fallback) {
+  return shown.assay ? &shown.assay->layout : fallback;
+}
+
+analysis::AnalysisOptions ShownAnalysisOptions(const ShownPlate& shown) {
+  return shown.assay ? shown.assay->Options() : ChosenAnalysisOptions();
+}
+
+analysis::PlateAnalysis AnalyseShownPlate(const ShownPlate& shown,
+                                          const analysis::PlateLayout& layout,
+                                          const std::vector<analysis::ExcludedWell>& excluded) {
+  if (!shown.assay) return AnalysePlate(shown.plate, layout, excluded);
+  analysis::AnalysisOptions options = shown.assay->Options();
+  options.excluded = excluded;
+  return analysis::AnalysePlate(std::span<const int32_t, kWells>(shown.plate.nValue), layout,
+                                options);
+}
+
 bool SaveWorkbook(const std::string& path, const ShownPlate& shown,
                   const analysis::PlateLayout* layout, std::string* error,
                   const std::vector<analysis::ExcludedWell>& excluded) {
   analysis::WorkbookPlate sheet;
   sheet.plate = shown.plate;
   sheet.context = shown.context;
-  if (layout != nullptr) sheet.analysis = AnalysePlate(shown.plate, *layout, excluded);
+  layout = ShownLayout(shown, layout);
+  if (layout != nullptr) sheet.analysis = AnalyseShownPlate(shown, *layout, excluded);
   return analysis::WriteAnalysisWorkbook(path, {sheet}, layout, error);
 }
 
@@ -53,7 +73,8 @@ bool SaveAsmDocument(const std::string& path, const ShownPlate& shown,
                      const analysis::PlateLayout* layout, std::string* error,
                      const std::vector<analysis::ExcludedWell>& excluded) {
   std::optional<analysis::PlateAnalysis> result;
-  if (layout != nullptr) result = AnalysePlate(shown.plate, *layout, excluded);
+  layout = ShownLayout(shown, layout);
+  if (layout != nullptr) result = AnalyseShownPlate(shown, *layout, excluded);
   // The plate's own ID when it has one, else the file's name.
   const std::string plateId = !shown.plateId.empty() ? shown.plateId : PlateIdOfFileName(path);
   const AsmDocument document = BuildAsmDocument(

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/assay.h"
 #include "analysis/plate_analysis.h"
 #include "results/result_file.h"
 #include "results/shared_state.h"
@@ -22,7 +23,19 @@ struct ShownPlate {
   std::string operatorName{};  // empty: whoever runs the program now
   std::string archiveUuid{};
   std::string archiveHash{};
+  // The assay the plate was analysed with when it was read: a plate from the
+  // archive is analysed with it, not with the one in use now.
+  std::optional<analysis::Assay> assay{};
 };
+
+// The plate's own assay's layout when it has one, else fallback (the one in use).
+const analysis::PlateLayout* ShownLayout(const ShownPlate& shown,
+                                         const analysis::PlateLayout* fallback);
+// The plate's own assay's options when it has one, else ChosenAnalysisOptions().
+analysis::AnalysisOptions ShownAnalysisOptions(const ShownPlate& shown);
+analysis::PlateAnalysis AnalyseShownPlate(const ShownPlate& shown,
+                                          const analysis::PlateLayout& layout,
+                                          const std::vector<analysis::ExcludedWell>& excluded = {});
 
 // Fit and weighting as [Analysis] Fit= and Weight= say; with an assay in
 // use, its model, weighting and QC rules.

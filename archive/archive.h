@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@ namespace archive {
 // Empty fields do not filter. Newest first; limit 0 = all.
 struct ReadQuery {
   std::string since;  // ISO date or time; reads completed at or after it
+  std::string until;  // ISO date or time; reads completed before it
   std::string assay;
   std::string plateId;
   size_t offset = 0;
@@ -24,6 +26,10 @@ struct ReadQuery {
   // number): the next page without counting through the ones before.
   std::string afterAtUtc;
   int64_t afterSeq = 0;
+  // Part of the plate ID, assay or operator (any case), or the UUID's start.
+  std::string text;
+  // "Pass", "Fail", or "" for reads without one; none: any.
+  std::optional<std::string> verdict;
 };
 
 // A read as lists show it: the columns it is found by, and its stored
@@ -37,6 +43,8 @@ struct ReadSummary {
   std::string status;
   std::string operatorName;
   std::string content;
+  std::string verdict;  // "Pass", "Fail", empty without an assay
+  std::string reader;   // family and identification number, e.g. "DigiScan 12345"
 };
 
 struct VerifyReport {
@@ -68,6 +76,6 @@ class Archive {
 };
 
 // The schema this program writes; the schema_version table holds the file's.
-inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaVersion = 2;
 
 }  // namespace archive

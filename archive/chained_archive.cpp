@@ -8,7 +8,7 @@ namespace {
 
 constexpr char kEntryColumns[] =
     "seq, uuid, kind, read_uuid, at_utc, plate_id, assay, status, operator, content, prev_hash, "
-    "hash";
+    "hash, verdict, reader";
 
 std::string ChainHash(const std::string& previous, const std::string& content) {
   return Sha256Hex(previous + '\n' + content);
@@ -16,6 +16,28 @@ std::string ChainHash(const std::string& previous, const std::string& content) {
 
 int64_t Number(const std::string& text) {
   return text.empty() ? 0 : std::stoll(text);
+}
+
+// A LIKE pattern that matches text literally.
+std::string LikeLiteral(const std::string& text) {
+  std::string escaped;
+  for (char c : text) {
+    if (c == '%' || c == '_' || c == '\\') escaped += '\\';
+    escaped += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  }
+  return escaped;
+}
+
+void AddTextFilter(const std::string& text, std::string* sql, std::vector<std::string>* params) {
+  const std::string inside = "%" + LikeLiteral(text) + "%";
+  *sql += " AND (";
+  for (const char* column : {"plate_id", "assay", "operator"}) {
+    params->push_back(inside);
+    *sql += std::string("lower(") + column + ") LIKE $" + std::to_string(params->size()) +
+            " ESCAPE '\\' OR ";
+  }
+  params->push_back(LikeLiteral(text) + "%");
+  *sql += "lower(uuid) LIKE $" + std::to_string(params->size()) + " ESCAPE '\\')";
 }
 
 }  // namespace
@@ -59,7 +81,10 @@ bool ChainedArchive::Prepare(const SqlDialect& dialect, std::string* note, std::
   }
   if (found == kSchemaVersion) return true;
   if (readOnly_) {
-    *error = "the archive has no schema this program can read";
+    olderSchema_ = found > 0;
+    *error = olderSchema_ ? "the archive's schema (version " + std::to_string(found) +
+                                ") must be brought up to date before it is read"
+                          : "the archive has no schema this program can read";
     return false;
   }
   if (!db_->Script("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)") ||
@@ -109,9 +134,11 @@ bool ChainedArchive::AppendContent(const std::string& content, std::string* erro
   const std::string previous = rows.empty() ? kChainStart : rows[0][1];
   const bool inserted = db_->Exec(
       "INSERT INTO entries (seq, uuid, kind, read_uuid, at_utc, plate_id, assay, status, operator, "
-      "content, prev_hash, hash) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12)",
+      "content, prev_hash, hash, verdict, reader) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, "
+      "$11, $12, $13, $14)",
       {std::to_string(seq), keys.uuid, keys.kind, keys.readUuid, keys.atUtc, keys.plateId,
-       keys.assay, keys.status, keys.operatorName, content, previous, ChainHash(previous, content)},
+       keys.assay, keys.status, keys.operatorName, content, previous, ChainHash(previous, content),
+       keys.verdict, keys.reader},
       nullptr);
   if (!inserted) return Failed(error);
   return db_->Script("COMMIT") || Failed(error);
@@ -127,8 +154,14 @@ bool ChainedArchive::SelectReads(const std::string& columns, const ReadQuery& qu
     sql += std::string(" AND ") + column + comparison + "$" + std::to_string(params.size());
   };
   filter("at_utc", " >= ", UtcKey(query.since));
+  filter("at_utc", " < ", UtcKey(query.until));
   filter("assay", " = ", query.assay);
   filter("plate_id", " = ", query.plateId);
+  if (query.verdict) {
+    params.push_back(*query.verdict);
+    sql += " AND verdict = $" + std::to_string(params.size());
+  }
+  if (!query.text.empty()) AddTextFilter(query.text, &sql, &params);
   if (query.afterSeq > 0) {
     params.push_back(query.afterAtUtc);
     params.push_back(std::to_string(query.afterSeq));
@@ -159,15 +192,27 @@ bool ChainedArchive::FindReads(const ReadQuery& query, std::vector<PlateRead>* r
 bool ChainedArchive::ListReads(const ReadQuery& query, bool withContent,
                                std::vector<ReadSummary>* reads, std::string* error) {
   std::vector<SqlRow> rows;
-  const std::string columns = std::string("seq, uuid, at_utc, plate_id, assay, status, operator") +
-                              (withContent ? ", content" : "");
+  const std::string columns =
+      std::string("seq, uuid, at_utc, plate_id, assay, status, operator, verdict, reader") +
+      (withContent ? ", content" : "");
   if (!SelectReads(columns, query, &rows, error)) return false;
   reads->reserve(reads->size() + rows.size());
   for (SqlRow& row : rows) {
     reads->push_back({Number(row[0]), std::move(row[1]), std::move(row[2]), std::move(row[3]),
                       std::move(row[4]), std::move(row[5]), std::move(row[6]),
-                      withContent ? std::move(row[7]) : std::string()});
+                      withContent ? std::move(row[9]) : std::string(), std::move(row[7]),
+                      std::move(row[8])});
   }
+  return true;
+}
+
+bool ChainedArchive::AssayNames(std::vector<std::string>* names, std::string* error) {
+  std::vector<SqlRow> rows;
+  if (!db_->Exec("SELECT DISTINCT assay FROM entries WHERE assay <> '' ORDER BY assay", {},
+                 &rows)) {
+    return Failed(error);
+  }
+  for (SqlRow& row : rows) names->push_back(std::move(row[0]));
   return true;
 }
 
@@ -224,7 +269,8 @@ VerifyReport ChainedArchive::Verify() {
       if (row[10] != previous) return bad("its previous hash does not match the entry before");
       if (row[11] != ChainHash(previous, row[9])) return bad("its content does not match its hash");
       EntryKeys keys;
-      const EntryKeys stored{row[2], row[1], row[3], row[4], row[5], row[6], row[7], row[8]};
+      const EntryKeys stored{row[2], row[1], row[3], row[4],  row[5],
+                             row[6], row[7], row[8], row[12], row[13]};
       if (!KeysOfContent(row[9], &keys) || !(keys == stored)) {
         return bad("its columns do not match its content");
       }

@@ -29,6 +29,8 @@ class ChainedArchive : public Archive {
   // Creates or migrates the schema; a newer one than kSchemaVersion leaves
   // the archive read-only with *note saying so. False when it cannot be read.
   bool Prepare(const SqlDialect& dialect, std::string* note, std::string* error);
+  // Prepare failed read-only on an older schema: opened for writing, it migrates.
+  bool OlderSchema() const { return olderSchema_; }
 
   bool AppendRead(const PlateRead& read, std::string* error) override;
   bool AppendAudit(const AuditEntry& entry, std::string* error) override;
@@ -41,6 +43,9 @@ class ChainedArchive : public Archive {
                   std::string* error) override;
   VerifyReport Verify() override;
   bool ReadOnly() const override { return readOnly_; }
+
+  // The assays' names the reads carry, sorted, without the empty one.
+  bool AssayNames(std::vector<std::string>* names, std::string* error);
 
   // Appends stored content as it is (a spooled or forwarded entry).
   bool AppendContent(const std::string& content, std::string* error);
@@ -58,6 +63,7 @@ class ChainedArchive : public Archive {
                    std::string* error);
   std::unique_ptr<SqlConnection> db_;
   bool readOnly_;
+  bool olderSchema_ = false;
 };
 
 // The entries table and its indexes, the same in every database but for

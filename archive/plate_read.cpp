@@ -161,6 +161,8 @@ bool KeysOfContent(const std::string& content, EntryKeys* keys) {
     keys->assay = Text(object, "assayName");
     keys->status = Text(object, "status");
     keys->operatorName = Text(object, "operator");
+    keys->verdict = Text(object, "verdict");
+    keys->reader = ReaderKey(Text(object, "readerFamily"), Text(object, "readerId"));
     return true;
   }
   if (keys->kind == "audit") {
@@ -168,9 +170,17 @@ bool KeysOfContent(const std::string& content, EntryKeys* keys) {
     keys->atUtc = UtcKey(Text(object, "when"));
     keys->plateId = keys->assay = keys->status = "";
     keys->operatorName = Text(object, "who");
+    keys->verdict = keys->reader = "";
     return true;
   }
   return false;
+}
+
+std::string ReaderKey(const std::string& family, const std::string& id) {
+  const std::string joined = family + ' ' + id;
+  const size_t first = joined.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return joined.substr(first, joined.find_last_not_of(' ') - first + 1);
 }
 
 std::string UtcKey(const std::string& isoTime) {

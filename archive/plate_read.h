@@ -73,9 +73,14 @@ struct EntryKeys {
   std::string assay;
   std::string status;
   std::string operatorName;
+  std::string verdict;
+  std::string reader;  // ReaderKey(): family and identification number
   bool operator==(const EntryKeys&) const = default;
 };
 bool KeysOfContent(const std::string& content, EntryKeys* keys);
+// "DigiScan 12345": both joined by a space, trimmed of spaces at either end
+// (as the schema's migration computes it in SQL).
+std::string ReaderKey(const std::string& family, const std::string& id);
 
 // "2026-12-07T16:20:05+01:00" -> "2026-12-07T15:20:05Z"; a bare date or
 // date and time is taken as UTC. Empty for text that is no such time.

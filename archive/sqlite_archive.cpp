@@ -20,6 +20,27 @@ CREATE TRIGGER entries_no_update BEFORE UPDATE ON entries
 CREATE TRIGGER entries_no_delete BEFORE DELETE ON entries
   BEGIN SELECT RAISE(ABORT, 'the archive is append-only'); END;
 CREATE TABLE forwarded (uuid TEXT PRIMARY KEY, at TEXT NOT NULL DEFAULT CURRENT_TIMESTAMP);
+)sql",
+                                   // Verdict and reader as columns, for the History's filters;
+                                   // filled from the content, as KeysOfContent takes them.
+                                   R"sql(
+ALTER TABLE entries ADD COLUMN verdict TEXT NOT NULL DEFAULT '';
+ALTER TABLE entries ADD COLUMN reader TEXT NOT NULL DEFAULT '';
+-- The list's columns beside its order: a search by text reads this
+-- index alone, not the reads' long content (about twice as fast).
+CREATE INDEX entries_list ON entries (kind, at_utc, seq, plate_id, assay, operator, verdict,
+  reader, uuid, status);
+DROP TRIGGER entries_no_update;
+UPDATE entries SET
+  verdict = CASE WHEN json_type(content, '$.verdict') = 'text'
+                 THEN json_extract(content, '$.verdict') ELSE '' END,
+  reader = trim(CASE WHEN json_type(content, '$.readerFamily') = 'text'
+                     THEN json_extract(content, '$.readerFamily') ELSE '' END || ' ' ||
+                CASE WHEN json_type(content, '$.readerId') = 'text'
+                     THEN json_extract(content, '$.readerId') ELSE '' END, ' ')
+  WHERE kind = 'read';
+CREATE TRIGGER entries_no_update BEFORE UPDATE ON entries
+  BEGIN SELECT RAISE(ABORT, 'the archive is append-only'); END;
 )sql"}};
   return dialect;
 }
@@ -165,6 +186,11 @@ std::unique_ptr<ChainedArchive> OpenSqliteArchiveForReading(const std::string& p
   auto archive = std::make_unique<ChainedArchive>(std::move(db), true);
   std::string note;
   if (!archive->Prepare(SqliteDialect(), &note, &error)) {
+    // An archive of an older version is brought up to date once.
+    if (archive->OlderSchema()) {
+      archive.reset();
+      return OpenSqliteArchive(path, notes);
+    }
     notes->writeProblem = "cannot read " + path + ": " + error;
     return nullptr;
   }

@@ -194,6 +194,10 @@ class ReportPainter {
       y += g().mm(5);
     }
     if (!report_.archiveUuid.empty()) {
+      // No ligatures: "ff" in a UUID or hash would be copied out as one glyph.
+      QFont plain = painter.font();
+      plain.setStyleStrategy(QFont::PreferNoShaping);
+      painter.setFont(plain);
       Line(painter, 0, y, w, QStringLiteral("Archive record: ") + Q(report_.archiveUuid));
       Line(painter, 0, y + g().mm(5), w, QStringLiteral("SHA-256: ") + Q(report_.archiveHash));
     }

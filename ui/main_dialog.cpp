@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "driver/foto.h"
+#include "history/history_window.h"
 #include "link/operator_message.h"
 #include "link/worker_thread.h"
 #include "preview/clipboard.h"
@@ -96,6 +97,16 @@ void MainDialog::InitDialog() {
   setWindowIcon(ProgramIcon());
   for (QPushButton* button : findChildren<QPushButton*>()) FitButtonFont(button);
   AddAssayControls(*this);
+  // "&History..." below "&Assay...": the archive's reads, in a window of their own.
+  if (auto* assay = findChild<QPushButton*>(QStringLiteral("assayWindow"))) {
+    auto* history = new QPushButton(QStringLiteral("&History..."), this);
+    history->setObjectName(QStringLiteral("history"));
+    history->setAutoDefault(false);
+    const QRect below = assay->geometry();
+    history->setGeometry(
+        below.translated(0, below.height() + DialogUnitsToPixels(0, 0, 0, 5).height()));
+    connect(history, &QPushButton::clicked, this, [this] { ShowHistoryWindow(this); });
+  }
   if (AppSettings.X >= 0) move(AppSettings.X, AppSettings.Y);
   ToggleDetails(*this);  // measures only
   if (AppSettings.Reduced == 1) ToggleDetails(*this);

@@ -1,0 +1,300 @@
+#include "history/history_window.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableView>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "dialogs/template_dialog.h"
+#include "history/archived_plate.h"
+#include "history/history_export.h"
+#include "link/operator_message.h"
+#include "preview/data_preview.h"
+
+namespace {
+
+// Midnight of a local date as an ISO time with its offset.
+std::string LocalMidnight(const QDate& date) {
+  const QDateTime local(date, QTime(0, 0));
+  return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate).toStdString();
+}
+
+QPushButton* Button(const char* text, const char* name) {
+  auto* button = new QPushButton(QString::fromUtf8(text));
+  button->setObjectName(QString::fromLatin1(name));
+  button->setAutoDefault(false);
+  return button;
+}
+
+QDateEdit* DateBox(const char* name) {
+  auto* box = new QDateEdit(QDate::currentDate());
+  box->setObjectName(QString::fromLatin1(name));
+  box->setCalendarPopup(true);
+  box->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+  box->setEnabled(false);
+  return box;
+}
+
+}  // namespace
+
+HistoryWindow::HistoryWindow(QWidget* parent, const archive::StoreConfig& config)
+    : QDialog(parent), source_(OpenHistorySource(config)) {
+  setWindowTitle(QStringLiteral("Platovix History"));
+  if (parent != nullptr) setWindowIcon(parent->windowIcon());
+
+  notice_ = new QLabel(QString::fromStdString(source_.notice));
+  notice_->setObjectName(QStringLiteral("notice"));
+  notice_->setWordWrap(true);
+  notice_->setVisible(!source_.notice.empty());
+
+  model_ = new HistoryModel(source_, this);
+  list_ = new QTableView;
+  list_->setObjectName(QStringLiteral("reads"));
+  list_->setModel(model_);
+  list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list_->verticalHeader()->hide();
+  list_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+  list_->setWordWrap(false);
+  list_->horizontalHeader()->setStretchLastSection(true);
+  list_->setColumnHidden(HistoryModel::Lab, !source_.labSetUp);
+  connect(list_, &QTableView::doubleClicked, this,
+          [this](const QModelIndex& index) { OpenRead(index.row()); });
+
+  audit_ = new QTableWidget(0, 5);
+  audit_->setObjectName(QStringLiteral("audit"));
+  audit_->setHorizontalHeaderLabels({QStringLiteral("When"), QStringLiteral("Who"),
+                                     QStringLiteral("What"), QStringLiteral("Why"),
+                                     QStringLiteral("Detail")});
+  audit_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  audit_->verticalHeader()->hide();
+  audit_->horizontalHeader()->setStretchLastSection(true);
+
+  auto* open = Button("&Open", "open");
+  connect(open, &QPushButton::clicked, this, [this] {
+    const QModelIndex current = list_->currentIndex();
+    if (current.isValid()) OpenRead(current.row());
+  });
+  auto* exportButton = Button("&Export...", "export");
+  connect(exportButton, &QPushButton::clicked, this, &HistoryWindow::AskToExport);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+  buttons->addButton(open, QDialogButtonBox::ActionRole);
+  buttons->addButton(exportButton, QDialogButtonBox::ActionRole);
+  // Enter in the search field must not close the window.
+  for (QAbstractButton* button : buttons->buttons()) {
+    if (auto* push = qobject_cast<QPushButton*>(button)) push->setAutoDefault(false);
+  }
+  connect(buttons, &QDialogButtonBox::rejected, this, &HistoryWindow::reject);
+
+  auto* split = new QSplitter(Qt::Vertical);
+  split->addWidget(list_);
+  split->addWidget(audit_);
+  split->setStretchFactor(0, 3);
+  split->setStretchFactor(1, 1);
+  auto* whole = new QVBoxLayout(this);
+  whole->addWidget(notice_);
+  whole->addWidget(MakeFilters());
+  whole->addWidget(split, 1);
+  whole->addWidget(buttons);
+  resize(1000, 640);
+
+  FillAssays();
+  ApplyFilters();
+  list_->resizeColumnsToContents();
+  connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          &HistoryWindow::ShowAuditTrail);
+}
+
+HistoryWindow::~HistoryWindow() = default;
+
+QWidget* HistoryWindow::MakeFilters() {
+  text_ = new QLineEdit;
+  text_->setObjectName(QStringLiteral("search"));
+  text_->setPlaceholderText(QStringLiteral("Plate ID, assay, operator or UUID"));
+  text_->setClearButtonEnabled(true);
+  useFrom_ = new QCheckBox(QStringLiteral("&From"));
+  useTo_ = new QCheckBox(QStringLiteral("&To"));
+  from_ = DateBox("from");
+  to_ = DateBox("to");
+  assay_ = new QComboBox;
+  assay_->setObjectName(QStringLiteral("assay"));
+  verdict_ = new QComboBox;
+  verdict_->setObjectName(QStringLiteral("verdict"));
+  verdict_->addItem(QStringLiteral("Any verdict"));
+  verdict_->addItem(QStringLiteral("Pass"), QStringLiteral("Pass"));
+  verdict_->addItem(QStringLiteral("Fail"), QStringLiteral("Fail"));
+  verdict_->addItem(QStringLiteral("None"), QString(""));
+
+  connect(text_, &QLineEdit::returnPressed, this, &HistoryWindow::ApplyFilters);
+  connect(text_, &QLineEdit::textChanged, this, &HistoryWindow::ApplyFilters);
+  for (QCheckBox* use : {useFrom_, useTo_}) {
+    connect(use, &QCheckBox::toggled, this, [this] {
+      from_->setEnabled(useFrom_->isChecked());
+      to_->setEnabled(useTo_->isChecked());
+      ApplyFilters();
+    });
+  }
+  for (QDateEdit* date : {from_, to_}) {
+    connect(date, &QDateEdit::dateChanged, this, &HistoryWindow::ApplyFilters);
+  }
+  for (QComboBox* box : {assay_, verdict_}) {
+    connect(box, &QComboBox::activated, this, &HistoryWindow::ApplyFilters);
+  }
+
+  auto* row = new QWidget;
+  auto* line = new QHBoxLayout(row);
+  line->setContentsMargins(0, 0, 0, 0);
+  auto* find = new QLabel(QStringLiteral("F&ind"));
+  find->setBuddy(text_);
+  line->addWidget(find);
+  line->addWidget(text_, 1);
+  line->addWidget(useFrom_);
+  line->addWidget(from_);
+  line->addWidget(useTo_);
+  line->addWidget(to_);
+  line->addWidget(assay_);
+  line->addWidget(verdict_);
+  return row;
+}
+
+void HistoryWindow::FillAssays() {
+  assay_->clear();
+  assay_->addItem(QStringLiteral("Any assay"));
+  std::vector<std::string> names;
+  std::string error;
+  for (archive::ChainedArchive* archive : {source_.listed.get(), source_.local.get()}) {
+    if (archive != nullptr) archive->AssayNames(&names, &error);
+  }
+  std::sort(names.begin(), names.end());
+  names.erase(std::unique(names.begin(), names.end()), names.end());
+  for (const std::string& name : names) {
+    assay_->addItem(QString::fromStdString(name), QString::fromStdString(name));
+  }
+}
+
+archive::ReadQuery HistoryWindow::Query() const {
+  archive::ReadQuery query;
+  query.text = text_->text().trimmed().toStdString();
+  if (useFrom_->isChecked()) query.since = LocalMidnight(from_->date());
+  // The whole day the range ends with.
+  if (useTo_->isChecked()) query.until = LocalMidnight(to_->date().addDays(1));
+  query.assay = assay_->currentData().toString().toStdString();
+  const QVariant verdict = verdict_->currentData();
+  if (verdict.isValid()) query.verdict = verdict.toString().toStdString();
+  return query;
+}
+
+void HistoryWindow::ApplyFilters() {
+  model_->SetQuery(Query());
+  if (!model_->Error().empty()) {
+    notice_->setText(QStringLiteral("The reads cannot be listed: %1")
+                         .arg(QString::fromStdString(model_->Error())));
+    notice_->show();
+  }
+  audit_->setRowCount(0);
+}
+
+void HistoryWindow::ShowAuditTrail() {
+  audit_->setRowCount(0);
+  const QModelIndex current = list_->currentIndex();
+  if (!current.isValid()) return;
+  const std::string& uuid = model_->Read(current.row()).uuid;
+  std::vector<archive::AuditEntry> entries;
+  std::string error;
+  archive::ChainedArchive* holder = source_.HolderOf(uuid);
+  if (holder == nullptr || !holder->AuditTrail(uuid, &entries, &error)) return;
+  audit_->setRowCount(static_cast<int>(entries.size()));
+  for (int row = 0; row < static_cast<int>(entries.size()); ++row) {
+    const archive::AuditEntry& e = entries[static_cast<size_t>(row)];
+    int column = 0;
+    for (const std::string* text : {&e.when, &e.who, &e.what, &e.why, &e.detail}) {
+      audit_->setItem(row, column++, new QTableWidgetItem(QString::fromStdString(*text)));
+    }
+  }
+  audit_->resizeColumnsToContents();
+}
+
+std::vector<archive::PlateRead> HistoryWindow::SelectedReads(std::string* error) const {
+  std::vector<int> rows;
+  for (const QModelIndex& index : list_->selectionModel()->selectedRows()) {
+    rows.push_back(index.row());
+  }
+  std::sort(rows.begin(), rows.end());
+  std::vector<archive::PlateRead> reads;
+  for (int row : rows) {
+    const std::string& uuid = model_->Read(row).uuid;
+    archive::PlateRead read;
+    archive::ChainedArchive* holder = source_.HolderOf(uuid);
+    if (holder == nullptr || !holder->GetRead(uuid, &read, error)) {
+      if (error->empty()) *error = "the read " + uuid + " is no longer in the archive";
+      return {};
+    }
+    reads.push_back(std::move(read));
+  }
+  return reads;
+}
+
+TemplateDialog* HistoryWindow::OpenRead(int row) {
+  if (row < 0 || row >= model_->rowCount()) return nullptr;
+  const std::string uuid = model_->Read(row).uuid;
+  archive::PlateRead read;
+  std::string error;
+  archive::ChainedArchive* holder = source_.HolderOf(uuid);
+  if (holder == nullptr || !holder->GetRead(uuid, &read, &error)) {
+    ShowMessageBox(this,
+                   "The read " + uuid +
+                       " cannot be read: " + (error.empty() ? "it is not in the archive" : error),
+                   "History", kIconWarning);
+    return nullptr;
+  }
+  // Previews closed meanwhile are of no more use.
+  std::erase_if(previews_, [](const std::unique_ptr<TemplateDialog>& p) { return p->isHidden(); });
+  previews_.push_back(CreateDataPreview(this, ShownPlateOfRead(read)));
+  TemplateDialog* preview = previews_.back().get();
+  preview->setModal(false);
+  preview->show();
+  return preview;
+}
+
+bool HistoryWindow::ExportSelected(const std::string& path, std::string* error) {
+  error->clear();
+  const std::vector<archive::PlateRead> reads = SelectedReads(error);
+  if (!error->empty()) return false;
+  return ExportReads(path, reads, AppSettings.bDelimComma != 0, error);
+}
+
+void HistoryWindow::AskToExport() {
+  const QString path = QFileDialog::getSaveFileName(
+      this, QStringLiteral("Export reads"), QStringLiteral("reads.csv"),
+      QStringLiteral("CSV (*.csv);;JSON (*.json);;Excel workbook (*.xlsx)"));
+  if (path.isEmpty()) return;
+  std::string error;
+  if (!ExportSelected(path.toStdString(), &error)) {
+    ShowMessageBox(this, "The reads could not be exported: " + error, "History", kIconWarning);
+  }
+}
+
+HistoryWindow* ShowHistoryWindow(QWidget* owner) {
+  static QPointer<HistoryWindow> window;
+  if (window.isNull()) {
+    window = new HistoryWindow(owner, ArchiveConfigFromSettings());
+    window->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  window->show();
+  window->raise();
+  window->activateWindow();
+  return window;
+}

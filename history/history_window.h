@@ -1,0 +1,68 @@
+// The window "Platovix History": the archive's reads, newest first, found
+// by free text, dates, assay and verdict; the selected read's audit trail
+// below; "&Open" shows a read in the data preview as it was read (and its
+// analysis with its own assay); "&Export..." writes the selected reads.
+#pragma once
+
+#include <QDialog>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/archive_store.h"
+#include "history/history_model.h"
+#include "history/history_source.h"
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QTableView;
+class QTableWidget;
+class TemplateDialog;
+
+class HistoryWindow : public QDialog {
+  Q_OBJECT
+
+ public:
+  HistoryWindow(QWidget* parent, const archive::StoreConfig& config);
+  ~HistoryWindow() override;
+
+  HistoryModel& Model() { return *model_; }
+  // The filters as the controls set them.
+  archive::ReadQuery Query() const;
+  // Lists again with the filters as they are now.
+  void ApplyFilters();
+  // The reads selected in the list, in its order, read whole.
+  std::vector<archive::PlateRead> SelectedReads(std::string* error) const;
+  // The preview of the read in row (null when it cannot be read), left
+  // open beside the History.
+  TemplateDialog* OpenRead(int row);
+  // False with the reason; the selected reads to path (.csv, .json, .xlsx).
+  bool ExportSelected(const std::string& path, std::string* error);
+
+ private:
+  QWidget* MakeFilters();
+  void FillAssays();
+  void ShowAuditTrail();
+  void AskToExport();
+
+  HistorySource source_;
+  HistoryModel* model_ = nullptr;
+  QLabel* notice_ = nullptr;
+  QLineEdit* text_ = nullptr;
+  QCheckBox* useFrom_ = nullptr;
+  QCheckBox* useTo_ = nullptr;
+  QDateEdit* from_ = nullptr;
+  QDateEdit* to_ = nullptr;
+  QComboBox* assay_ = nullptr;
+  QComboBox* verdict_ = nullptr;
+  QTableView* list_ = nullptr;
+  QTableWidget* audit_ = nullptr;
+  std::vector<std::unique_ptr<TemplateDialog>> previews_;
+};
+
+// The one History window beside the main dialog, with the archive the
+// settings name: created on the first call, shown and raised later.
+HistoryWindow* ShowHistoryWindow(QWidget* owner);

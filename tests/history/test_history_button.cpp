@@ -1,0 +1,38 @@
+// "&History..." in the main dialog, beside the assay's controls: one
+// non-modal History window over the archive the settings name.
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+
+#include "history/history_window.h"
+#include "tests/archive/archive_samples.h"
+#include "tests/ui/ui_test_support.h"
+#include "ui/main_dialog.h"
+
+TEST(HistoryButton, OpensOneNonModalHistoryOverTheArchiveInTheSettings) {
+  TestApp();
+  ResetProgramState();
+  archive_samples::TempFolder folder;
+  AppSettings.nComPort = 1;
+  AppSettings.ArchiveUrl = folder.path() + "/archive.sqlite";
+  ASSERT_TRUE(
+      archive::StoreRead({AppSettings.ArchiveUrl, ""}, archive_samples::SampleRead(7)).stored);
+  BoxRecorder boxes;
+  {
+    MainDialog dialog;
+    ASSERT_NE(dialog.findChild<QPushButton*>("assayWindow"), nullptr);
+    auto* button = dialog.findChild<QPushButton*>("history");
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text(), "&History...");
+    button->click();
+    button->click();
+    const QList<HistoryWindow*> windows = dialog.findChildren<HistoryWindow*>();
+    ASSERT_EQ(windows.size(), 1);
+    EXPECT_TRUE(windows[0]->isVisible());
+    EXPECT_FALSE(windows[0]->isModal());
+    ASSERT_EQ(windows[0]->Model().rowCount(), 1);
+    EXPECT_EQ(windows[0]->Model().Read(0).plateId, "P-7");
+  }
+  EXPECT_TRUE(BoxRecorder::Boxes().empty()) << BoxRecorder::Texts();
+  ResetProgramState();
+}
