@@ -49,3 +49,11 @@ ShownPlate ShownPlateOfRead(const archive::PlateRead& read) {
   }
   return shown;
 }
+
+std::string CurrentPlateId(const archive::PlateRead& read,
+                           const std::vector<archive::AuditEntry>& trail) {
+  const auto last =
+      std::find_if(trail.rbegin(), trail.rend(),
+                   [](const archive::AuditEntry& entry) { return entry.what == "plate ID"; });
+  return last != trail.rend() ? last->detail : read.plateId;
+}

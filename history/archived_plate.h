@@ -2,6 +2,9 @@
 // it: the values, filters, times and reader as they were stored.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "analysis_ui/shown_plate.h"
 #include "archive/plate_read.h"
 
@@ -11,3 +14,8 @@ void PlateOfRead(const archive::PlateRead& read, TPlateResult* plate, ResultCont
 // With the record's plate ID, operator, UUID and hash, and the assay the
 // read was made with when the record holds one that parses.
 ShownPlate ShownPlateOfRead(const archive::PlateRead& read);
+
+// The plate ID as it stands now: the last one entered after the read (its
+// audit trail, oldest first), else the record's own.
+std::string CurrentPlateId(const archive::PlateRead& read,
+                           const std::vector<archive::AuditEntry>& trail);

@@ -262,7 +262,11 @@ TemplateDialog* HistoryWindow::OpenRead(int row) {
   }
   // Previews closed meanwhile are of no more use.
   std::erase_if(previews_, [](const std::unique_ptr<TemplateDialog>& p) { return p->isHidden(); });
-  previews_.push_back(CreateDataPreview(this, ShownPlateOfRead(read)));
+  ShownPlate shown = ShownPlateOfRead(read);
+  // An ID entered after the read is the plate's ID now.
+  std::vector<archive::AuditEntry> trail;
+  if (holder->AuditTrail(uuid, &trail, &error)) shown.plateId = CurrentPlateId(read, trail);
+  previews_.push_back(CreateDataPreview(this, shown));
   TemplateDialog* preview = previews_.back().get();
   preview->setModal(false);
   preview->show();

@@ -63,7 +63,7 @@ std::unique_ptr<TemplateDialog> CreateDataPreview(QWidget* owner, const ShownPla
   preview->setFixedSize(preview->DialogUnitsToPixels(0, 0, kGrownWidth, kGrownHeight).size());
   auto* heatMap = new PreviewHeatMap(*preview, shown.plate);
   AddAnalysisButtons(*preview, *heatMap, shown);
-  ShowLayoutRoles(*preview, *heatMap);
+  ShowLayoutRoles(*preview, *heatMap, shown);
   AddRecordControls(*preview);
   return preview;
 }

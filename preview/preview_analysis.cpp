@@ -29,9 +29,9 @@ QPushButton* AddButton(TemplateDialog& preview, const QString& text, const char*
 
 }  // namespace
 
-void ShowLayoutRoles(TemplateDialog& preview, PreviewHeatMap& heatMap) {
+void ShowLayoutRoles(TemplateDialog& preview, PreviewHeatMap& heatMap, const ShownPlate& shown) {
   RoleMarks marks{};
-  if (const analysis::PlateLayout* layout = AnalysedLayout(&preview)) {
+  if (const analysis::PlateLayout* layout = ShownLayout(shown, AnalysedLayout(&preview))) {
     for (int well = 0; well < kWells; ++well) {
       switch (layout->wells[well].role) {
         case analysis::WellRole::Blank:
@@ -55,16 +55,16 @@ void AddAnalysisButtons(TemplateDialog& preview, PreviewHeatMap& heatMap, const 
   QPushButton* layout = AddButton(preview, QStringLiteral("&Layout..."), "layout", kLayoutX);
   QPushButton* analysis =
       AddButton(preview, QStringLiteral("A&nalysis..."), "analysis", kAnalysisX);
-  QObject::connect(layout, &QPushButton::clicked, &preview, [&preview, &heatMap] {
+  QObject::connect(layout, &QPushButton::clicked, &preview, [&preview, &heatMap, shown] {
     RunLayoutEditor(&preview);
-    ShowLayoutRoles(preview, heatMap);
+    ShowLayoutRoles(preview, heatMap, shown);
   });
   // The plate as kept on the preview when clicked: its plate ID may be new.
   const auto current = [&preview, shown] { return CurrentShownPlate(preview, shown); };
-  QObject::connect(analysis, &QPushButton::clicked, &preview, [&preview, &heatMap, current] {
+  QObject::connect(analysis, &QPushButton::clicked, &preview, [&preview, &heatMap, current, shown] {
     RunAnalysisWindow(&preview, current());
     // The layout may have been changed from there.
-    ShowLayoutRoles(preview, heatMap);
+    ShowLayoutRoles(preview, heatMap, shown);
   });
   QPushButton* report =
       AddButton(preview, QStringLiteral("&Report..."), "report", kLayoutX, kReportY);

@@ -11,4 +11,5 @@ struct ShownPlate;
 void AddAnalysisButtons(TemplateDialog& preview, PreviewHeatMap& heatMap, const ShownPlate& shown);
 
 // Tags the wells of the layout in use; none when there is none.
-void ShowLayoutRoles(TemplateDialog& preview, PreviewHeatMap& heatMap);
+// A read with its own assay (one from the archive) shows that assay's roles.
+void ShowLayoutRoles(TemplateDialog& preview, PreviewHeatMap& heatMap, const ShownPlate& shown);

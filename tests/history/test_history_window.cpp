@@ -186,10 +186,14 @@ TEST_F(HistoryWindowTest, OpensAReadAsStoredWithItsOwnAssayAndShowsItsAuditTrail
         {archive::NewUuid(), uuid, "lab", "2026-12-01T10:00:00Z", "well excluded", "bubble", "C5"},
         &error))
         << error;
+    ASSERT_TRUE(archive->AppendAudit({archive::NewUuid(), uuid, "lab", "2026-12-01T10:05:00Z",
+                                      "plate ID", "relabelled", "P-2498-B"},
+                                     &error))
+        << error;
   }
   Select(window, {1});
   auto* audit = window.findChild<QTableWidget*>("audit");
-  ASSERT_EQ(audit->rowCount(), 1);
+  ASSERT_EQ(audit->rowCount(), 2);
   EXPECT_EQ(audit->item(0, 2)->text(), "well excluded");
   EXPECT_EQ(audit->item(0, 3)->text(), "bubble");
 
@@ -207,6 +211,14 @@ TEST_F(HistoryWindowTest, OpensAReadAsStoredWithItsOwnAssayAndShowsItsAuditTrail
     ASSERT_EQ(preview->ItemText(102 + well), QString::fromLatin1(number)) << well;
   }
   EXPECT_TRUE(preview->ItemText(217).contains("450")) << preview->ItemText(217).toStdString();
+  // The plate ID entered after the read is the plate's now.
+  EXPECT_EQ(preview->findChild<QLineEdit*>("plateId")->text(), "P-2498-B");
+  // The stored assay's wells are tagged, though no layout is in use now.
+  int standards = 0;
+  for (QLabel* label : preview->findChildren<QLabel*>("role")) {
+    if (label->isVisibleTo(preview) && label->text() == "S") ++standards;
+  }
+  EXPECT_GT(standards, 0);
 
   // The analysis with the read's assay, though none is in use now.
   const ShownPlate shown = ShownPlateOfRead(stored);
@@ -223,6 +235,7 @@ TEST_F(HistoryWindowTest, OpensAReadAsStoredWithItsOwnAssayAndShowsItsAuditTrail
   SetReportFileChooserForTesting(nullptr);
   const std::string text = PdfText(ReportPath().toStdString());
   EXPECT_NE(text.find(uuid), std::string::npos) << text;
+  EXPECT_NE(text.find("P-2498-B"), std::string::npos) << text;
   EXPECT_NE(text.find(archive::ContentHash(stored).substr(0, 16)), std::string::npos) << text;
   EXPECT_NE(text.find("ng/mL"), std::string::npos);  // analysed with the stored assay
   EXPECT_TRUE(BoxRecorder::Boxes().empty()) << BoxRecorder::Texts();
