@@ -59,22 +59,8 @@ class ArchiveCommand {
 
   int Run() {
     if (options_.archiveAction == ArchiveAction::Forward) return Forward();
-    std::vector<std::string> messages;
-    std::string error;
-    archive_ = archive::OpenArchiveForReading(config_, &messages, &error);
-    if (!archive_ && !config_.labUrl.empty()) {
-      // The lab server is down: what this computer holds can still be shown.
-      io_.err << kProgram << "the lab archive cannot be reached (" << error
-              << "); showing the local archive\n";
-      archive::StoreConfig local = config_;
-      local.labUrl.clear();
-      archive_ = archive::OpenArchiveForReading(local, &messages, &error);
-    }
-    for (const std::string& message : messages) io_.err << kProgram << message << '\n';
-    if (!archive_) {
-      io_.err << kProgram << "cannot open the archive: " << error << '\n';
-      return kExitFailure;
-    }
+    archive_ = OpenArchiveToRead(options_, io_.err);
+    if (!archive_) return kExitFailure;
     switch (options_.archiveAction) {
       case ArchiveAction::List:
         return List();
@@ -189,14 +175,8 @@ class ArchiveCommand {
     for (size_t i = 0; i < reads.size(); ++i) {
       const archive::PlateRead& read = reads[i];
       TPlateResult plate;
-      std::copy(read.values.begin(), read.values.end(), plate.nValue);
-      plate.nPrimary = read.primaryNm;
-      plate.nReference = read.referenceNm;
-      plate.bValid = read.status == archive::ReadStatus::Completed ? 1 : 0;
-      ResultContext context{read.readerFamily, read.readerId, std::nullopt, std::nullopt};
-      std::chrono::system_clock::time_point when;
-      if (ParseIsoTime(read.started, &when)) context.started = when;
-      if (ParseIsoTime(read.completed, &when)) context.completed = when;
+      ResultContext context;
+      PlateOfRecord(read, &plate, &context);
       CliOptions withAssay = options_;
       if (!read.assayJson.empty()) {
         const analysis::AssayParse assay = analysis::ParseAssay(read.assayJson);

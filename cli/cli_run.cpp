@@ -295,10 +295,13 @@ int RunCli(const std::vector<std::string>& args, const CliIo& io) {
   }
   // Saved plates need neither the settings nor a reader.
   if (options.command == CliCommand::Analyse) return RunAnalyse(options, io);
-  if (options.command == CliCommand::Report) return RunReport(options, io);
+  if (options.command == CliCommand::Report && options.recordUuid.empty()) {
+    return RunReport(options, io);
+  }
 
   // The settings are only read: nothing given here is ever stored.
   LoadReaderSettings(options);
+  if (options.command == CliCommand::Report) return RunReport(options, io);  // an archived read
   if (options.command == CliCommand::Archive) return RunArchiveCommand(options, io);
   if (options.command == CliCommand::Ports) {
     return RunPortsCommand(options.format == ResultFormat::Json, io);
