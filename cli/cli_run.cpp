@@ -10,6 +10,7 @@
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -149,9 +150,11 @@ int Measure(Session& session) {
         ReaderKindName(AppSettings.readerSubType, session.dialog.StatusTexts(), firstText);
     context.readerId = session.driver.szReaderId;
     // Stored before anything is printed: what a script sees is in the archive.
+    std::optional<archive::PlateRead> record;
     if (ArchivingOn(options)) {
-      StoreReadFirst(options, ReadRecordOf(plate, context, options, session.device),
-                     session.io.err);
+      record = ReadRecordOf(plate, context, options, session.device);
+      const archive::StoreOutcome stored = StoreReadFirst(options, *record, session.io.err);
+      if (!stored.stored && !stored.spooled) record.reset();  // kept nowhere: no record to name
     }
     qcFailed = ReportVerdict(plate, options, session.io.err) || qcFailed;
     std::string error;
@@ -171,7 +174,8 @@ int Measure(Session& session) {
                      << " (the result went to stdout)\n";
       result = kExitFailure;
     }
-    if (!options.reportPath.empty() && !WriteReadReport(plate, context, options, &error)) {
+    if (!options.reportPath.empty() &&
+        !WriteReadReport(plate, context, options, &error, record ? &*record : nullptr)) {
       session.io.err << kProgram << "cannot write " << options.reportPath << ": " << error << '\n';
       result = kExitFailure;
     }
