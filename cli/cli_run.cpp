@@ -134,6 +134,7 @@ int Measure(Session& session) {
       // A read that did not complete is kept too, with why.
       if (ArchivingOn(options)) {
         archive::PlateRead failed = ReadRecordOf(plate, context, options, session.device);
+        failed.trace = session.trace.OperationText();
         failed.status =
             result == kExitAborted ? archive::ReadStatus::Aborted : archive::ReadStatus::Failed;
         failed.message = (result == kExitNotResponding ? "Reader not responding. " : "") +
@@ -153,6 +154,7 @@ int Measure(Session& session) {
     std::optional<archive::PlateRead> record;
     if (ArchivingOn(options)) {
       record = ReadRecordOf(plate, context, options, session.device);
+      record->trace = session.trace.OperationText();
       const archive::StoreOutcome stored = StoreReadFirst(options, *record, session.io.err);
       if (!stored.stored && !stored.spooled) record.reset();  // kept nowhere: no record to name
     }
