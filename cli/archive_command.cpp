@@ -82,10 +82,11 @@ class ArchiveCommand {
     return kExitFailure;
   }
 
-  // Page by page, printed as it comes: a long archive never sits in memory
-  // whole, and JSON goes out as stored, without parsing it.
+  // Page by page, each read printed as it comes: a long archive never sits
+  // in memory whole, and JSON goes out as stored, without parsing it.
   int List() {
     constexpr size_t kPage = 10000;
+    constexpr size_t kFlushBytes = 1 << 20;
     const bool json = options_.format == ResultFormat::Json;
     archive::ReadQuery query;
     query.since = options_.since;
@@ -94,26 +95,32 @@ class ArchiveCommand {
     query.limit = kPage;
     io_.out << (json ? "[" : "completed\tuuid\tplate\tstatus\toperator\tassay\n");
     bool first = true;
+    std::string text;
+    text.reserve(2 * kFlushBytes);
     for (;;) {
-      std::vector<archive::ReadSummary> reads;
-      std::string error;
-      if (!archive_->ListReads(query, json, &reads, &error)) return Failure(error);
-      std::string text;
-      for (const archive::ReadSummary& read : reads) {
+      size_t count = 0;
+      const auto print = [&](const archive::ReadSummary& read) {
         if (json) {
-          text += (first ? "\n" : ",\n") + read.content;
+          text += first ? "\n" : ",\n";
+          text += read.content;
         } else {
           text += read.atUtc + '\t' + read.uuid + '\t' + Column(read.plateId) + '\t' + read.status +
                   '\t' + Column(read.operatorName) + '\t' + Column(read.assay) + '\n';
         }
         first = false;
-      }
-      io_.out << text;
-      if (reads.size() < kPage) break;
-      query.afterAtUtc = reads.back().atUtc;
-      query.afterSeq = reads.back().seq;
+        ++count;
+        query.afterAtUtc = read.atUtc;
+        query.afterSeq = read.seq;
+        if (text.size() >= kFlushBytes) {
+          io_.out << text;
+          text.clear();
+        }
+      };
+      std::string error;
+      if (!archive_->EachRead(query, json, print, &error)) return Failure(error);
+      if (count < kPage) break;
     }
-    io_.out << (json ? "\n]\n" : "") << std::flush;
+    io_.out << text << (json ? "\n]\n" : "") << std::flush;
     return kExitSuccess;
   }
 
