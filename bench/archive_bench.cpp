@@ -22,6 +22,7 @@
 #include "archive/postgres_archive.h"
 #include "archive/sqlite_archive.h"
 #include "bench/bench_report.h"
+#include "tests/archive/archive_samples.h"
 #include "tests/archive/postgres_server.h"
 
 namespace {
@@ -37,24 +38,16 @@ double TimedMs(F&& body) {
   return Milliseconds(Clock::now() - start);
 }
 
-// A read as a lab makes it: all 96 wells, an assay of a few hundred bytes.
+// The tests' sample read as a lab makes it: spread over a month, with an
+// assay of a few hundred bytes and a verdict.
 PlateRead Read(int n) {
-  PlateRead read;
-  read.uuid = archive::NewUuid();
+  PlateRead read = archive_samples::SampleRead(n);
   read.plateId = "PL-" + std::to_string(100000 + n);
-  read.operatorName = "lab";
-  read.host = "reader-pc-1";
-  read.readerFamily = "Jupiter";
-  read.readerId = "12345";
-  read.readerDevice = "/dev/ttyUSB0";
-  read.primaryNm = 450;
-  read.referenceNm = 620;
   const int day = 1 + n / 4000 % 28;
   char time[64];
   std::snprintf(time, sizeof time, "2026-11-%02dT%02d:%02d:%02d+01:00", day, n / 3600 % 24,
                 n / 60 % 60, n % 60);
   read.started = read.completed = time;
-  read.programVersion = "0.1.0";
   for (int well = 0; well < kWells; ++well) read.values[well] = (n * 131 + well * 37) % 3200;
   read.assayName = n % 3 == 0 ? "IgG ELISA" : "Bradford";
   read.assayJson =

@@ -82,44 +82,35 @@ class ArchiveCommand {
     return kExitFailure;
   }
 
-  // Page by page, each read printed as it comes: a long archive never sits
-  // in memory whole, and JSON goes out as stored, without parsing it.
+  // Each read printed as the database hands it over: a long archive never
+  // sits in memory whole, and JSON goes out as stored, without parsing it.
   int List() {
-    constexpr size_t kPage = 10000;
     constexpr size_t kFlushBytes = 1 << 20;
     const bool json = options_.format == ResultFormat::Json;
     archive::ReadQuery query;
     query.since = options_.since;
     query.assay = options_.assayName;
     query.plateId = options_.plateId;
-    query.limit = kPage;
     io_.out << (json ? "[" : "completed\tuuid\tplate\tstatus\toperator\tassay\n");
     bool first = true;
     std::string text;
     text.reserve(2 * kFlushBytes);
-    for (;;) {
-      size_t count = 0;
-      const auto print = [&](const archive::ReadSummary& read) {
-        if (json) {
-          text += first ? "\n" : ",\n";
-          text += read.content;
-        } else {
-          text += read.atUtc + '\t' + read.uuid + '\t' + Column(read.plateId) + '\t' + read.status +
-                  '\t' + Column(read.operatorName) + '\t' + Column(read.assay) + '\n';
-        }
-        first = false;
-        ++count;
-        query.afterAtUtc = read.atUtc;
-        query.afterSeq = read.seq;
-        if (text.size() >= kFlushBytes) {
-          io_.out << text;
-          text.clear();
-        }
-      };
-      std::string error;
-      if (!archive_->EachRead(query, json, print, &error)) return Failure(error);
-      if (count < kPage) break;
-    }
+    const auto print = [&](const archive::ReadSummary& read) {
+      if (json) {
+        text += first ? "\n" : ",\n";
+        text += read.content;
+      } else {
+        text += read.atUtc + '\t' + read.uuid + '\t' + Column(read.plateId) + '\t' + read.status +
+                '\t' + Column(read.operatorName) + '\t' + Column(read.assay) + '\n';
+      }
+      first = false;
+      if (text.size() >= kFlushBytes) {
+        io_.out << text;
+        text.clear();
+      }
+    };
+    std::string error;
+    if (!archive_->EachRead(query, json, print, &error)) return Failure(error);
     io_.out << text << (json ? "\n]\n" : "") << std::flush;
     return kExitSuccess;
   }
