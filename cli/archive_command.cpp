@@ -9,6 +9,7 @@
 #include "analysis/assay.h"
 #include "archive/archive_store.h"
 #include "cli/archive_config.h"
+#include "cli/archive_reading.h"
 #include "cli/asm_output.h"
 #include "results/atomic_file.h"
 #include "results/result_file.h"

@@ -5,7 +5,6 @@
 #include "analysis/analysis_report.h"
 #include "analysis/assay.h"
 #include "archive/postgres_archive.h"
-#include "results/result_file_reader.h"
 #include "results/shared_state.h"
 
 archive::StoreConfig ArchiveConfigFor(const CliOptions& options) {
@@ -65,34 +64,4 @@ archive::PlateRead ReadRecordOf(const TPlateResult& plate, const ResultContext& 
     if (analysed.qc) read.verdict = analysed.qc->Verdict();
   }
   return read;
-}
-
-std::unique_ptr<archive::Archive> OpenArchiveToRead(const CliOptions& options, std::ostream& err) {
-  const archive::StoreConfig config = ArchiveConfigFor(options);
-  std::vector<std::string> messages;
-  std::string error;
-  std::unique_ptr<archive::Archive> opened =
-      archive::OpenArchiveForReading(config, &messages, &error);
-  if (!opened && !config.labUrl.empty()) {
-    // The lab server is down: what this computer holds can still be shown.
-    err << "platovix-cli: the lab archive cannot be reached (" << error
-        << "); showing the local archive\n";
-    archive::StoreConfig local = config;
-    local.labUrl.clear();
-    opened = archive::OpenArchiveForReading(local, &messages, &error);
-  }
-  for (const std::string& message : messages) err << "platovix-cli: " << message << '\n';
-  if (!opened) err << "platovix-cli: cannot open the archive: " << error << '\n';
-  return opened;
-}
-
-void PlateOfRecord(const archive::PlateRead& read, TPlateResult* plate, ResultContext* context) {
-  std::copy(read.values.begin(), read.values.end(), plate->nValue);
-  plate->nPrimary = read.primaryNm;
-  plate->nReference = read.referenceNm;
-  plate->bValid = read.status == archive::ReadStatus::Completed ? 1 : 0;
-  *context = ResultContext{read.readerFamily, read.readerId, std::nullopt, std::nullopt};
-  std::chrono::system_clock::time_point when;
-  if (ParseIsoTime(read.started, &when)) context->started = when;
-  if (ParseIsoTime(read.completed, &when)) context->completed = when;
 }

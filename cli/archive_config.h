@@ -2,7 +2,6 @@
 // [Archive] Url=, else the local SQLite archive; and whether it does.
 #pragma once
 
-#include <memory>
 #include <ostream>
 
 #include "archive/archive_store.h"
@@ -22,10 +21,3 @@ archive::PlateRead ReadRecordOf(const TPlateResult& plate, const ResultContext& 
 // archive unavailable, the read spooled) go to err.
 archive::StoreOutcome StoreReadFirst(const CliOptions& options, const archive::PlateRead& read,
                                      std::ostream& err);
-
-// The archive a command reads from: the lab's, else (when it cannot be
-// reached, said on err) the local one. Null with the reason on err.
-std::unique_ptr<archive::Archive> OpenArchiveToRead(const CliOptions& options, std::ostream& err);
-
-// A stored read as a plate again: values, filters, reader and times.
-void PlateOfRecord(const archive::PlateRead& read, TPlateResult* plate, ResultContext* context);

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "analysis/assay.h"
-#include "cli/archive_config.h"
+#include "cli/archive_reading.h"
 #include "results/result_file_reader.h"
 
 #ifdef PLATOVIX_WITH_REPORT
