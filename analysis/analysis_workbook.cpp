@@ -48,7 +48,6 @@ class Sheet {
     Number(1, value, format);
     Next();
   }
-  lxw_workbook* Book() const { return book_; }
   void Next(int rows = 1) { row_ += static_cast<lxw_row_t>(rows); }
   void Width(int first, int last, double width) {
     worksheet_set_column(sheet_, static_cast<lxw_col_t>(first), static_cast<lxw_col_t>(last), width,
@@ -62,13 +61,47 @@ class Sheet {
   lxw_row_t row_ = 0;
 };
 
+// Cell formats showing numbers as the analysis window and the reports do
+// (number_format.h); the cells keep the full value. Made once per workbook.
+class LabFormats {
+ public:
+  explicit LabFormats(lxw_workbook* book) : book_(book) {}
+
+  lxw_format* Decimals(int decimals) { return Format(std::clamp(decimals, 0, kMost), false); }
+  // As FormatSignificant shows this value: its decimals, or an exponent.
+  lxw_format* Significant(std::optional<double> value, int digits) {
+    if (!value || !std::isfinite(*value)) return Decimals(0);
+    const std::optional<int> decimals = SignificantDecimals(*value, digits);
+    return decimals ? Decimals(*decimals) : Format(std::clamp(digits - 1, 0, kMost), true);
+  }
+  lxw_format* Absorbance() { return Decimals(3); }
+
+ private:
+  static constexpr int kMost = 23;
+
+  lxw_format* Format(int decimals, bool exponent) {
+    lxw_format*& format = (exponent ? exponents_ : fixed_)[static_cast<size_t>(decimals)];
+    if (!format) {
+      format = workbook_add_format(book_);
+      const std::string code =
+          (decimals == 0 ? "0" : "0." + std::string(decimals, '0')) + (exponent ? "E+00" : "");
+      format_set_num_format(format, code.c_str());
+    }
+    return format;
+  }
+
+  lxw_workbook* book_;
+  std::array<lxw_format*, kMost + 1> fixed_{};
+  std::array<lxw_format*, kMost + 1> exponents_{};
+};
+
 void GridHeader(Sheet& sheet, const std::string& corner) {
   sheet.Text(0, corner, true);
   for (int column = 1; column <= kLayoutColumns; ++column) sheet.Number(column, column);
   sheet.Next();
 }
 
-void WritePlates(Sheet& sheet, const std::vector<WorkbookPlate>& plates) {
+void WritePlates(Sheet& sheet, const std::vector<WorkbookPlate>& plates, LabFormats& formats) {
   sheet.Width(0, 0, 16);
   for (const WorkbookPlate& item : plates) {
     const TPlateResult& plate = item.plate;
@@ -92,7 +125,7 @@ void WritePlates(Sheet& sheet, const std::vector<WorkbookPlate>& plates) {
       sheet.Text(0, std::string(1, static_cast<char>('A' + row)), true);
       for (int column = 0; column < kLayoutColumns; ++column) {
         const int32_t value = plate.nValue[row * kLayoutColumns + column];
-        if (value != kNoValue) sheet.Number(column + 1, value / 1000.0);
+        if (value != kNoValue) sheet.Number(column + 1, value / 1000.0, formats.Absorbance());
       }
       sheet.Next();
     }
@@ -136,34 +169,6 @@ void WriteLayoutSheet(Sheet& sheet, const PlateLayout* layout) {
   }
 }
 
-// Cell formats showing numbers as a lab reports them; the cells keep the
-// full value. Made once per workbook, by number of decimals.
-class LabFormats {
- public:
-  explicit LabFormats(lxw_workbook* book) : book_(book) {}
-
-  lxw_format* Decimals(int decimals) {
-    decimals = std::clamp(decimals, 0, 15);
-    lxw_format*& format = formats_[static_cast<size_t>(decimals)];
-    if (!format) {
-      format = workbook_add_format(book_);
-      const std::string code = decimals == 0 ? "0" : "0." + std::string(decimals, '0');
-      format_set_num_format(format, code.c_str());
-    }
-    return format;
-  }
-  // As many decimals as the significant digits need for this value.
-  lxw_format* Significant(std::optional<double> value, int digits) {
-    if (!value || *value == 0 || !std::isfinite(*value)) return Decimals(0);
-    const int exponent = static_cast<int>(std::floor(std::log10(std::abs(*value))));
-    return Decimals(std::max(0, digits - 1 - exponent));
-  }
-
- private:
-  lxw_workbook* book_;
-  std::array<lxw_format*, 16> formats_{};
-};
-
 void WriteLabTable(Sheet& sheet, const PlateAnalysis& analysis, LabFormats& formats) {
   const int digits = *analysis.significantDigits;
   const auto header = ResultsTableHeader(analysis);
@@ -174,8 +179,8 @@ void WriteLabTable(Sheet& sheet, const PlateAnalysis& analysis, LabFormats& form
     const GroupResult& group = analysis.groups[g];
     for (int c : {0, 1, 2, 9}) sheet.Text(c, rows[g][static_cast<size_t>(c)]);
     if (group.role != WellRole::Standard) sheet.Number(3, group.dilution);
-    sheet.Number(4, group.mean, formats.Decimals(3));
-    sheet.Number(5, group.sd, formats.Decimals(3));
+    sheet.Number(4, group.mean, formats.Absorbance());
+    sheet.Number(5, group.sd, formats.Absorbance());
     sheet.Number(6, group.cv, formats.Decimals(1));
     sheet.Number(7, group.concentration, formats.Significant(group.concentration, digits));
     sheet.Number(8, group.recovery, formats.Decimals(1));
@@ -183,8 +188,8 @@ void WriteLabTable(Sheet& sheet, const PlateAnalysis& analysis, LabFormats& form
   }
 }
 
-void WriteAnalysisSheet(Sheet& sheet, const std::vector<WorkbookPlate>& plates) {
-  LabFormats formats(sheet.Book());
+void WriteAnalysisSheet(Sheet& sheet, const std::vector<WorkbookPlate>& plates,
+                        LabFormats& formats) {
   sheet.Width(0, 0, 16);
   sheet.Width(2, 2, 14);
   sheet.Width(6, 7, 16);
@@ -199,7 +204,7 @@ void WriteAnalysisSheet(Sheet& sheet, const std::vector<WorkbookPlate>& plates) 
     }
     const bool lab = analysis.significantDigits.has_value();
     const int digits = analysis.significantDigits.value_or(kDefaultSignificantDigits);
-    sheet.Pair("blank", analysis.blank, lab ? formats.Decimals(3) : nullptr);
+    sheet.Pair("blank", analysis.blank, lab ? formats.Absorbance() : nullptr);
     sheet.Pair("unit", analysis.unit);
     sheet.Pair("fit", CurveModelName(analysis.fit.model));
     sheet.Pair("weighting", WeightingName(analysis.fit.weighting));
@@ -281,9 +286,10 @@ bool WriteAnalysisWorkbook(const std::string& path, const std::vector<WorkbookPl
   Sheet plateSheet(book, "Plate", bold);
   Sheet layoutSheet(book, "Layout", bold);
   Sheet analysisSheet(book, "Analysis", bold);
-  WritePlates(plateSheet, plates);
+  LabFormats formats(book);
+  WritePlates(plateSheet, plates, formats);
   WriteLayoutSheet(layoutSheet, layout);
-  WriteAnalysisSheet(analysisSheet, plates);
+  WriteAnalysisSheet(analysisSheet, plates, formats);
   const lxw_error closed = workbook_close(book);
   if (closed != LXW_NO_ERROR) {
     unlink(scratch.c_str());

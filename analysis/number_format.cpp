@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace analysis {
 
@@ -43,24 +44,33 @@ std::string FormatR2(std::optional<double> value, bool decimalComma) {
   return FormatFixed(value, 4, decimalComma);
 }
 
+std::optional<int> SignificantDecimals(double value, int digits) {
+  digits = std::clamp(digits, 1, 17);
+  const double magnitude = std::abs(value);
+  if (value == 0 || !std::isfinite(value)) return 0;
+  if (magnitude < 1e-6 || magnitude >= 1e15) return std::nullopt;
+  // Round to the digits first: 9999.6 at 4 digits is 10000, not 9999.6.
+  char rounded[64];
+  std::snprintf(rounded, sizeof rounded, "%.*e", digits - 1, value);
+  const double r = std::strtod(rounded, nullptr);
+  const int exponent = static_cast<int>(std::floor(std::log10(std::abs(r))));
+  return std::max(0, digits - 1 - exponent);
+}
+
 std::string FormatSignificant(std::optional<double> value, int digits, bool decimalComma) {
   if (!value || !std::isfinite(*value)) return "";
   digits = std::clamp(digits, 1, 17);
   const double v = *value;
-  const double magnitude = std::abs(v);
   char text[64];
   if (v == 0) {
     std::snprintf(text, sizeof text, "0");
-  } else if (magnitude < 1e-6 || magnitude >= 1e15) {
-    std::snprintf(text, sizeof text, "%.*e", digits - 1, v);
-  } else {
-    // Round to the digits first: 9999.6 at 4 digits is 10000, not 9999.6.
+  } else if (const std::optional<int> decimals = SignificantDecimals(v, digits)) {
+    // Printed from the rounded value, so the digits beyond are zeros.
     char rounded[64];
     std::snprintf(rounded, sizeof rounded, "%.*e", digits - 1, v);
-    const double r = std::strtod(rounded, nullptr);
-    const int exponent = static_cast<int>(std::floor(std::log10(std::abs(r))));
-    const int decimals = std::max(0, digits - 1 - exponent);
-    std::snprintf(text, sizeof text, "%.*f", decimals, r);
+    std::snprintf(text, sizeof text, "%.*f", *decimals, std::strtod(rounded, nullptr));
+  } else {
+    std::snprintf(text, sizeof text, "%.*e", digits - 1, v);
   }
   return WithMark(Unsigned0(text), decimalComma);
 }

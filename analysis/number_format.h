@@ -26,6 +26,10 @@ std::string FormatPercent(std::optional<double> value, bool decimalComma = false
 std::string FormatR2(std::optional<double> value, bool decimalComma = false);          // 0.9987
 // 1234, 12.35, 0.001235; an exponent only below 1e-6 or from 1e15 on.
 std::string FormatSignificant(std::optional<double> value, int digits, bool decimalComma = false);
+// The decimals FormatSignificant shows value with (rounded to the digits
+// first), or nullopt when it writes an exponent (digits - 1 decimals then):
+// what a spreadsheet cell's number format needs to show the same.
+std::optional<int> SignificantDecimals(double value, int digits);
 inline std::string FormatConcentration(std::optional<double> value, const NumberStyle& style) {
   return FormatSignificant(value, style.significantDigits, style.decimalComma);
 }

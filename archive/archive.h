@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,6 +67,15 @@ class Archive {
   // The same reads without parsing them: for long lists and pages.
   virtual bool ListReads(const ReadQuery& query, bool withContent, std::vector<ReadSummary>* reads,
                          std::string* error) = 0;
+  // The same one at a time, none kept (the summary lives only during the
+  // call): output longer than memory. Streamed where the database can.
+  virtual bool EachRead(const ReadQuery& query, bool withContent,
+                        const std::function<void(const ReadSummary&)>& each, std::string* error) {
+    std::vector<ReadSummary> reads;
+    if (!ListReads(query, withContent, &reads, error)) return false;
+    for (const ReadSummary& read : reads) each(read);
+    return true;
+  }
   // False with an empty error when there is no such read.
   virtual bool GetRead(const std::string& uuid, PlateRead* read, std::string* error) = 0;
   virtual bool AuditTrail(const std::string& readUuid, std::vector<AuditEntry>* entries,

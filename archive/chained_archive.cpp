@@ -1,5 +1,7 @@
 #include "archive/chained_archive.h"
 
+#include <charconv>
+
 #include "archive/sha256.h"
 
 namespace archive {
@@ -13,6 +15,9 @@ constexpr char kEntryColumns[] =
 std::string ChainHash(const std::string& previous, const std::string& content) {
   return Sha256Hex(previous + '\n' + content);
 }
+
+constexpr char kSummaryColumns[] =
+    "seq, uuid, at_utc, plate_id, assay, status, operator, verdict, reader";
 
 int64_t Number(const std::string& text) {
   return text.empty() ? 0 : std::stoll(text);
@@ -144,29 +149,31 @@ bool ChainedArchive::AppendContent(const std::string& content, std::string* erro
   return db_->Script("COMMIT") || Failed(error);
 }
 
-bool ChainedArchive::SelectReads(const std::string& columns, const ReadQuery& query,
-                                 std::vector<SqlRow>* rows, std::string* error) {
+namespace {
+
+// The list's statement: filters, the page after a given read, newest first.
+std::string ReadsSql(const std::string& columns, const ReadQuery& query,
+                     std::vector<std::string>* params) {
   std::string sql = "SELECT " + columns + " FROM entries WHERE kind = 'read'";
-  std::vector<std::string> params;
   const auto filter = [&](const char* column, const char* comparison, const std::string& value) {
     if (value.empty()) return;
-    params.push_back(value);
-    sql += std::string(" AND ") + column + comparison + "$" + std::to_string(params.size());
+    params->push_back(value);
+    sql += std::string(" AND ") + column + comparison + "$" + std::to_string(params->size());
   };
   filter("at_utc", " >= ", UtcKey(query.since));
   filter("at_utc", " < ", UtcKey(query.until));
   filter("assay", " = ", query.assay);
   filter("plate_id", " = ", query.plateId);
   if (query.verdict) {
-    params.push_back(*query.verdict);
-    sql += " AND verdict = $" + std::to_string(params.size());
+    params->push_back(*query.verdict);
+    sql += " AND verdict = $" + std::to_string(params->size());
   }
-  if (!query.text.empty()) AddTextFilter(query.text, &sql, &params);
+  if (!query.text.empty()) AddTextFilter(query.text, &sql, params);
   if (query.afterSeq > 0) {
-    params.push_back(query.afterAtUtc);
-    params.push_back(std::to_string(query.afterSeq));
-    sql += " AND (at_utc, seq) < ($" + std::to_string(params.size() - 1) + ", $" +
-           std::to_string(params.size()) + ")";
+    params->push_back(query.afterAtUtc);
+    params->push_back(std::to_string(query.afterSeq));
+    sql += " AND (at_utc, seq) < ($" + std::to_string(params->size() - 1) + ", $" +
+           std::to_string(params->size()) + ")";
   }
   sql += " ORDER BY at_utc DESC, seq DESC";
   if (query.limit > 0) sql += " LIMIT " + std::to_string(query.limit);
@@ -174,6 +181,15 @@ bool ChainedArchive::SelectReads(const std::string& columns, const ReadQuery& qu
     if (query.limit == 0) sql += " LIMIT -1";
     sql += " OFFSET " + std::to_string(query.offset);
   }
+  return sql;
+}
+
+}  // namespace
+
+bool ChainedArchive::SelectReads(const std::string& columns, const ReadQuery& query,
+                                 std::vector<SqlRow>* rows, std::string* error) {
+  std::vector<std::string> params;
+  const std::string sql = ReadsSql(columns, query, &params);
   return db_->Exec(sql, params, rows) || Failed(error);
 }
 
@@ -192,9 +208,7 @@ bool ChainedArchive::FindReads(const ReadQuery& query, std::vector<PlateRead>* r
 bool ChainedArchive::ListReads(const ReadQuery& query, bool withContent,
                                std::vector<ReadSummary>* reads, std::string* error) {
   std::vector<SqlRow> rows;
-  const std::string columns =
-      std::string("seq, uuid, at_utc, plate_id, assay, status, operator, verdict, reader") +
-      (withContent ? ", content" : "");
+  const std::string columns = std::string(kSummaryColumns) + (withContent ? ", content" : "");
   if (!SelectReads(columns, query, &rows, error)) return false;
   reads->reserve(reads->size() + rows.size());
   for (SqlRow& row : rows) {
@@ -214,6 +228,30 @@ bool ChainedArchive::AssayNames(std::vector<std::string>* names, std::string* er
   }
   for (SqlRow& row : rows) names->push_back(std::move(row[0]));
   return true;
+}
+
+bool ChainedArchive::EachRead(const ReadQuery& query, bool withContent,
+                              const std::function<void(const ReadSummary&)>& each,
+                              std::string* error) {
+  std::vector<std::string> params;
+  const std::string sql =
+      ReadsSql(std::string(kSummaryColumns) + (withContent ? ", content" : ""), query, &params);
+  // One summary, its strings' room reused from row to row.
+  ReadSummary read;
+  const auto take = [&](const SqlRowView& row) {
+    std::from_chars(row[0].data(), row[0].data() + row[0].size(), read.seq);
+    read.uuid.assign(row[1]);
+    read.atUtc.assign(row[2]);
+    read.plateId.assign(row[3]);
+    read.assay.assign(row[4]);
+    read.status.assign(row[5]);
+    read.operatorName.assign(row[6]);
+    read.verdict.assign(row[7]);
+    read.reader.assign(row[8]);
+    if (withContent) read.content.assign(row[9]);
+    each(read);
+  };
+  return db_->EachRow(sql, params, take) || Failed(error);
 }
 
 bool ChainedArchive::GetRead(const std::string& uuid, PlateRead* read, std::string* error) {

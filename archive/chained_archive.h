@@ -38,6 +38,8 @@ class ChainedArchive : public Archive {
                  std::string* error) override;
   bool ListReads(const ReadQuery& query, bool withContent, std::vector<ReadSummary>* reads,
                  std::string* error) override;
+  bool EachRead(const ReadQuery& query, bool withContent,
+                const std::function<void(const ReadSummary&)>& each, std::string* error) override;
   bool GetRead(const std::string& uuid, PlateRead* read, std::string* error) override;
   bool AuditTrail(const std::string& readUuid, std::vector<AuditEntry>* entries,
                   std::string* error) override;

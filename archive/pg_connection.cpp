@@ -63,6 +63,41 @@ bool PgConnection::Exec(const std::string& sql, const std::vector<std::string>& 
   return true;
 }
 
+bool PgConnection::EachRow(const std::string& sql, const std::vector<std::string>& params,
+                           const std::function<void(const SqlRowView&)>& each) {
+  std::vector<const char*> values;
+  values.reserve(params.size());
+  for (const std::string& param : params) values.push_back(param.c_str());
+  bool sent = PQsendQueryParams(connection_, sql.c_str(), static_cast<int>(params.size()), nullptr,
+                                values.data(), nullptr, nullptr, 0) == 1;
+  if (sent) PQsetSingleRowMode(connection_);
+  bool ok = sent;
+  SqlRowView row;
+  // Every result is taken, also after a failure, so the connection is ready again.
+  while (PGresult* result = sent ? PQgetResult(connection_) : nullptr) {
+    const ExecStatusType status = PQresultStatus(result);
+    if (status == PGRES_SINGLE_TUPLE && ok) {
+      row.resize(static_cast<size_t>(PQnfields(result)));
+      for (int c = 0; c < PQnfields(result); ++c) {
+        row[c] = std::string_view(PQgetvalue(result, 0, c),
+                                  static_cast<size_t>(PQgetlength(result, 0, c)));
+      }
+      each(row);
+    } else if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK &&
+               status != PGRES_COMMAND_OK) {
+      ok = false;
+    }
+    PQclear(result);
+  }
+  if (!ok) {
+    error_ = Trimmed(PQerrorMessage(connection_));
+    failure_ = PQstatus(connection_) == CONNECTION_OK ? SqlFailure::Other : SqlFailure::Unreachable;
+    return false;
+  }
+  failure_ = SqlFailure::None;
+  return true;
+}
+
 bool PgConnection::Script(const std::string& sql) {
   PGresult* result = PQexec(connection_, sql.c_str());
   const ExecStatusType status = PQresultStatus(result);

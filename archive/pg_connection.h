@@ -16,6 +16,9 @@ class PgConnection : public SqlConnection {
   ~PgConnection() override;
   bool Exec(const std::string& sql, const std::vector<std::string>& params,
             std::vector<SqlRow>* rows) override;
+  // Row by row as the server sends them (libpq's single-row mode).
+  bool EachRow(const std::string& sql, const std::vector<std::string>& params,
+               const std::function<void(const SqlRowView&)>& each) override;
   bool Script(const std::string& sql) override;
   bool BeginAppend() override;
   bool BeginSchema() override;

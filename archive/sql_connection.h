@@ -3,12 +3,15 @@
 // it, so the archive's rules are written once.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace archive {
 
 using SqlRow = std::vector<std::string>;  // NULL reads as ""
+using SqlRowView = std::vector<std::string_view>;
 
 enum class SqlFailure { None, Busy, Full, ReadOnly, Corrupt, Unreachable, Other };
 
@@ -18,6 +21,19 @@ class SqlConnection {
   // One statement; rows may be null when none are wanted.
   virtual bool Exec(const std::string& sql, const std::vector<std::string>& params,
                     std::vector<SqlRow>* rows) = 0;
+  // The same row by row, none kept: each row's text lives only during the
+  // call. Here through Exec; a database that can stream does.
+  virtual bool EachRow(const std::string& sql, const std::vector<std::string>& params,
+                       const std::function<void(const SqlRowView&)>& each) {
+    std::vector<SqlRow> rows;
+    if (!Exec(sql, params, &rows)) return false;
+    SqlRowView view;
+    for (const SqlRow& row : rows) {
+      view.assign(row.begin(), row.end());
+      each(view);
+    }
+    return true;
+  }
   // Several statements without parameters.
   virtual bool Script(const std::string& sql) = 0;
   // Starts the transaction that appends to the chain: one writer at a time.

@@ -57,6 +57,13 @@ bool SqliteConnection::Fail(int code) {
 
 bool SqliteConnection::Exec(const std::string& sql, const std::vector<std::string>& params,
                             std::vector<SqlRow>* rows) {
+  return EachRow(sql, params, [rows](const SqlRowView& row) {
+    if (rows != nullptr) rows->emplace_back(row.begin(), row.end());
+  });
+}
+
+bool SqliteConnection::EachRow(const std::string& sql, const std::vector<std::string>& params,
+                               const std::function<void(const SqlRowView&)>& each) {
   sqlite3_stmt* statement = nullptr;
   int code =
       sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &statement, nullptr);
@@ -66,13 +73,15 @@ bool SqliteConnection::Exec(const std::string& sql, const std::vector<std::strin
                       static_cast<int>(params[i].size()), SQLITE_STATIC);
   }
   const int columns = sqlite3_column_count(statement);
+  SqlRowView row(static_cast<size_t>(columns));
   while ((code = sqlite3_step(statement)) == SQLITE_ROW) {
-    if (rows == nullptr) continue;
-    SqlRow& row = rows->emplace_back(columns);
     for (int c = 0; c < columns; ++c) {
       const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, c));
-      if (text != nullptr) row[c].assign(text, sqlite3_column_bytes(statement, c));
+      row[c] = text != nullptr
+                   ? std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(statement, c)))
+                   : std::string_view();
     }
+    each(row);
   }
   sqlite3_finalize(statement);
   if (code != SQLITE_DONE) return Fail(code);

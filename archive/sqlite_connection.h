@@ -17,6 +17,8 @@ class SqliteConnection : public SqlConnection {
   ~SqliteConnection() override;
   bool Exec(const std::string& sql, const std::vector<std::string>& params,
             std::vector<SqlRow>* rows) override;
+  bool EachRow(const std::string& sql, const std::vector<std::string>& params,
+               const std::function<void(const SqlRowView&)>& each) override;
   bool Script(const std::string& sql) override;
   bool BeginAppend() override;
   bool BeginSchema() override;

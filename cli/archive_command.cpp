@@ -9,6 +9,7 @@
 #include "analysis/assay.h"
 #include "archive/archive_store.h"
 #include "cli/archive_config.h"
+#include "cli/archive_reading.h"
 #include "cli/asm_output.h"
 #include "results/atomic_file.h"
 #include "results/result_file.h"
@@ -59,22 +60,8 @@ class ArchiveCommand {
 
   int Run() {
     if (options_.archiveAction == ArchiveAction::Forward) return Forward();
-    std::vector<std::string> messages;
-    std::string error;
-    archive_ = archive::OpenArchiveForReading(config_, &messages, &error);
-    if (!archive_ && !config_.labUrl.empty()) {
-      // The lab server is down: what this computer holds can still be shown.
-      io_.err << kProgram << "the lab archive cannot be reached (" << error
-              << "); showing the local archive\n";
-      archive::StoreConfig local = config_;
-      local.labUrl.clear();
-      archive_ = archive::OpenArchiveForReading(local, &messages, &error);
-    }
-    for (const std::string& message : messages) io_.err << kProgram << message << '\n';
-    if (!archive_) {
-      io_.err << kProgram << "cannot open the archive: " << error << '\n';
-      return kExitFailure;
-    }
+    archive_ = OpenArchiveToRead(options_, io_.err);
+    if (!archive_) return kExitFailure;
     switch (options_.archiveAction) {
       case ArchiveAction::List:
         return List();
@@ -96,38 +83,36 @@ class ArchiveCommand {
     return kExitFailure;
   }
 
-  // Page by page, printed as it comes: a long archive never sits in memory
-  // whole, and JSON goes out as stored, without parsing it.
+  // Each read printed as the database hands it over: a long archive never
+  // sits in memory whole, and JSON goes out as stored, without parsing it.
   int List() {
-    constexpr size_t kPage = 10000;
+    constexpr size_t kFlushBytes = 1 << 20;
     const bool json = options_.format == ResultFormat::Json;
     archive::ReadQuery query;
     query.since = options_.since;
     query.assay = options_.assayName;
     query.plateId = options_.plateId;
-    query.limit = kPage;
     io_.out << (json ? "[" : "completed\tuuid\tplate\tstatus\toperator\tassay\n");
     bool first = true;
-    for (;;) {
-      std::vector<archive::ReadSummary> reads;
-      std::string error;
-      if (!archive_->ListReads(query, json, &reads, &error)) return Failure(error);
-      std::string text;
-      for (const archive::ReadSummary& read : reads) {
-        if (json) {
-          text += (first ? "\n" : ",\n") + read.content;
-        } else {
-          text += read.atUtc + '\t' + read.uuid + '\t' + Column(read.plateId) + '\t' + read.status +
-                  '\t' + Column(read.operatorName) + '\t' + Column(read.assay) + '\n';
-        }
-        first = false;
+    std::string text;
+    text.reserve(2 * kFlushBytes);
+    const auto print = [&](const archive::ReadSummary& read) {
+      if (json) {
+        text += first ? "\n" : ",\n";
+        text += read.content;
+      } else {
+        text += read.atUtc + '\t' + read.uuid + '\t' + Column(read.plateId) + '\t' + read.status +
+                '\t' + Column(read.operatorName) + '\t' + Column(read.assay) + '\n';
       }
-      io_.out << text;
-      if (reads.size() < kPage) break;
-      query.afterAtUtc = reads.back().atUtc;
-      query.afterSeq = reads.back().seq;
-    }
-    io_.out << (json ? "\n]\n" : "") << std::flush;
+      first = false;
+      if (text.size() >= kFlushBytes) {
+        io_.out << text;
+        text.clear();
+      }
+    };
+    std::string error;
+    if (!archive_->EachRead(query, json, print, &error)) return Failure(error);
+    io_.out << text << (json ? "\n]\n" : "") << std::flush;
     return kExitSuccess;
   }
 
@@ -189,14 +174,8 @@ class ArchiveCommand {
     for (size_t i = 0; i < reads.size(); ++i) {
       const archive::PlateRead& read = reads[i];
       TPlateResult plate;
-      std::copy(read.values.begin(), read.values.end(), plate.nValue);
-      plate.nPrimary = read.primaryNm;
-      plate.nReference = read.referenceNm;
-      plate.bValid = read.status == archive::ReadStatus::Completed ? 1 : 0;
-      ResultContext context{read.readerFamily, read.readerId, std::nullopt, std::nullopt};
-      std::chrono::system_clock::time_point when;
-      if (ParseIsoTime(read.started, &when)) context.started = when;
-      if (ParseIsoTime(read.completed, &when)) context.completed = when;
+      ResultContext context;
+      PlateOfRecord(read, &plate, &context);
       CliOptions withAssay = options_;
       if (!read.assayJson.empty()) {
         const analysis::AssayParse assay = analysis::ParseAssay(read.assayJson);

@@ -185,6 +185,9 @@ class Parser {
       if (options_.archiveUrl->empty()) Usage("--archive needs a URL");
     } else if (name == "--no-archive") {
       options_.noArchive = true;
+    } else if (name == "--record") {
+      options_.recordUuid = Value(name, inlineValue);
+      if (options_.recordUuid.empty()) Usage("--record needs a read's UUID");
     } else if (name == "--since") {
       options_.since = Value(name, inlineValue);
       if (archive::UtcKey(options_.since).empty()) {
@@ -220,7 +223,8 @@ class Parser {
       options_.plateFiles.assign(words.begin() + 1, words.end());
       options_.command = CliCommand::Analyse;
     } else if (command == "report") {
-      if (operands != 1) Usage("report wants one plate file");
+      if (Seen("--record") && operands > 0) Usage("report --record takes no plate file");
+      if (!Seen("--record") && operands != 1) Usage("report wants one plate file");
       options_.plateFiles.assign(words.begin() + 1, words.end());
       options_.command = CliCommand::Report;
     } else if (command == "plate") {
@@ -274,7 +278,10 @@ class Parser {
     if (Seen("--plate-id") && !list && !measure && !report)
       Usage("--plate-id belongs to measure, report and archive list");
     if (Seen("--no-archive") && !measure) Usage("--no-archive belongs to measure");
-    if (Seen("--archive") && options_.command != CliCommand::Archive && !measure) {
+    const bool record = report && Seen("--record");
+    if (record && (Seen("--plate-id") || Seen("--operator")))
+      Usage("report --record takes the plate ID and operator from the record");
+    if (Seen("--archive") && options_.command != CliCommand::Archive && !measure && !record) {
       Usage("--archive belongs to measure and archive");
     }
     if (measure && options_.noArchive && options_.archiveUrl) {
@@ -308,6 +315,8 @@ class Parser {
 
   // Options that belong to measure, and their combinations.
   void CheckCombination() {
+    if (Seen("--record") && options_.command != CliCommand::Report)
+      Usage("--record belongs to report");
     if (const std::string error =
             CheckAnalysisOptions(options_, [this](const char* name) { return Seen(name); });
         !error.empty()) {
@@ -387,6 +396,10 @@ Commands:
   analyse --assay FILE PLATE...           analyse saved plates with an assay (QC verdict)
   report [--layout FILE] -o FILE.pdf PLATE
                                           the plate report of a saved plate, as PDF
+  report --record UUID [--archive URL] -o FILE.pdf
+                                          the plate report of an archived read, with
+                                          its record's UUID and SHA-256; the stored
+                                          assay unless --assay or --layout is given
   filters                                 print the wavelengths of positions 1 to 6
   calibrate P=NM [P=NM ...]               set position P (1-6) to NM (200-999, 0 clears)
   plate in | plate out                    move the plate carrier
@@ -434,6 +447,8 @@ Archive options (measure and archive):
                          $XDG_DATA_HOME/platovix/archive.sqlite
   --no-archive           measure without storing the read (for scripts that keep
                          their own records)
+  --record UUID          report: the archived read to report on (--archive then
+                         names the archive to find it in)
 
 Analysis options (measure and analyse):
   --layout FILE          the plate layout (a plate-shaped CSV, see the README);

@@ -64,11 +64,12 @@ struct CliOptions : ReaderLineOptions {
   std::string operatorName;              // --operator, for the report's header
   std::string title;                     // --title, the report's title
   std::vector<std::string> plateFiles;   // analyse's operands
+  std::string recordUuid;                // report --record UUID: an archived read
 
   // measure and archive: where reads are stored (archive_command.h)
   std::optional<std::string> archiveUrl;  // --archive URL (or a SQLite file)
   bool noArchive = false;                 // measure --no-archive
-  std::string plateId;                    // --plate-id: measure's and report's plate, or list's filter
+  std::string plateId;  // --plate-id: measure's and report's plate, or list's filter
   // archive
   ArchiveAction archiveAction = ArchiveAction::List;
   std::vector<std::string> uuids;  // show, export

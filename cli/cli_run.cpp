@@ -10,6 +10,7 @@
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -133,6 +134,7 @@ int Measure(Session& session) {
       // A read that did not complete is kept too, with why.
       if (ArchivingOn(options)) {
         archive::PlateRead failed = ReadRecordOf(plate, context, options, session.device);
+        failed.trace = session.trace.OperationText();
         failed.status =
             result == kExitAborted ? archive::ReadStatus::Aborted : archive::ReadStatus::Failed;
         failed.message = (result == kExitNotResponding ? "Reader not responding. " : "") +
@@ -149,9 +151,12 @@ int Measure(Session& session) {
         ReaderKindName(AppSettings.readerSubType, session.dialog.StatusTexts(), firstText);
     context.readerId = session.driver.szReaderId;
     // Stored before anything is printed: what a script sees is in the archive.
+    std::optional<archive::PlateRead> record;
     if (ArchivingOn(options)) {
-      StoreReadFirst(options, ReadRecordOf(plate, context, options, session.device),
-                     session.io.err);
+      record = ReadRecordOf(plate, context, options, session.device);
+      record->trace = session.trace.OperationText();
+      const archive::StoreOutcome stored = StoreReadFirst(options, *record, session.io.err);
+      if (!stored.stored && !stored.spooled) record.reset();  // kept nowhere: no record to name
     }
     qcFailed = ReportVerdict(plate, options, session.io.err) || qcFailed;
     std::string error;
@@ -171,7 +176,8 @@ int Measure(Session& session) {
                      << " (the result went to stdout)\n";
       result = kExitFailure;
     }
-    if (!options.reportPath.empty() && !WriteReadReport(plate, context, options, &error)) {
+    if (!options.reportPath.empty() &&
+        !WriteReadReport(plate, context, options, &error, record ? &*record : nullptr)) {
       session.io.err << kProgram << "cannot write " << options.reportPath << ": " << error << '\n';
       result = kExitFailure;
     }
@@ -295,10 +301,13 @@ int RunCli(const std::vector<std::string>& args, const CliIo& io) {
   }
   // Saved plates need neither the settings nor a reader.
   if (options.command == CliCommand::Analyse) return RunAnalyse(options, io);
-  if (options.command == CliCommand::Report) return RunReport(options, io);
+  if (options.command == CliCommand::Report && options.recordUuid.empty()) {
+    return RunReport(options, io);
+  }
 
   // The settings are only read: nothing given here is ever stored.
   LoadReaderSettings(options);
+  if (options.command == CliCommand::Report) return RunReport(options, io);  // an archived read
   if (options.command == CliCommand::Archive) return RunArchiveCommand(options, io);
   if (options.command == CliCommand::Ports) {
     return RunPortsCommand(options.format == ResultFormat::Json, io);

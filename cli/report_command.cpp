@@ -1,5 +1,9 @@
 #include "cli/report_command.h"
 
+#include <memory>
+
+#include "analysis/assay.h"
+#include "cli/archive_reading.h"
 #include "results/result_file_reader.h"
 
 #ifdef PLATOVIX_WITH_REPORT
@@ -7,7 +11,6 @@
 #include <stdlib.h>
 
 #include <QGuiApplication>
-#include <memory>
 
 #include "report/plate_report.h"
 #endif
@@ -19,14 +22,16 @@ constexpr char kProgram[] = "platovix-cli: ";
 }  // namespace
 
 bool WriteReadReport(const TPlateResult& plate, const ResultContext& context,
-                     const CliOptions& options, std::string* error) {
-  return WritePlateReportFile(plate, context, options, options.reportPath, error);
+                     const CliOptions& options, std::string* error,
+                     const archive::PlateRead* record) {
+  return WritePlateReportFile(plate, context, options, options.reportPath, error, record);
 }
 
 #ifdef PLATOVIX_WITH_REPORT
 
 bool WritePlateReportFile(const TPlateResult& plate, const ResultContext& context,
-                          const CliOptions& options, const std::string& path, std::string* error) {
+                          const CliOptions& options, const std::string& path, std::string* error,
+                          const archive::PlateRead* record) {
   // Painting text needs a GUI application; a command line has no display,
   // so it takes the offscreen platform unless told otherwise.
   std::unique_ptr<QGuiApplication> app;
@@ -45,6 +50,13 @@ bool WritePlateReportFile(const TPlateResult& plate, const ResultContext& contex
   report.plate = plate;
   report.context = context;
   report.decimalComma = options.comma;
+  if (record) {
+    report.archiveUuid = record->uuid;
+    report.archiveHash = archive::ContentHash(*record);
+    if (!record->programVersion.empty()) {
+      report.programVersion = "Platovix " + record->programVersion;
+    }
+  }
   if (options.layout) {
     report.layout = options.layout;
     report.analysis = analysis::AnalysePlate(plate.nValue, *options.layout, options.analysis);
@@ -58,14 +70,70 @@ bool WritePlateReportFile(const TPlateResult& plate, const ResultContext& contex
 #else
 
 bool WritePlateReportFile(const TPlateResult&, const ResultContext&, const CliOptions&,
-                          const std::string&, std::string* error) {
+                          const std::string&, std::string* error, const archive::PlateRead*) {
   *error = "this build of platovix-cli has no plate report (built without Qt)";
   return false;
 }
 
 #endif
 
+namespace {
+
+// The analysis a record is reported with: what --assay or --layout name,
+// else the assay it was read with. False with the reason when the stored
+// assay cannot be read or no longer gives the stored verdict.
+bool TakeStoredAssay(const archive::PlateRead& read, const TPlateResult& plate, CliOptions* options,
+                     std::string* error) {
+  if (options->layout || read.assayJson.empty()) return true;
+  const analysis::AssayParse parse = analysis::ParseAssay(read.assayJson);
+  if (!parse.ok) {
+    *error = "the assay stored with " + read.uuid + " cannot be read: " + parse.error.Text();
+    return false;
+  }
+  options->assay = parse.assay;
+  options->layout = parse.assay.layout;
+  options->analysis = parse.assay.Options();
+  if (read.verdict.empty() || !plate.bValid) return true;
+  const analysis::PlateAnalysis analysed =
+      analysis::AnalysePlate(plate.nValue, *options->layout, options->analysis);
+  const std::string verdict = analysed.qc ? analysed.qc->Verdict() : "";
+  if (verdict == read.verdict) return true;
+  *error = "the stored assay now gives the verdict '" + verdict + "', the record says '" +
+           read.verdict + "'; give --assay FILE to report with an assay of your choice";
+  return false;
+}
+
+int RunRecordReport(const CliOptions& options, const CliIo& io) {
+  const std::unique_ptr<archive::Archive> archive = OpenArchiveToRead(options, io.err);
+  if (!archive) return kExitFailure;
+  archive::PlateRead read;
+  std::string error;
+  if (!archive->GetRead(options.recordUuid, &read, &error)) {
+    io.err << kProgram
+           << (error.empty() ? "no read " + options.recordUuid + " in the archive" : error) << '\n';
+    return kExitFailure;
+  }
+  TPlateResult plate;
+  ResultContext context;
+  PlateOfRecord(read, &plate, &context);
+  CliOptions withRecord = options;
+  withRecord.plateId = read.plateId;
+  withRecord.operatorName = read.operatorName;
+  if (!TakeStoredAssay(read, plate, &withRecord, &error)) {
+    io.err << kProgram << error << '\n';
+    return kExitFailure;
+  }
+  if (!WritePlateReportFile(plate, context, withRecord, options.output, &error, &read)) {
+    io.err << kProgram << "cannot write " << options.output << ": " << error << '\n';
+    return kExitFailure;
+  }
+  return kExitSuccess;
+}
+
+}  // namespace
+
 int RunReport(const CliOptions& options, const CliIo& io) {
+  if (!options.recordUuid.empty()) return RunRecordReport(options, io);
   const SavedPlates saved = ReadResultFile(options.plateFiles.front());
   if (!saved.ok) {
     io.err << kProgram << saved.error << '\n';

@@ -1,10 +1,12 @@
 // The plate report from the command line: platovix-cli report for a saved
-// plate, and measure --report for the read just made. Builds without the
+// plate or an archived read (--record), and measure --report for the read
+// just made. Builds without the
 // desktop program's Qt have no report and say so.
 #pragma once
 
 #include <string>
 
+#include "archive/plate_read.h"
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
 #include "results/result_file.h"
@@ -12,9 +14,12 @@
 int RunReport(const CliOptions& options, const CliIo& io);
 
 // The report of one read to options.reportPath; false with the reason.
+// With a record (the read as archived) the report names its UUID and hash.
 bool WriteReadReport(const TPlateResult& plate, const ResultContext& context,
-                     const CliOptions& options, std::string* error);
+                     const CliOptions& options, std::string* error,
+                     const archive::PlateRead* record = nullptr);
 
 // The same to any path.
 bool WritePlateReportFile(const TPlateResult& plate, const ResultContext& context,
-                          const CliOptions& options, const std::string& path, std::string* error);
+                          const CliOptions& options, const std::string& path, std::string* error,
+                          const archive::PlateRead* record = nullptr);

@@ -4,10 +4,14 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <set>
 
+#include "analysis/analysis_report.h"
 #include "analysis/analysis_workbook.h"
+#include "analysis/number_format.h"
 #include "tests/analysis/xlsx_reader.h"
 
 using namespace analysis;
@@ -124,3 +128,93 @@ TEST_F(AnalysisWorkbook, WithoutALayoutSaysSo) {
 }
 
 }  // namespace
+
+// The decimals a format code shows: "0.000" 3, "0" 0, "0.00E+00" 2.
+int DecimalsOf(const std::string& code) {
+  const size_t point = code.find('.');
+  return point == std::string::npos
+             ? 0
+             : static_cast<int>(code.find_first_not_of('0', point + 1) == std::string::npos
+                                    ? code.size() - point - 1
+                                    : code.find_first_not_of('0', point + 1) - point - 1);
+}
+
+TEST_F(AnalysisWorkbook, NumbersShowAsTheAnalysisWindowShowsThemAndKeepTheirPrecision) {
+  WorkbookPlate item;
+  // A straight standard curve, 0.003 OD per unit over a blank of 0.050, and
+  // samples whose concentrations need 0 to 4 decimals at 4 significant digits.
+  for (int i = 0; i < 96; ++i) item.plate.nValue[i] = 50;
+  PlateLayout layout;
+  const int levels[] = {0, 10, 100, 1000};
+  for (int level = 0; level < 4; ++level) {
+    for (int copy = 0; copy < 2; ++copy) {
+      const int well = level * 12 + copy;
+      layout.wells[well].role = WellRole::Standard;
+      layout.wells[well].concentration = levels[level];
+      item.plate.nValue[well] = 50 + 3 * levels[level] + copy;
+    }
+  }
+  const int samples[] = {51, 60, 90, 500, 2500};
+  for (int s = 0; s < 5; ++s) {
+    const int well = 48 + s;
+    layout.wells[well] = {WellRole::Sample, "S" + std::to_string(s), std::nullopt, 1.0,
+                          std::nullopt};
+    item.plate.nValue[well] = samples[s];
+  }
+  AnalysisOptions options(CurveModel::Linear);
+  options.significantDigits = 4;
+  item.analysis = AnalysePlate(item.plate.nValue, layout, options);
+  ASSERT_TRUE(item.analysis->fit.fitted);
+  const std::string path = (directory_ / "lab.xlsx").string();
+  std::string error;
+  ASSERT_TRUE(WriteAnalysisWorkbook(path, {item}, &layout, &error)) << error;
+  const xlsx_reader::Workbook book = xlsx_reader::Read(path);
+
+  EXPECT_EQ(book.At(0, "C9")->numberFormat, "0.000");  // A2's absorbance
+  EXPECT_DOUBLE_EQ(book.At(0, "C9")->number, 0.051);
+  // Every number of the results table as the window's text has it: the
+  // same decimals, the cell the unrounded value.
+  const PlateAnalysis& analysis = *item.analysis;
+  const auto shown = ResultsTableRows(analysis);
+  int header = 1;
+  while (header < 200 && !(book.At(2, "A" + std::to_string(header)) &&
+                           book.At(2, "A" + std::to_string(header))->text == "Name")) {
+    ++header;
+  }
+  ASSERT_LT(header, 200);
+  std::set<int> concentrationDecimals;
+  for (size_t g = 0; g < analysis.groups.size(); ++g) {
+    const GroupResult& group = analysis.groups[g];
+    for (int c : {4, 5, 6, 7, 8}) {
+      const std::string text = shown[g][static_cast<size_t>(c)];
+      const xlsx_reader::Cell* cell =
+          book.At(2, Column(c) + std::to_string(header + 1 + static_cast<int>(g)));
+      SCOPED_TRACE(group.name + " column " + std::to_string(c) + ": " + text);
+      if (text.empty()) {
+        EXPECT_EQ(cell, nullptr);
+        continue;
+      }
+      ASSERT_NE(cell, nullptr);
+      const size_t point = text.find('.');
+      const int decimals =
+          point == std::string::npos ? 0 : static_cast<int>(text.size() - point - 1);
+      EXPECT_EQ(DecimalsOf(cell->numberFormat), decimals) << cell->numberFormat;
+      if (c == 7) concentrationDecimals.insert(decimals);
+    }
+    if (group.concentration) {
+      EXPECT_DOUBLE_EQ(book.At(2, "H" + std::to_string(header + 1 + static_cast<int>(g)))->number,
+                       *group.concentration);
+    }
+  }
+  // The rule was tried on several magnitudes.
+  EXPECT_GE(concentrationDecimals.size(), 3u) << ::testing::PrintToString(shown);
+  const auto r2 = std::find_if(book.sheets[2].begin(), book.sheets[2].end(),
+                               [](const auto& cell) { return cell.second.text == "r2"; });
+  ASSERT_NE(r2, book.sheets[2].end());
+  EXPECT_EQ(book.At(2, "B" + r2->first.substr(1))->numberFormat, "0.0000");
+
+  // Rounded before the decimals are chosen, as the window's text is.
+  EXPECT_EQ(FormatSignificant(9.9996, 4), "10.00");
+  EXPECT_EQ(SignificantDecimals(9.9996, 4), 2);
+  EXPECT_EQ(SignificantDecimals(2.5e-7, 4), std::nullopt);  // an exponent
+}

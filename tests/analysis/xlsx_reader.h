@@ -1,6 +1,6 @@
 // Reads a workbook the way another program would: unzip (the tool) lists
 // the parts, and a small XML scan gives each sheet's cells, numbers apart
-// from text (shared strings resolved).
+// from text (shared strings resolved), with each cell's number format.
 #pragma once
 
 #include <cstdio>
@@ -38,7 +38,28 @@ struct Cell {
   bool isNumber = false;
   double number = 0;
   std::string text;
+  std::string numberFormat = "General";  // the format code, e.g. "0.000"
 };
+
+// The number format code of each cell style (the s="N" of a cell).
+inline std::vector<std::string> StyleFormats(const std::string& file) {
+  const std::string styles = Part(file, "xl/styles.xml");
+  std::map<std::string, std::string> codes = {{"0", "General"}, {"1", "0"}, {"2", "0.00"}};
+  const std::regex numFmt("<numFmt numFmtId=\"([0-9]+)\" formatCode=\"([^\"]*)\"");
+  for (std::sregex_iterator it(styles.begin(), styles.end(), numFmt), end; it != end; ++it) {
+    codes[(*it)[1]] = Unescape((*it)[2]);
+  }
+  std::vector<std::string> formats;
+  const size_t xfs = styles.find("<cellXfs");
+  const std::string cellXfs =
+      xfs == std::string::npos ? "" : styles.substr(xfs, styles.find("</cellXfs>", xfs) - xfs);
+  const std::regex xf("<xf numFmtId=\"([0-9]+)\"");
+  for (std::sregex_iterator it(cellXfs.begin(), cellXfs.end(), xf), end; it != end; ++it) {
+    const auto code = codes.find((*it)[1]);
+    formats.push_back(code == codes.end() ? "id " + std::string((*it)[1]) : code->second);
+  }
+  return formats;
+}
 
 struct Workbook {
   std::vector<std::string> sheetNames;
@@ -63,7 +84,9 @@ inline Workbook Read(const std::string& file) {
   for (std::sregex_iterator it(strings.begin(), strings.end(), item), end; it != end; ++it) {
     shared.push_back(Unescape((*it)[1]));
   }
+  const std::vector<std::string> formats = StyleFormats(file);
   const std::regex cellTag("<c r=\"([A-Z]+[0-9]+)\"([^>]*)><v>([^<]*)</v></c>");
+  const std::regex styleAttribute(" s=\"([0-9]+)\"");
   for (size_t i = 0; i < book.sheetNames.size(); ++i) {
     const std::string xml = Part(file, "xl/worksheets/sheet" + std::to_string(i + 1) + ".xml");
     std::map<std::string, Cell> cells;
@@ -71,6 +94,10 @@ inline Workbook Read(const std::string& file) {
       Cell cell;
       const std::string attributes = (*it)[2];
       const std::string value = (*it)[3];
+      if (std::smatch style; std::regex_search(attributes, style, styleAttribute)) {
+        const size_t index = std::stoul(style[1]);
+        if (index < formats.size()) cell.numberFormat = formats[index];
+      }
       if (attributes.find("t=\"s\"") != std::string::npos) {
         cell.text = shared.at(std::stoul(value));
       } else {

@@ -64,6 +64,19 @@ TEST(PostgresArchive, ReadsWaitWhileTheServerIsDownAndArriveOnceInOrder) {
   ASSERT_TRUE(lab->GetRead(reads[2].uuid, &back, &error));
   EXPECT_EQ(ReadContent(back), ReadContent(reads[2]));
   EXPECT_TRUE(lab->Verify().ok);
+  // Streamed row by row: the list's order and the stored content; a bad
+  // statement fails and leaves the connection usable.
+  std::vector<std::string> streamed;
+  ASSERT_TRUE(lab->EachRead(
+      {}, true, [&](const ReadSummary& read) { streamed.push_back(read.content); }, &error))
+      << error;
+  std::vector<ReadSummary> listed;
+  ASSERT_TRUE(lab->ListReads({}, true, &listed, &error));
+  ASSERT_EQ(streamed.size(), reads.size());
+  for (size_t i = 0; i < listed.size(); ++i) EXPECT_EQ(streamed[i], listed[i].content);
+  EXPECT_FALSE(
+      lab->Connection().EachRow("SELECT nothing FROM entries", {}, [](const SqlRowView&) {}));
+  EXPECT_TRUE(lab->GetRead(reads[1].uuid, &back, &error)) << error;
 
   // Append-only in the database itself, whatever the client.
   EXPECT_FALSE(lab->Connection().Script("UPDATE entries SET plate_id = 'X'"));

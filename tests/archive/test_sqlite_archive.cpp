@@ -2,8 +2,10 @@
 // tampering, several programs writing at once, an archive that cannot be
 // written, a damaged file and a newer schema.
 #include <gtest/gtest.h>
+
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <tuple>
 
 #include <csignal>
 #include <fstream>
@@ -130,6 +132,18 @@ TEST(SqliteArchive, AuditTrailFindingAndATamperedRowFoundByVerify) {
   ASSERT_EQ(pages.size(), 4u);
   for (int i = 0; i < 4; ++i) EXPECT_EQ(pages[i].uuid, stored[3 - i].uuid);
   EXPECT_EQ(pages[3].content, ReadContent(stored[0]));
+  // Streamed one at a time, the same summaries in the same order.
+  std::vector<ReadSummary> streamed;
+  ASSERT_TRUE(archive->EachRead(
+      {}, true, [&](const ReadSummary& read) { streamed.push_back(read); }, &error));
+  ASSERT_EQ(streamed.size(), 4u);
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(std::tie(streamed[i].seq, streamed[i].uuid, streamed[i].atUtc, streamed[i].plateId,
+                       streamed[i].assay, streamed[i].status),
+              std::tie(pages[i].seq, pages[i].uuid, pages[i].atUtc, pages[i].plateId,
+                       pages[i].assay, pages[i].status));
+    EXPECT_EQ(streamed[i].content, ReadContent(stored[3 - i]));
+  }
 
   VerifyReport report = archive->Verify();
   EXPECT_TRUE(report.ok) << report.problem;
