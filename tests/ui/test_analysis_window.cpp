@@ -26,6 +26,7 @@
 #include "preview/preview_save.h"
 #include "results/file_time.h"
 #include "results/result_file.h"
+#include "tests/support/command_output.h"
 #include "tests/support/result_state_guard.h"
 #include "tests/ui/analysis_test_plate.h"
 #include "tests/ui/ui_test_support.h"
@@ -138,13 +139,7 @@ TEST_F(AnalysisWindowTest, SavesTheAnalysisAsCsvOrWorkbook) {
 // A member of the workbook, read by unzip.
 std::string WorkbookPart(const fs::path& path, const char* member) {
   const std::string command = "unzip -p '" + path.string() + "' " + member;
-  std::string text;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
-    pclose(pipe);
-  }
-  return text;
+  return CommandOutput(command);
 }
 
 QString& PreviewChoice() {
@@ -249,13 +244,7 @@ QString& ReportChoice() {
 }
 
 std::string PdfText(const fs::path& pdf) {
-  std::string text;
-  if (FILE* pipe = popen(("pdftotext -layout '" + pdf.string() + "' - 2>/dev/null").c_str(), "r")) {
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
-    pclose(pipe);
-  }
-  return text;
+  return CommandOutput("pdftotext -layout \'" + pdf.string() + "\' - 2>/dev/null");
 }
 
 TEST_F(AnalysisWindowTest, ThePreviewAndTheAnalysisWindowSaveThePlateReport) {

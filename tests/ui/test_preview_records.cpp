@@ -27,6 +27,7 @@
 #include "preview/preview_record.h"
 #include "preview/shown_plate_holder.h"
 #include "sim/reader_simulator.h"
+#include "tests/support/command_output.h"
 #include "tests/ui/analysis_test_plate.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/main_dialog.h"
@@ -57,13 +58,7 @@ std::vector<archive::AuditEntry> Audits(const std::string& readUuid) {
 }
 
 std::string PdfText(const fs::path& pdf) {
-  std::string text;
-  if (FILE* pipe = popen(("pdftotext '" + pdf.string() + "' - 2>/dev/null").c_str(), "r")) {
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
-    pclose(pipe);
-  }
-  return text;
+  return CommandOutput("pdftotext \'" + pdf.string() + "\' - 2>/dev/null");
 }
 
 // Answers the next reason dialogs: reason typed and OK, or Cancel when empty.
