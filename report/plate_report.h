@@ -23,6 +23,15 @@ struct ReportQcRule {
   std::string detail;  // what was found, e.g. "0.9991"
 };
 
+// A change made after the read, as the audit trail holds it.
+struct ReportNote {
+  std::string what;  // "well excluded", "comment", "plate ID", ...
+  std::string who;
+  std::string when;  // ISO 8601
+  std::string why;
+  std::string detail;  // the well, the comment's text, ...
+};
+
 struct PlateReport {
   std::string title;  // the assay's name; empty: "Plate report"
   std::string plateId;
@@ -40,6 +49,13 @@ struct PlateReport {
   std::string verdict;
   std::vector<ReportQcRule> qcRules;
   bool decimalComma = false;
+  // "completed", "aborted" or "failed": an aborted or failed read is
+  // reported as such, with no data and no signature lines.
+  std::string status = "completed";
+  std::string statusMessage;  // the driver's text for an aborted or failed read
+  std::string layoutName;     // what "Layout:" names: the layout file or the assay
+  std::vector<ReportNote> exclusions;
+  std::vector<ReportNote> comments;
   std::chrono::system_clock::time_point created = std::chrono::system_clock::now();
 };
 

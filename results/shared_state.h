@@ -70,6 +70,9 @@ struct TPlateResult {
   uint64_t ftMeasured = 0;      // local completion time, 100 ns units since 1601, 0 = none
   uint8_t bValid = 0;
   uint64_t ftStarted = 0;  // local start time in the same units, 0 = none
+  // 1 where the reader read above its range: nValue holds kNoValue there,
+  // as the result text has it, but the well is not "no value".
+  uint8_t bOverRange[kWells] = {};
 };
 
 // The COMn -> device mapping from the [Ports] section; n = 1..4. An empty

@@ -3,7 +3,7 @@
 # is missing. Runs apt-get as root, or through sudo.
 set -euo pipefail
 
-packages=(cmake g++ ninja-build qt6-base-dev libgl1-mesa-dev libgtest-dev googletest
+packages=(cmake g++ ninja-build ccache mold qt6-base-dev libgl1-mesa-dev libgtest-dev googletest
           libbenchmark-dev xvfb xauth xclip
           clang libclang-rt-14-dev llvm locales
           # plate analysis: curve fits, reading saved plates, SciPy for the reference fits
@@ -15,7 +15,7 @@ packages=(cmake g++ ninja-build qt6-base-dev libgl1-mesa-dev libgtest-dev google
           # the Excel workbook (its .pc file also wants zlib); tests read it back with unzip
           libxlsxwriter-dev zlib1g-dev unzip
           # the preview's Open reads such a workbook's Plate sheet back (minizip unpacks it)
-          libminizip-dev
+          libminizip-dev libxml2-dev
           # platovix-sila: gRPC and protobuf (the compiler plugin package is needed by
           # gRPC's CMake package), TLS certificates, mDNS announcement
           libgrpc++-dev protobuf-compiler-grpc libprotobuf-dev protobuf-compiler libssl-dev
