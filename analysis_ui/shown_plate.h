@@ -26,6 +26,10 @@ struct ShownPlate {
   // The assay the plate was analysed with when it was read: a plate from the
   // archive is analysed with it, not with the one in use now.
   std::optional<analysis::Assay> assay{};
+  // "completed", "aborted" or "failed": an aborted or failed read is shown
+  // as such, never as data.
+  std::string status{"completed"};
+  std::string statusMessage{};
 };
 
 // The plate's own assay's layout when it has one, else fallback (the one in use).
