@@ -1,0 +1,27 @@
+# The heavy headers that most files of a target include (Qt Widgets, gRPC
+# and protobuf, GoogleTest), compiled once per target instead of once per
+# file.
+option(PLATOVIX_PCH "Precompile the heavy library headers" ON)
+
+function(platovix_precompile target)
+  if(NOT PLATOVIX_PCH OR NOT TARGET ${target})
+    return()
+  endif()
+  set(headers <string> <vector> <memory> <optional> <functional>)
+  foreach(kind IN LISTS ARGN)
+    if(kind STREQUAL "qt")
+      list(APPEND headers <QtWidgets/QtWidgets>)
+    elseif(kind STREQUAL "qttest")
+      list(APPEND headers <QtWidgets/QtWidgets> <QtTest/QtTest>)
+    elseif(kind STREQUAL "grpc")
+      list(APPEND headers <grpcpp/grpcpp.h> <google/protobuf/message.h>)
+    elseif(kind STREQUAL "gtest")
+      list(APPEND headers <gtest/gtest.h>)
+    elseif(kind STREQUAL "json")
+      list(APPEND headers <nlohmann/json.hpp>)
+    else()
+      message(FATAL_ERROR "platovix_precompile: unknown kind ${kind}")
+    endif()
+  endforeach()
+  target_precompile_headers(${target} PRIVATE ${headers})
+endfunction()
