@@ -9,9 +9,9 @@
 #include <QPdfWriter>
 #include <algorithm>
 #include <cmath>
-#include <tuple>
 
 #include "analysis/analysis_report.h"
+#include "report/report_notes.h"
 #include "report/report_painting.h"
 #include "report/report_table.h"
 
@@ -50,19 +50,6 @@ QFont ReportFont(double points, bool bold = false) {
   font.setPointSizeF(points);
   font.setBold(bold);
   return font;
-}
-
-// "when  who  what: detail - why", the parts there are.
-QString NoteText(const ReportNote& note) {
-  QString text = Q(note.when);
-  for (const std::string& part : {note.who, note.what}) {
-    if (part.empty()) continue;
-    if (!text.isEmpty()) text += QStringLiteral("  ");
-    text += Q(part);
-  }
-  if (!note.detail.empty()) text += (text.isEmpty() ? "" : ": ") + Q(note.detail);
-  if (!note.why.empty()) text += (text.isEmpty() ? "" : QStringLiteral(" \u2013 ")) + Q(note.why);
-  return text;
 }
 
 // The report is painted as a flow: each piece goes where the last ended,
@@ -108,8 +95,8 @@ class ReportPainter {
     const double height = std::max(g().mm(5), TextHeight(font, width, text) + g().mm(1));
     if (painter) {
       painter->setFont(font);
-      painter->drawText(QRectF(x, y, width, height), Qt::AlignLeft | Qt::AlignVCenter |
-                                                         Qt::TextWordWrap, text);
+      painter->drawText(QRectF(x, y, width, height),
+                        Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, text);
     }
     return height;
   }
@@ -137,10 +124,11 @@ class ReportPainter {
       }
       y += g().mm(4);
     }
-    for (const auto& [font, indent, text] : Notes()) {
-      const double height = Paragraph(nullptr, indent, y, font, text);
-      fit(height, false);
-      y += Paragraph(painter, indent, y, font, text);
+    for (const ReportNoteLine& line : ReportNoteLines(report_, Valid(report_))) {
+      const QFont font = ReportFont(9, line.heading);
+      const double indent = line.entry ? g().mm(4) : 0;
+      fit(Paragraph(nullptr, indent, y, font, line.text), false);
+      y += Paragraph(painter, indent, y, font, line.text);
     }
     if (Valid(report_)) {
       fit(TailHeight(), false);
@@ -148,27 +136,6 @@ class ReportPainter {
     }
     if (painter) Footer(*painter, page, pages);
     return page;
-  }
-
-  // The lines after the table: over-range wells, exclusions, comments.
-  std::vector<std::tuple<QFont, double, QString>> Notes() const {
-    std::vector<std::tuple<QFont, double, QString>> lines;
-    const QFont plain = ReportFont(9), bold = ReportFont(9, true);
-    if (Valid(report_)) {
-      QString over;
-      for (int well = 0; well < kWells; ++well) {
-        if (report_.plate.bOverRange[well]) over += " " + Q(analysis::WellName(well));
-      }
-      if (!over.isEmpty()) lines.emplace_back(plain, 0.0, QStringLiteral("Over range:") + over);
-    }
-    for (const auto& [heading, notes] :
-         {std::pair{QStringLiteral("Exclusions"), &report_.exclusions},
-          std::pair{QStringLiteral("Comments"), &report_.comments}}) {
-      if (notes->empty()) continue;
-      lines.emplace_back(bold, 0.0, heading);
-      for (const ReportNote& note : *notes) lines.emplace_back(plain, g().mm(4), NoteText(note));
-    }
-    return lines;
   }
 
   double TailHeight() const {
@@ -279,7 +246,8 @@ class ReportPainter {
       return;
     }
     for (const analysis::FitParameter& p : result.fit.parameters) {
-      Line(painter, w * 0.62, y, w * 0.38, Q(p.name) + " = " + Number(p.value, report_.decimalComma));
+      Line(painter, w * 0.62, y, w * 0.38,
+           Q(p.name) + " = " + Number(p.value, report_.decimalComma));
       y += g().mm(5);
     }
     Line(painter, w * 0.62, y, w * 0.38,
@@ -377,8 +345,9 @@ PlateReport WithAnalysisVerdict(const PlateReport& report) {
 QString PlateReportTitle(const PlateReport& report) {
   if (report.status == "aborted") return QStringLiteral("Aborted read: no valid data");
   if (report.status == "failed") {
-    return QStringLiteral("Failed read: ") +
-           (report.statusMessage.empty() ? QStringLiteral("no valid data") : Q(report.statusMessage));
+    return QStringLiteral("Failed read: ") + (report.statusMessage.empty()
+                                                  ? QStringLiteral("no valid data")
+                                                  : Q(report.statusMessage));
   }
   return report.title.empty() ? QStringLiteral("Plate report") : Q(report.title);
 }

@@ -84,7 +84,7 @@ void PaintPlate(QPainter& painter, const QRectF& area, std::span<const int32_t, 
     painter.setPen(TextColourOn(fill));
     painter.setFont(over ? tagFont : valueFont);
     painter.drawText(box, Qt::AlignCenter,
-                     over                  ? QStringLiteral("OVER")
+                     over                ? QStringLiteral("OVER")
                      : value == kNoValue ? QString()
                                          : WellText(value, decimalComma));
     if (layout) {
@@ -107,8 +107,8 @@ void PaintPlate(QPainter& painter, const QRectF& area, std::span<const int32_t, 
                    Qt::AlignHCenter | Qt::AlignTop, any ? WellText(low, decimalComma) : QString());
   painter.drawText(QRectF(bar.right() - cell * 2, bar.bottom(), cell * 4, legendHeight * 0.5),
                    Qt::AlignHCenter | Qt::AlignTop, any ? WellText(high, decimalComma) : QString());
-  QString legend = layout ? QStringLiteral("B blank   S standard   C control   (absorbance)")
-                         : QString();
+  QString legend =
+      layout ? QStringLiteral("B blank   S standard   C control   (absorbance)") : QString();
   if (overRange && std::any_of(overRange, overRange + 96, [](uint8_t o) { return o != 0; })) {
     legend += (legend.isEmpty() ? "" : "   ") + QStringLiteral("OVER above the reader's range");
   }

@@ -34,8 +34,7 @@ ReportTable MakeReportTable(const analysis::PlateAnalysis& result, bool decimalC
   const auto rows = analysis::ResultsTableRows(result, decimalComma);
   const QString conc = result.unit.empty() ? QStringLiteral("Conc.")
                                            : QStringLiteral("Conc. [%1]").arg(Q(result.unit));
-  const bool hasRecovery =
-      std::find(header.begin(), header.end(), "Recovery %") != header.end();
+  const bool hasRecovery = std::find(header.begin(), header.end(), "Recovery %") != header.end();
   for (const std::string& name : header) {
     if (name.rfind("Concentration", 0) == 0) {
       table.header << conc;
@@ -136,8 +135,7 @@ ReportTableLayout::ReportTableLayout(const ReportTable& table, const QFont& font
   }
 }
 
-double ReportTableLayout::TextHeight(const QFont& font, const QString& text,
-                                     size_t column) const {
+double ReportTableLayout::TextHeight(const QFont& font, const QString& text, size_t column) const {
   const QFontMetricsF metrics(font, device_);
   const QRectF box(0, 0, widths_[column] - 2 * padding_, 1e6);
   return metrics.boundingRect(box, kWrap, text).height() + 2 * vpad_;

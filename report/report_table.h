@@ -27,8 +27,8 @@ ReportTable MakeReportTable(const analysis::PlateAnalysis& analysis, bool decima
 class ReportTableLayout {
  public:
   // width: the page's; padding: left and right in a cell; minRow: a row's least height.
-  ReportTableLayout(const ReportTable& table, const QFont& font, QPaintDevice* device,
-                    double width, double padding, double minRow);
+  ReportTableLayout(const ReportTable& table, const QFont& font, QPaintDevice* device, double width,
+                    double padding, double minRow);
 
   double HeaderHeight() const { return headerHeight_; }
   double RowHeight(size_t row) const { return rowHeights_[row]; }

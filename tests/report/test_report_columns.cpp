@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::vector<std::string> kHeaders = {"Name", "Role",  "Wells", "Dilution",   "Mean",
+const std::vector<std::string> kHeaders = {"Name", "Role", "Wells", "Dilution",   "Mean",
                                            "SD",   "CV %", "Conc.", "% Recovery", "Flag"};
 const std::string kAssay = PLATOVIX_SOURCE_DIR "/examples/elisa-assay.json";
 
@@ -63,7 +63,8 @@ int Column(const std::vector<std::string>& header, const std::string& prefix) {
 
 // Every group of expected in the report's table, in order, with its name,
 // mean, CV, concentration and recovery each under the header they belong to.
-void ExpectValuesUnderTheirHeaders(const std::string& pdf, const analysis::PlateAnalysis& expected) {
+void ExpectValuesUnderTheirHeaders(const std::string& pdf,
+                                   const analysis::PlateAnalysis& expected) {
   const std::vector<std::string> header = analysis::ResultsTableHeader(expected);
   const auto rows = analysis::ResultsTableRows(expected);
   const int mean = Column(header, "Mean"), cv = Column(header, "CV %"),
@@ -143,8 +144,8 @@ TEST_F(ReportColumns, EveryReportPathPutsEachValueUnderItsHeader) {
   ASSERT_TRUE(SaveResultFile(Path("plate.json"), plate, context, false, &error)) << error;
   {
     SCOPED_TRACE("report --assay");
-    const CliRun run = RunCliWith({"report", "--assay", kAssay, "-o", Path("assay.pdf"),
-                                   Path("plate.json")});
+    const CliRun run =
+        RunCliWith({"report", "--assay", kAssay, "-o", Path("assay.pdf"), Path("plate.json")});
     ASSERT_EQ(run.code, kExitSuccess) << run.err;
     ExpectValuesUnderTheirHeaders(
         Path("assay.pdf"),
@@ -153,8 +154,8 @@ TEST_F(ReportColumns, EveryReportPathPutsEachValueUnderItsHeader) {
   {
     SCOPED_TRACE("report --layout");
     std::ofstream(Path("layout.csv")) << elisa_plate::LayoutFile();
-    const CliRun run = RunCliWith({"report", "--layout", Path("layout.csv"), "-o",
-                                   Path("layout.pdf"), Path("plate.json")});
+    const CliRun run = RunCliWith(
+        {"report", "--layout", Path("layout.csv"), "-o", Path("layout.pdf"), Path("plate.json")});
     ASSERT_EQ(run.code, kExitSuccess) << run.err;
     ExpectValuesUnderTheirHeaders(
         Path("layout.pdf"),
@@ -205,8 +206,8 @@ TEST_F(ReportColumns, AnAbortedOrFailedReadIsReportedAsSuchWithoutData) {
   ASSERT_EQ(title.size(), 1u) << PdfPlainText(Path("aborted.pdf"));
   for (const PdfWord& word : words) EXPECT_GE(word.yMin + 0.01, title[0].yMin) << word.text;
   const std::string text = PdfPlainText(Path("aborted.pdf"));
-  for (const char* absent : {"Read completed", "QC verdict", "Performed by", "Conc.", "Standard",
-                             "Sandwich ELISA"}) {
+  for (const char* absent :
+       {"Read completed", "QC verdict", "Performed by", "Conc.", "Standard", "Sandwich ELISA"}) {
     EXPECT_EQ(text.find(absent), std::string::npos) << absent << " in " << text;
   }
   EXPECT_NE(text.find("Plate ID: P-7"), std::string::npos) << text;
@@ -238,8 +239,8 @@ TEST_F(ReportColumns, ACompletedReportNamesItsLayoutListsNotesMarksOverRangeAndN
   ASSERT_FALSE(FindPdfPhrase(words, "IL-6 ELISA").empty()) << text;
   EXPECT_EQ(FindPdfPhrase(words, "IL-6 ELISA")[0].text, words[0].text + " " + words[1].text);
   for (const char* expected :
-       {"Layout: il6-layout.csv", "Over range: G12", "Read completed:",
-        "2026-12-09T10:00:00+01:00 Ada well excluded: C1 – bubble",
+       {"Layout: il6-layout.csv", "Over range: G12",
+        "Read completed:", "2026-12-09T10:00:00+01:00 Ada well excluded: C1 – bubble",
         "2026-12-09T11:00:00+01:00 Bo comment: lid left on", "Exclusions", "Comments"}) {
     EXPECT_FALSE(FindPdfPhrase(words, expected).empty()) << expected << " in " << text;
   }

@@ -16,8 +16,9 @@ std::string Attribute(const std::string& tag, const std::string& name) {
 }
 
 std::string Unescaped(std::string text) {
-  const std::pair<const char*, const char*> entities[] = {
-      {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}, {"&#39;", "'"}, {"&amp;", "&"}};
+  const std::pair<const char*, const char*> entities[] = {{"&lt;", "<"},    {"&gt;", ">"},
+                                                          {"&quot;", "\""}, {"&apos;", "'"},
+                                                          {"&#39;", "'"},   {"&amp;", "&"}};
   for (const auto& [entity, plain] : entities) {
     for (size_t at; (at = text.find(entity)) != std::string::npos;) {
       text.replace(at, std::string(entity).size(), plain);
@@ -160,7 +161,9 @@ std::vector<PdfTableRow> ReadPdfTable(const std::vector<PdfWord>& words,
         owner->xMax = word.xMax;
       }
     }
-    const auto nameOf = [&](const PdfWord* box) { return names[static_cast<size_t>(box - &boxes[0])]; };
+    const auto nameOf = [&](const PdfWord* box) {
+      return names[static_cast<size_t>(box - &boxes[0])];
+    };
     const auto ownerOf = [&](const PdfWord& word) -> const PdfWord* {
       if (const PdfWord* above = PdfHeaderAbove(boxes, word)) return above;
       const PdfWord* left = nullptr;
