@@ -124,7 +124,7 @@ void PaintStandardCurve(QPainter& painter, const QRectF& area, const analysis::C
                         const QString& unit, bool logarithmic, bool decimalComma) {
   painter.save();
   const double text = area.height() * 0.05;
-  const QRectF plot = area.adjusted(text * 4.5, text * 0.5, -text, -text * 3.2);
+  const QRectF plot = area.adjusted(text * 6, text * 0.5, -text, -text * 3.2);
   std::vector<double> concentrations, responses;
   double low = 0, high = 0;
   bool any = false;
@@ -172,6 +172,13 @@ void PaintStandardCurve(QPainter& painter, const QRectF& area, const analysis::C
                                         : QStringLiteral("Concentration [%1]").arg(unit);
   painter.drawText(QRectF(plot.left(), plot.bottom() + text * 1.8, plot.width(), text * 1.4),
                    Qt::AlignHCenter | Qt::AlignTop, xTitle);
+  // Up the left side, as the analysis window has it.
+  painter.save();
+  painter.translate(area.left() + text * 0.8, plot.center().y());
+  painter.rotate(-90);
+  painter.drawText(QRectF(-plot.height() / 2, -text * 0.7, plot.height(), text * 1.4),
+                   Qt::AlignCenter, QStringLiteral("Absorbance, blank-corrected"));
+  painter.restore();
 
   painter.setClipRect(plot);
   if (fit.fitted && any && high > low) {
