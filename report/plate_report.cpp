@@ -124,11 +124,18 @@ class ReportPainter {
       }
       y += g().mm(4);
     }
-    for (const ReportNoteLine& line : ReportNoteLines(report_, Valid(report_))) {
-      const QFont font = ReportFont(9, line.heading);
-      const double indent = line.entry ? g().mm(4) : 0;
-      fit(Paragraph(nullptr, indent, y, font, line.text), false);
-      y += Paragraph(painter, indent, y, font, line.text);
+    const std::vector<ReportNoteLine> notes = ReportNoteLines(report_, Valid(report_));
+    const auto height = [&](size_t i) {
+      const ReportNoteLine& line = notes[i];
+      return Paragraph(nullptr, line.entry ? g().mm(4) : 0, y, ReportFont(9, line.heading),
+                       line.text);
+    };
+    for (size_t i = 0; i < notes.size(); ++i) {
+      // A heading stays with its first entry.
+      const bool withNext = notes[i].heading && i + 1 < notes.size();
+      fit(height(i) + (withNext ? height(i + 1) : 0), false);
+      y += Paragraph(painter, notes[i].entry ? g().mm(4) : 0, y, ReportFont(9, notes[i].heading),
+                     notes[i].text);
     }
     if (Valid(report_)) {
       fit(TailHeight(), false);
