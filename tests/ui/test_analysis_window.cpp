@@ -220,6 +220,12 @@ TEST_F(AnalysisWindowTest, TheCurveShowsEveryStandardWellAndFollowsTheChosenMode
   EXPECT_EQ(ChartNumbers(chart, Qt::Horizontal), QStringList({"1", "10", "100", "1000", "10000"}));
   EXPECT_EQ(ChartNumbers(chart, Qt::Vertical).value(0), "0");
   EXPECT_GE(ChartNumbers(chart, Qt::Vertical).size(), 4);
+  window.findChild<QCheckBox*>("logarithmic")->click();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  window.findChild<QChartView*>("curve")->grab();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(ChartNumbers(chart, Qt::Horizontal),
+            QStringList({"0", "200", "400", "600", "800", "1000"}));
 }
 
 TEST_F(AnalysisWindowTest, AFailedFitSaysWhyInTheWindow) {
