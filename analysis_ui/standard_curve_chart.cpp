@@ -12,37 +12,19 @@
 #include <vector>
 
 #include "analysis/number_format.h"
+#include "report/curve_axes.h"
 
 namespace {
 
 constexpr int kCurveSteps = 200;
-constexpr int kLinearTicks = 5;
 
-// Ticks at round values (anchored at zero) over low..high, with room
-// around a point on a round border, so the end points are drawn whole.
-void SetRoundRange(QValueAxis* axis, double low, double high) {
-  if (!(high > low)) high = low + 1;
-  const std::vector<double> ticks = analysis::RoundTicks(low, high, kLinearTicks);
-  if (ticks.size() < 2) return;
-  const double step = ticks[1] - ticks[0];
-  double from = ticks.front();
-  double to = ticks.back();
-  if (low - from < step * 0.05) from -= step / 4;
-  if (to - high < step * 0.05) to += step / 4;
-  axis->setRange(from, to);
+// The report's scale (curve_axes.h): the same ends and numbered ticks.
+void SetScale(QValueAxis* axis, const AxisScale& scale) {
+  axis->setRange(scale.from, scale.to);
+  if (scale.ticks.size() < 2) return;
   axis->setTickType(QValueAxis::TicksDynamic);
   axis->setTickAnchor(0);
-  axis->setTickInterval(step);
-}
-
-// Whole decades around the points: every decade labelled, the end points
-// clear of the border.
-void SetDecadeRange(QLogValueAxis* axis, double low, double high) {
-  double from = std::pow(10, std::floor(std::log10(low)));
-  double to = std::pow(10, std::ceil(std::log10(high)));
-  if (low / from < 1.15) from /= 10;
-  if (to / high < 1.15) to *= 10;
-  axis->setRange(from, to);
+  axis->setTickInterval(scale.ticks[1] - scale.ticks[0]);
 }
 
 }  // namespace
@@ -61,7 +43,10 @@ void ShowStandardCurve(QChartView* view, const analysis::CurveFit& fit, bool log
                        const QString& unit, bool decimalComma) {
   QChart* chart = view->chart();
   chart->setLocalizeNumbers(true);
-  chart->setLocale(decimalComma ? QLocale(QLocale::German) : QLocale::c());
+  // The decimal mark as chosen, no thousands separator: "1000" as the report has it.
+  QLocale locale = decimalComma ? QLocale(QLocale::German) : QLocale::c();
+  locale.setNumberOptions(QLocale::OmitGroupSeparator);
+  chart->setLocale(locale);
   chart->removeAllSeries();
   for (QAbstractAxis* axis : chart->axes()) {
     chart->removeAxis(axis);
@@ -71,47 +56,51 @@ void ShowStandardCurve(QChartView* view, const analysis::CurveFit& fit, bool log
   auto* points = new QScatterSeries;
   points->setName(QStringLiteral("Standards"));
   points->setMarkerSize(8);
-  double low = 0, high = 0, lowest = 0, highest = 0;
+  double low = 0, high = 0;
+  std::vector<double> concentrations, responses;
   bool any = false;
   for (const analysis::FitPoint& point : fit.points) {
     if (logarithmic && !(point.concentration > 0)) continue;
     points->append(point.concentration, point.response);
-    lowest = any ? std::min(lowest, point.response) : point.response;
-    highest = any ? std::max(highest, point.response) : point.response;
+    concentrations.push_back(point.concentration);
+    responses.push_back(point.response);
     low = any ? std::min(low, point.concentration) : point.concentration;
     high = any ? std::max(high, point.concentration) : point.concentration;
     any = true;
   }
   chart->addSeries(points);
 
+  // With localized numbers Qt Charts reads only a format with a precision:
+  // "%g" gave empty labels, "%.6g" writes what the report's "%g" writes.
   QAbstractAxis* xAxis = nullptr;
   if (logarithmic) {
     auto* log = new QLogValueAxis;
     log->setBase(10);
     log->setMinorTickCount(8);
-    log->setLabelFormat(QStringLiteral("%g"));
+    log->setLabelFormat(QStringLiteral("%.6g"));
     xAxis = log;
   } else {
     auto* linear = new QValueAxis;
-    linear->setLabelFormat(QStringLiteral("%g"));
+    linear->setLabelFormat(QStringLiteral("%.6g"));
     xAxis = linear;
   }
   xAxis->setTitleText(unit.isEmpty() ? QStringLiteral("Concentration")
                                      : QStringLiteral("Concentration [%1]").arg(unit));
   auto* yAxis = new QValueAxis;
   yAxis->setTitleText(QStringLiteral("Absorbance, blank-corrected"));
-  yAxis->setLabelFormat(QStringLiteral("%.3g"));
+  yAxis->setLabelFormat(QStringLiteral("%.6g"));
   chart->addAxis(xAxis, Qt::AlignBottom);
   chart->addAxis(yAxis, Qt::AlignLeft);
   points->attachAxis(xAxis);
   points->attachAxis(yAxis);
   if (any) {
+    const AxisScale along = ConcentrationScale(concentrations, logarithmic);
     if (logarithmic) {
-      SetDecadeRange(static_cast<QLogValueAxis*>(xAxis), low, high);
+      static_cast<QLogValueAxis*>(xAxis)->setRange(along.from, along.to);
     } else {
-      SetRoundRange(static_cast<QValueAxis*>(xAxis), std::min(0.0, low), high);
+      SetScale(static_cast<QValueAxis*>(xAxis), along);
     }
-    SetRoundRange(yAxis, std::min(0.0, lowest), highest);
+    SetScale(yAxis, ResponseScale(responses));
   }
 
   if (fit.fitted && any && high > low) {

@@ -11,7 +11,9 @@
 #include <cmath>
 
 #include "analysis/analysis_report.h"
+#include "report/report_notes.h"
 #include "report/report_painting.h"
+#include "report/report_table.h"
 
 namespace {
 
@@ -29,43 +31,9 @@ QString Number(std::optional<double> value, bool decimalComma) {
   return Q(text);
 }
 
-// Recovery: the back-calculated concentration against the nominal one
-// (standards) or the middle of the accepted range (controls).
-std::optional<double> Recovery(const analysis::GroupResult& group) {
-  if (!group.concentration) return std::nullopt;
-  std::optional<double> nominal = group.expected;
-  if (!nominal && group.range) nominal = (group.range->low + group.range->high) / 2;
-  if (!nominal || *nominal == 0) return std::nullopt;
-  return *group.concentration / *nominal * 100;
+bool Valid(const PlateReport& report) {
+  return report.status != "aborted" && report.status != "failed";
 }
-
-std::vector<QStringList> TableRows(const PlateReport& report) {
-  std::vector<QStringList> rows;
-  if (!report.analysis) return rows;
-  const auto texts = analysis::ResultsTableRows(*report.analysis, report.decimalComma);
-  for (size_t i = 0; i < texts.size(); ++i) {
-    QStringList row;
-    for (const std::string& cell : texts[i]) row << Q(cell);
-    row.insert(7, Number(Recovery(report.analysis->groups[i]), report.decimalComma));
-    rows.push_back(row);
-  }
-  return rows;
-}
-
-QStringList TableHeader(const PlateReport& report) {
-  const std::string unit = report.analysis ? report.analysis->unit : "";
-  return {
-      "Name",
-      "Role",
-      "Wells",
-      "Mean",
-      "SD",
-      "CV %",
-      unit.empty() ? QStringLiteral("Concentration") : QStringLiteral("Conc. [%1]").arg(Q(unit)),
-      "% Recovery",
-      "Flag"};
-}
-constexpr double kColumnShares[9] = {0.14, 0.08, 0.10, 0.09, 0.10, 0.09, 0.13, 0.10, 0.17};
 
 // Where things go, in device units; everything from millimetres.
 struct Geometry {
@@ -77,105 +45,168 @@ struct Geometry {
   double bottom() const { return page.bottom() - footer(); }
 };
 
-struct PagePlan {
-  bool first = false;
-  size_t rowBegin = 0, rowEnd = 0;  // table rows on this page
-  bool tail = false;                // verdict and signatures
-};
+QFont ReportFont(double points, bool bold = false) {
+  QFont font(QStringLiteral("DejaVu Sans"));
+  font.setPointSizeF(points);
+  font.setBold(bold);
+  return font;
+}
 
+// The report is painted as a flow: each piece goes where the last ended,
+// or on a new page when it does not fit. Run once without a painter to count
+// the pages, then with one to paint them.
 class ReportPainter {
  public:
   ReportPainter(const PlateReport& report, QPagedPaintDevice* device)
-      : report_(report), device_(device), rows_(TableRows(report)) {
+      : report_(report), device_(device) {
     geometry_.unit = device->logicalDpiX() / 25.4;
     geometry_.page = QRectF(0, 0, device->width(), device->height());
+    if (Valid(report_) && report_.analysis) {
+      table_ = MakeReportTable(*report_.analysis, report_.decimalComma);
+      layout_.emplace(table_, ReportFont(7.5), device_, g().page.width(), g().mm(0.8),
+                      g().rowHeight());
+    }
   }
 
   int Paint() {
-    const std::vector<PagePlan> pages = Plan();
+    const int pages = Flow(nullptr, 0);
     QPainter painter(device_);
-    for (size_t i = 0; i < pages.size(); ++i) {
-      if (i > 0) device_->newPage();
-      double y = pages[i].first ? FirstPageTop(painter) : ContinuationTop(painter);
-      if (pages[i].rowEnd > pages[i].rowBegin) {
-        y = Table(painter, y, pages[i].rowBegin, pages[i].rowEnd);
-      }
-      if (pages[i].tail) Tail(painter, y);
-      Footer(painter, static_cast<int>(i) + 1, static_cast<int>(pages.size()));
-    }
-    return static_cast<int>(pages.size());
+    Flow(&painter, pages);
+    return pages;
   }
 
  private:
   const Geometry& g() const { return geometry_; }
 
-  QString Title() const {
-    return report_.title.empty() ? QStringLiteral("Plate report") : Q(report_.title);
+  QString Title() const { return PlateReportTitle(report_); }
+  bool HasCurve() const { return report_.analysis && report_.analysis->hasStandards; }
+  double CurveHeight() const { return HasCurve() ? g().mm(50) : 0; }
+  double PlateHeight() const { return g().mm(66); }
+
+  double TextHeight(const QFont& font, double width, const QString& text) const {
+    return QFontMetricsF(font, device_)
+        .boundingRect(QRectF(0, 0, width, 1e7), Qt::TextWordWrap, text)
+        .height();
+  }
+  // A paragraph across the page from x; returns its height.
+  double Paragraph(QPainter* painter, double x, double y, const QFont& font,
+                   const QString& text) const {
+    const double width = g().page.width() - x;
+    const double height = std::max(g().mm(5), TextHeight(font, width, text) + g().mm(1));
+    if (painter) {
+      painter->setFont(font);
+      painter->drawText(QRectF(x, y, width, height),
+                        Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, text);
+    }
+    return height;
   }
 
-  double HeaderHeight() const { return g().mm(report_.archiveUuid.empty() ? 34 : 42); }
-  double PlateHeight() const { return g().mm(66); }
-  double CurveHeight() const { return HasCurve() ? g().mm(50) : 0; }
-  bool HasCurve() const { return report_.analysis && report_.analysis->hasStandards; }
-  double FirstTableTop() const {
-    return HeaderHeight() + PlateHeight() + CurveHeight() + g().mm(4);
+  // Pages as painted (or only counted when painter is null).
+  int Flow(QPainter* painter, int pages) {
+    int page = 1;
+    double y = FirstPageTop(painter);
+    const auto fit = [&](double height, bool inTable) {
+      if (y + height <= g().bottom()) return;
+      if (painter) {
+        Footer(*painter, page, pages);
+        device_->newPage();
+      }
+      ++page;
+      y = ContinuationTop(painter);
+      if (inTable) y += layout_->PaintHeader(painter, y);
+    };
+    if (layout_ && layout_->Rows() > 0) {
+      fit(layout_->HeaderHeight() + layout_->RowHeight(0), false);
+      y += layout_->PaintHeader(painter, y);
+      for (size_t row = 0; row < layout_->Rows(); ++row) {
+        fit(layout_->RowHeight(row), true);
+        y += layout_->PaintRow(painter, y, row);
+      }
+      y += g().mm(4);
+    }
+    const std::vector<ReportNoteLine> notes = ReportNoteLines(report_, Valid(report_));
+    const auto height = [&](size_t i) {
+      const ReportNoteLine& line = notes[i];
+      return Paragraph(nullptr, line.entry ? g().mm(4) : 0, y, ReportFont(9, line.heading),
+                       line.text);
+    };
+    for (size_t i = 0; i < notes.size(); ++i) {
+      // A heading stays with its first entry.
+      const bool withNext = notes[i].heading && i + 1 < notes.size();
+      fit(height(i) + (withNext ? height(i + 1) : 0), false);
+      y += Paragraph(painter, notes[i].entry ? g().mm(4) : 0, y, ReportFont(9, notes[i].heading),
+                     notes[i].text);
+    }
+    if (Valid(report_)) {
+      fit(TailHeight(), false);
+      if (painter) Tail(*painter, y);
+    }
+    if (painter) Footer(*painter, page, pages);
+    return page;
   }
-  double ContinuationTableTop() const { return g().mm(12); }
+
   double TailHeight() const {
     const double verdict = report_.verdict.empty() ? 0 : g().mm(9 + 5 * report_.qcRules.size());
     return verdict + g().mm(16);
-  }
-
-  std::vector<PagePlan> Plan() const {
-    std::vector<PagePlan> pages;
-    PagePlan page;
-    page.first = true;
-    double y = FirstTableTop();
-    size_t row = 0;
-    while (row < rows_.size()) {
-      const double room = g().bottom() - y - g().rowHeight() - g().mm(4);  // the header row
-      const size_t fits = room > 0 ? static_cast<size_t>(room / g().rowHeight()) : 0;
-      page.rowBegin = row;
-      page.rowEnd = std::min(rows_.size(), row + std::max<size_t>(fits, 0));
-      row = page.rowEnd;
-      if (row < rows_.size()) {
-        pages.push_back(page);
-        page = PagePlan{};
-        y = ContinuationTableTop();
-      } else {
-        y += g().rowHeight() * static_cast<double>(page.rowEnd - page.rowBegin + 1) + g().mm(4);
-      }
-    }
-    if (g().bottom() - y < TailHeight()) {
-      pages.push_back(page);
-      page = PagePlan{};
-    }
-    page.tail = true;
-    pages.push_back(page);
-    return pages;
-  }
-
-  void Font(QPainter& painter, double points, bool bold = false) const {
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    painter.setFont(font);
   }
 
   void Line(QPainter& painter, double x, double y, double width, const QString& text) const {
     painter.drawText(QRectF(x, y, width, g().mm(5)), Qt::AlignLeft | Qt::AlignVCenter, text);
   }
 
-  double FirstPageTop(QPainter& painter) const {
+  double FirstPageTop(QPainter* painter) const {
     const double w = g().page.width();
-    Font(painter, 16, true);
-    painter.drawText(QRectF(0, 0, w, g().mm(9)), Qt::AlignLeft | Qt::AlignVCenter, Title());
+    const QFont titleFont = ReportFont(16, true);
+    const double titleHeight = std::max(g().mm(9), TextHeight(titleFont, w, Title()));
+    if (painter) {
+      painter->setFont(titleFont);
+      painter->drawText(QRectF(0, 0, w, titleHeight),
+                        Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, Title());
+    }
+    double y = titleHeight + g().mm(2);
+    const double lines = report_.archiveUuid.empty() ? 4 : 6;
+    if (painter) Facts(*painter, y);
+    y += g().mm(5) * lines + g().mm(0.5);
+    // The rule below the last line of text, never through it.
+    if (painter) {
+      painter->setPen(QPen(Qt::black, 0));
+      painter->drawLine(QPointF(0, y), QPointF(w, y));
+    }
+    y += g().mm(1.5);
+    if (!Valid(report_)) {
+      QString text = QStringLiteral("This read gave no valid data; no results are reported.");
+      if (report_.status == "aborted" && !report_.statusMessage.empty()) {
+        text = Q(report_.statusMessage) + "\n" + text;
+      }
+      return y + Paragraph(painter, 0, y, ReportFont(9), text) + g().mm(4);
+    }
+    if (painter) {
+      PaintPlate(*painter, QRectF(0, y, w, PlateHeight() - g().mm(2)), report_.plate.nValue,
+                 report_.layout ? &*report_.layout : nullptr, report_.decimalComma,
+                 report_.plate.bOverRange);
+    }
+    y += PlateHeight();
+    if (HasCurve()) {
+      if (painter) Curve(*painter, y);
+      y += CurveHeight();
+    }
+    return y + g().mm(4);
+  }
+
+  void Facts(QPainter& painter, double y) const {
+    const double w = g().page.width();
     const TPlateResult& plate = report_.plate;
     const ResultContext& context = report_.context;
     QString reader = Q(context.readerKind.empty() ? "-" : context.readerKind);
     if (!context.readerId.empty()) reader += QStringLiteral(", ID ") + Q(context.readerId);
     QString filters = plate.nPrimary ? QStringLiteral("%1 nm").arg(plate.nPrimary) : "-";
     if (plate.nReference) filters += QStringLiteral(" / %1 nm (reference)").arg(plate.nReference);
+    QString layout = Q(report_.layoutName);
+    if (layout.isEmpty()) layout = report_.layout ? QStringLiteral("yes") : QStringLiteral("none");
+    const std::pair<QString, QString> ended =
+        Valid(report_) ? std::pair{QStringLiteral("Read completed"),
+                                   TimeText(ReadCompletionTime(plate, context))}
+                       : std::pair{QStringLiteral("Status"), Q(report_.status)};
     const std::pair<QString, QString> left[] = {
         {"Plate ID", report_.plateId.empty() ? "-" : Q(report_.plateId)},
         {"Operator", report_.operatorName.empty() ? "-" : Q(report_.operatorName)},
@@ -183,11 +214,10 @@ class ReportPainter {
         {"Filters", filters}};
     const std::pair<QString, QString> right[] = {
         {"Read started", TimeText(context.started)},
-        {"Read completed", TimeText(ReadCompletionTime(plate, context))},
+        ended,
         {"Program", report_.programVersion.empty() ? "-" : Q(report_.programVersion)},
-        {"Layout", report_.layout ? QStringLiteral("yes") : QStringLiteral("none")}};
-    Font(painter, 9);
-    double y = g().mm(11);
+        {"Layout", layout}};
+    painter.setFont(ReportFont(9));
     for (size_t i = 0; i < 4; ++i) {
       Line(painter, 0, y, w / 2, left[i].first + ": " + left[i].second);
       Line(painter, w / 2, y, w / 2, right[i].first + ": " + right[i].second);
@@ -201,92 +231,53 @@ class ReportPainter {
       Line(painter, 0, y, w, QStringLiteral("Archive record: ") + Q(report_.archiveUuid));
       Line(painter, 0, y + g().mm(5), w, QStringLiteral("SHA-256: ") + Q(report_.archiveHash));
     }
-    y = HeaderHeight();
-    painter.setPen(QPen(Qt::black, 0));
-    painter.drawLine(QPointF(0, y - g().mm(3)), QPointF(w, y - g().mm(3)));
-
-    PaintPlate(painter, QRectF(0, y, w, PlateHeight() - g().mm(2)), report_.plate.nValue,
-               report_.layout ? &*report_.layout : nullptr, report_.decimalComma);
-    y += PlateHeight();
-    if (HasCurve()) {
-      const analysis::PlateAnalysis& result = *report_.analysis;
-      PaintStandardCurve(painter, QRectF(0, y, w * 0.58, CurveHeight() - g().mm(4)), result.fit,
-                         Q(result.unit));
-      Font(painter, 9, true);
-      double ty = y;
-      Line(painter, w * 0.62, ty, w * 0.38, QStringLiteral("Standard curve"));
-      Font(painter, 9);
-      ty += g().mm(6);
-      Line(painter, w * 0.62, ty, w * 0.38,
-           QStringLiteral("Model: %1, weighting %2")
-               .arg(analysis::CurveModelName(result.fit.model),
-                    analysis::WeightingName(result.fit.weighting)));
-      ty += g().mm(5);
-      if (result.fit.fitted) {
-        for (const analysis::FitParameter& p : result.fit.parameters) {
-          Line(painter, w * 0.62, ty, w * 0.38,
-               Q(p.name) + " = " + Number(p.value, report_.decimalComma));
-          ty += g().mm(5);
-        }
-        Line(painter, w * 0.62, ty, w * 0.38,
-             QStringLiteral("R² = ") + Number(result.fit.r2, report_.decimalComma));
-      } else {
-        painter.drawText(QRectF(w * 0.62, ty, w * 0.38, g().mm(30)), Qt::TextWordWrap,
-                         Q(result.fit.failure));
-      }
-      y += CurveHeight();
-    }
-    return FirstTableTop();
   }
 
-  double ContinuationTop(QPainter& painter) const {
-    Font(painter, 9, true);
-    Line(painter, 0, 0, g().page.width(),
-         Title() + (report_.plateId.empty() ? QString() : " - " + Q(report_.plateId)) +
-             QStringLiteral(" (continued)"));
-    return ContinuationTableTop();
-  }
-
-  // Cells too wide for their column end in "..."; the header's never do.
-  void Row(QPainter& painter, double y, const QStringList& cells, bool elide = true) const {
-    double x = 0;
+  void Curve(QPainter& painter, double y) const {
     const double w = g().page.width();
-    for (int i = 0; i < cells.size() && i < 9; ++i) {
-      const double width = w * kColumnShares[i];
-      painter.drawText(QRectF(x + g().mm(0.8), y, width - g().mm(1.6), g().rowHeight()),
-                       Qt::AlignVCenter | (i >= 3 && i <= 7 ? Qt::AlignRight : Qt::AlignLeft),
-                       elide ? painter.fontMetrics().elidedText(
-                                   cells[i], Qt::ElideRight, static_cast<int>(width - g().mm(1.6)))
-                             : cells[i]);
-      x += width;
+    const analysis::PlateAnalysis& result = *report_.analysis;
+    PaintStandardCurve(painter, QRectF(0, y, w * 0.58, CurveHeight() - g().mm(4)), result.fit,
+                       Q(result.unit), true, report_.decimalComma);
+    painter.setFont(ReportFont(9, true));
+    Line(painter, w * 0.62, y, w * 0.38, QStringLiteral("Standard curve"));
+    painter.setFont(ReportFont(9));
+    y += g().mm(6);
+    Line(painter, w * 0.62, y, w * 0.38,
+         QStringLiteral("Model: %1, weighting %2")
+             .arg(analysis::CurveModelName(result.fit.model),
+                  analysis::WeightingName(result.fit.weighting)));
+    y += g().mm(5);
+    if (!result.fit.fitted) {
+      painter.drawText(QRectF(w * 0.62, y, w * 0.38, g().mm(30)), Qt::TextWordWrap,
+                       Q(result.fit.failure));
+      return;
     }
+    for (const analysis::FitParameter& p : result.fit.parameters) {
+      Line(painter, w * 0.62, y, w * 0.38,
+           Q(p.name) + " = " + Number(p.value, report_.decimalComma));
+      y += g().mm(5);
+    }
+    Line(painter, w * 0.62, y, w * 0.38,
+         QStringLiteral("R² = ") + Number(result.fit.r2, report_.decimalComma));
   }
 
-  double Table(QPainter& painter, double y, size_t begin, size_t end) const {
-    const double w = g().page.width();
-    Font(painter, 7.5, true);
-    painter.fillRect(QRectF(0, y, w, g().rowHeight()), QColor(0xe8, 0xe8, 0xe8));
-    Row(painter, y, TableHeader(report_), false);
-    y += g().rowHeight();
-    Font(painter, 7.5);
-    painter.setPen(QPen(Qt::black, 0));
-    for (size_t i = begin; i < end; ++i) {
-      Row(painter, y, rows_[i]);
-      y += g().rowHeight();
-      painter.setPen(QPen(Qt::lightGray, 0));
-      painter.drawLine(QPointF(0, y), QPointF(w, y));
-      painter.setPen(QPen(Qt::black, 0));
+  double ContinuationTop(QPainter* painter) const {
+    if (painter) {
+      painter->setFont(ReportFont(9, true));
+      Line(*painter, 0, 0, g().page.width(),
+           Title() + (report_.plateId.empty() ? QString() : " - " + Q(report_.plateId)) +
+               QStringLiteral(" (continued)"));
     }
-    return y + g().mm(4);
+    return g().mm(12);
   }
 
   void Tail(QPainter& painter, double y) const {
     const double w = g().page.width();
     if (!report_.verdict.empty()) {
-      Font(painter, 11, true);
+      painter.setFont(ReportFont(11, true));
       Line(painter, 0, y, w, QStringLiteral("QC verdict: ") + Q(report_.verdict));
       y += g().mm(7);
-      Font(painter, 9);
+      painter.setFont(ReportFont(9));
       for (const ReportQcRule& rule : report_.qcRules) {
         Line(painter, g().mm(4), y, w,
              QStringLiteral("%1  %2%3")
@@ -298,7 +289,8 @@ class ReportPainter {
       y += g().mm(2);
     }
     // Two signatures side by side, each with its date, at the foot of the page.
-    Font(painter, 9);
+    painter.setFont(ReportFont(9));
+    painter.setPen(QPen(Qt::black, 0));
     y = std::max(y + g().mm(4), g().bottom() - g().mm(12));
     const double half = w / 2;
     int column = 0;
@@ -314,7 +306,8 @@ class ReportPainter {
   }
 
   void Footer(QPainter& painter, int page, int pages) const {
-    Font(painter, 8);
+    painter.setFont(ReportFont(8));
+    painter.setPen(Qt::black);
     const QRectF box(0, g().page.bottom() - g().mm(5), g().page.width(), g().mm(5));
     painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter,
                      QStringLiteral("Created ") + Q(FormatIsoLocalTime(report_.created)));
@@ -324,8 +317,9 @@ class ReportPainter {
 
   const PlateReport& report_;
   QPagedPaintDevice* device_;
-  std::vector<QStringList> rows_;
   Geometry geometry_;
+  ReportTable table_;
+  std::optional<ReportTableLayout> layout_;
 };
 
 // Letter where the locale measures in US units, A4 elsewhere.
@@ -338,6 +332,12 @@ QPageSize LocalePageSize() {
 // filled none gets that one, so no report of an assayed plate leaves it out.
 PlateReport WithAnalysisVerdict(const PlateReport& report) {
   PlateReport filled = report;
+  if (!Valid(filled)) {
+    // No verdict for a read that gave no data, whatever the caller had.
+    filled.verdict.clear();
+    filled.qcRules.clear();
+    return filled;
+  }
   if (!filled.verdict.empty() || !filled.analysis || !filled.analysis->qc) return filled;
   const analysis::QcResult& qc = *filled.analysis->qc;
   filled.verdict = qc.Verdict();
@@ -348,6 +348,16 @@ PlateReport WithAnalysisVerdict(const PlateReport& report) {
 }
 
 }  // namespace
+
+QString PlateReportTitle(const PlateReport& report) {
+  if (report.status == "aborted") return QStringLiteral("Aborted read: no valid data");
+  if (report.status == "failed") {
+    return QStringLiteral("Failed read: ") + (report.statusMessage.empty()
+                                                  ? QStringLiteral("no valid data")
+                                                  : Q(report.statusMessage));
+  }
+  return report.title.empty() ? QStringLiteral("Plate report") : Q(report.title);
+}
 
 int PaintPlateReport(const PlateReport& report, QPagedPaintDevice* device) {
   return ReportPainter(WithAnalysisVerdict(report), device).Paint();
@@ -362,7 +372,7 @@ bool WritePlateReportPdf(const PlateReport& report, const QString& path, QString
     writer.setPageSize(LocalePageSize());
     writer.setPageMargins(QMarginsF(15, 15, 15, 12), QPageLayout::Millimeter);
     writer.setResolution(600);
-    writer.setTitle(report.title.empty() ? QStringLiteral("Plate report") : Q(report.title));
+    writer.setTitle(PlateReportTitle(report));
     writer.setCreator(Q(report.programVersion));
     PaintPlateReport(report, &writer);
   }

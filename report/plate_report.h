@@ -59,6 +59,10 @@ struct PlateReport {
   std::chrono::system_clock::time_point created = std::chrono::system_clock::now();
 };
 
+// "Aborted read: no valid data", "Failed read: " and the driver's message,
+// else the assay's name or "Plate report".
+QString PlateReportTitle(const PlateReport& report);
+
 // Paints every page onto device (a QPdfWriter or a QPrinter), whose page
 // size and margins the caller has set. Returns the number of pages.
 int PaintPlateReport(const PlateReport& report, QPagedPaintDevice* device);

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
+#include "report/curve_axes.h"
 #include "report/heat_map_scale.h"
 #include "results/result_text.h"
 #include "results/shared_state.h"
@@ -41,15 +43,10 @@ QFont SizedFont(const QPainter& painter, double pixelHeight, bool bold = false) 
   return font;
 }
 
-// A short number for an axis: 3 significant digits, the point as is.
-QString AxisNumber(double value) {
-  return QString::number(value, 'g', 3);
-}
-
 }  // namespace
 
 void PaintPlate(QPainter& painter, const QRectF& area, std::span<const int32_t, 96> values,
-                const analysis::PlateLayout* layout, bool decimalComma) {
+                const analysis::PlateLayout* layout, bool decimalComma, const uint8_t* overRange) {
   painter.save();
   const double legendHeight = area.height() * 0.12;
   const double cell = std::min(area.width() / 12.6, (area.height() - legendHeight) / 8.6);
@@ -78,13 +75,18 @@ void PaintPlate(QPainter& painter, const QRectF& area, std::span<const int32_t, 
     const int32_t value = values[static_cast<size_t>(well)];
     QColor fill(Qt::white);
     if (value != kNoValue) fill = HeatMapColour(HeatMapPosition(value, low, high));
+    const bool over = overRange && overRange[well];
     painter.fillRect(box, fill);
+    // Read above the range: hatched and named, never blank like a well without value.
+    if (over) painter.fillRect(box, QBrush(Qt::darkGray, Qt::BDiagPattern));
     painter.setPen(QPen(Qt::gray, 0));
     painter.drawRect(box);
     painter.setPen(TextColourOn(fill));
-    painter.setFont(valueFont);
+    painter.setFont(over ? tagFont : valueFont);
     painter.drawText(box, Qt::AlignCenter,
-                     value == kNoValue ? QString() : WellText(value, decimalComma));
+                     over                ? QStringLiteral("OVER")
+                     : value == kNoValue ? QString()
+                                         : WellText(value, decimalComma));
     if (layout) {
       painter.setFont(tagFont);
       painter.drawText(box.adjusted(cell * 0.06, cell * 0.02, 0, 0), Qt::AlignLeft | Qt::AlignTop,
@@ -105,59 +107,87 @@ void PaintPlate(QPainter& painter, const QRectF& area, std::span<const int32_t, 
                    Qt::AlignHCenter | Qt::AlignTop, any ? WellText(low, decimalComma) : QString());
   painter.drawText(QRectF(bar.right() - cell * 2, bar.bottom(), cell * 4, legendHeight * 0.5),
                    Qt::AlignHCenter | Qt::AlignTop, any ? WellText(high, decimalComma) : QString());
-  if (layout) {
+  QString legend =
+      layout ? QStringLiteral("B blank   S standard   C control   (absorbance)") : QString();
+  if (overRange && std::any_of(overRange, overRange + 96, [](uint8_t o) { return o != 0; })) {
+    legend += (legend.isEmpty() ? "" : "   ") + QStringLiteral("OVER above the reader's range");
+  }
+  if (!legend.isEmpty()) {
     painter.drawText(
-        QRectF(bar.right() + cell, bar.top() - cell * 0.2, cell * 7, bar.height() + cell * 0.4),
-        Qt::AlignLeft | Qt::AlignVCenter,
-        QStringLiteral("B blank   S standard   C control   (absorbance)"));
+        QRectF(bar.right() + cell, bar.top() - cell * 0.2, cell * 8, bar.height() + cell * 0.4),
+        Qt::AlignLeft | Qt::AlignVCenter, legend);
   }
   painter.restore();
 }
 
 void PaintStandardCurve(QPainter& painter, const QRectF& area, const analysis::CurveFit& fit,
-                        const QString& unit) {
+                        const QString& unit, bool logarithmic, bool decimalComma) {
   painter.save();
   const double text = area.height() * 0.05;
-  const QRectF plot = area.adjusted(text * 4.5, text * 0.5, -text, -text * 3.2);
-  double xMax = 0, yMin = 0, yMax = 0;
+  const QRectF plot = area.adjusted(text * 6, text * 0.5, -text, -text * 3.2);
+  std::vector<double> concentrations, responses;
+  double low = 0, high = 0;
+  bool any = false;
   for (const analysis::FitPoint& p : fit.points) {
-    xMax = std::max(xMax, p.concentration);
-    yMin = std::min(yMin, p.response);
-    yMax = std::max(yMax, p.response);
+    if (logarithmic && !(p.concentration > 0)) continue;
+    concentrations.push_back(p.concentration);
+    responses.push_back(p.response);
+    low = any ? std::min(low, p.concentration) : p.concentration;
+    high = any ? std::max(high, p.concentration) : p.concentration;
+    any = true;
   }
-  if (!(xMax > 0)) xMax = 1;
-  if (!(yMax > yMin)) yMax = yMin + 1;
-  yMax += (yMax - yMin) * 0.05;
+  const AxisScale along = ConcentrationScale(concentrations, logarithmic);
+  const AxisScale up = ResponseScale(responses);
+  const auto share = [&](double x) {
+    return along.logarithmic ? std::log10(x / along.from) / std::log10(along.to / along.from)
+                             : (x - along.from) / (along.to - along.from);
+  };
   const auto at = [&](double x, double y) {
-    return QPointF(plot.left() + plot.width() * x / xMax,
-                   plot.bottom() - plot.height() * (y - yMin) / (yMax - yMin));
+    return QPointF(plot.left() + plot.width() * share(x),
+                   plot.bottom() - plot.height() * (y - up.from) / (up.to - up.from));
+  };
+  const auto label = [&](double value) {
+    return QString::fromStdString(AxisLabel(value, decimalComma));
   };
 
   painter.setPen(QPen(Qt::black, 0));
   painter.drawRect(plot);
   painter.setFont(SizedFont(painter, text));
-  for (int i = 0; i <= 4; ++i) {
-    const double x = xMax * i / 4, y = yMin + (yMax - yMin) * i / 4;
-    const QPointF bottom = at(x, yMin), left = at(0, y);
+  for (double x : along.ticks) {
+    if (x < along.from || x > along.to) continue;
+    const QPointF bottom = at(x, up.from);
     painter.drawLine(bottom, bottom + QPointF(0, text * 0.4));
     painter.drawText(QRectF(bottom.x() - text * 3, bottom.y() + text * 0.5, text * 6, text * 1.3),
-                     Qt::AlignHCenter | Qt::AlignTop, AxisNumber(x));
+                     Qt::AlignHCenter | Qt::AlignTop, label(x));
+  }
+  for (double y : up.ticks) {
+    if (y < up.from || y > up.to) continue;
+    const QPointF left = at(along.from, y);
     painter.drawLine(left, left - QPointF(text * 0.4, 0));
     painter.drawText(
         QRectF(plot.left() - text * 4.4, left.y() - text * 0.7, text * 3.8, text * 1.4),
-        Qt::AlignRight | Qt::AlignVCenter, AxisNumber(y));
+        Qt::AlignRight | Qt::AlignVCenter, label(y));
   }
   const QString xTitle = unit.isEmpty() ? QStringLiteral("Concentration")
                                         : QStringLiteral("Concentration [%1]").arg(unit);
   painter.drawText(QRectF(plot.left(), plot.bottom() + text * 1.8, plot.width(), text * 1.4),
                    Qt::AlignHCenter | Qt::AlignTop, xTitle);
+  // Up the left side, as the analysis window has it.
+  painter.save();
+  painter.translate(area.left() + text * 0.8, plot.center().y());
+  painter.rotate(-90);
+  painter.drawText(QRectF(-plot.height() / 2, -text * 0.7, plot.height(), text * 1.4),
+                   Qt::AlignCenter, QStringLiteral("Absorbance, blank-corrected"));
+  painter.restore();
 
   painter.setClipRect(plot);
-  if (fit.fitted) {
+  if (fit.fitted && any && high > low) {
     QPainterPath curve;
     constexpr int kSteps = 200;
     for (int i = 0; i <= kSteps; ++i) {
-      const double x = xMax * i / kSteps;
+      const double step = static_cast<double>(i) / kSteps;
+      // Even steps on the axis as drawn, so the curve looks smooth on both.
+      const double x = logarithmic ? low * std::pow(high / low, step) : low + (high - low) * step;
       const double y = fit.Response(x);
       if (!std::isfinite(y)) continue;
       if (curve.elementCount() == 0) {
@@ -171,8 +201,8 @@ void PaintStandardCurve(QPainter& painter, const QRectF& area, const analysis::C
   }
   painter.setPen(Qt::NoPen);
   painter.setBrush(QColor(QRgb(kPointRgb)));
-  for (const analysis::FitPoint& p : fit.points) {
-    painter.drawEllipse(at(p.concentration, p.response), text * 0.35, text * 0.35);
+  for (size_t i = 0; i < concentrations.size(); ++i) {
+    painter.drawEllipse(at(concentrations[i], responses[i]), text * 0.35, text * 0.35);
   }
   painter.restore();
 }

@@ -4,6 +4,7 @@
 
 #include <QRectF>
 #include <QString>
+#include <cstdint>
 #include <span>
 
 #include "analysis/plate_analysis.h"
@@ -13,14 +14,18 @@ class QPainter;
 
 // 8 x 12 wells with their values (thousandths, 9999 none) in heat-map
 // colours between the plate's lowest and highest value, the layout's
-// B/S/C tags, and the legend below: the whole within area.
+// B/S/C tags, and the legend below: the whole within area. Wells read above
+// the reader's range (overRange[well] set, 96 of them) are hatched and say "OVER".
 void PaintPlate(QPainter& painter, const QRectF& area, std::span<const int32_t, 96> values,
-                const analysis::PlateLayout* layout, bool decimalComma);
+                const analysis::PlateLayout* layout, bool decimalComma,
+                const uint8_t* overRange = nullptr);
 
-// The standards' points and the fitted curve on linear axes, with the
-// concentration (unit) along and the absorbance up.
+// The standards' points and the fitted curve with the concentration (unit)
+// along and the absorbance up, on the axes the analysis window draws
+// (curve_axes.h): numbered decades on a logarithmic axis, round ticks on a
+// linear one.
 void PaintStandardCurve(QPainter& painter, const QRectF& area, const analysis::CurveFit& fit,
-                        const QString& unit);
+                        const QString& unit, bool logarithmic = true, bool decimalComma = false);
 
 // The curve's colour, and the points': the tests look for them in the pixels.
 inline constexpr unsigned kCurveRgb = 0xd62728;

@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -58,6 +60,29 @@ class AnalysisWindowTest : public ::testing::Test {
   }
   static QString FitText(AnalysisWindow& window) {
     return window.findChild<QLabel*>("fit")->text();
+  }
+  // The numbers the chart draws below its plot (Horizontal, left to right)
+  // or left of it (Vertical, bottom up).
+  static QStringList ChartNumbers(QChart* chart, Qt::Orientation axis) {
+    std::vector<std::pair<double, QString>> found;
+    const QRectF plot = chart->plotArea();
+    for (QGraphicsItem* item : chart->scene()->items()) {
+      auto* text = dynamic_cast<QGraphicsTextItem*>(item);
+      if (!text || !text->isVisible()) continue;
+      bool number = false;
+      text->toPlainText().toDouble(&number);
+      const QRectF box = text->sceneBoundingRect();
+      if (!number) continue;
+      if (axis == Qt::Horizontal && box.top() >= plot.bottom() - 1) {
+        found.push_back({box.center().x(), text->toPlainText()});
+      } else if (axis == Qt::Vertical && box.right() <= plot.left() + 1) {
+        found.push_back({-box.center().y(), text->toPlainText()});
+      }
+    }
+    std::sort(found.begin(), found.end());
+    QStringList texts;
+    for (const auto& [at, text] : found) texts << text;
+    return texts;
   }
   static QPushButton* Button(QWidget& window, const char* name) {
     return window.findChild<QPushButton*>(name);
@@ -185,6 +210,22 @@ TEST_F(AnalysisWindowTest, TheCurveShowsEveryStandardWellAndFollowsTheChosenMode
   QTest::keyClick(weighting, Qt::Key_End);
   EXPECT_EQ(AppSettings.Weight, "1/y2");
   EXPECT_TRUE(FitText(window).contains("weighting 1/y2")) << FitText(window).toStdString();
+
+  // The numbers as drawn: whole decades along a logarithmic axis (the
+  // standards run from 1.37 to 1000), round steps up, as the report has them.
+  window.findChild<QCheckBox*>("logarithmic")->click();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // the linear axis' labels
+  window.findChild<QChartView*>("curve")->grab();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(ChartNumbers(chart, Qt::Horizontal), QStringList({"1", "10", "100", "1000", "10000"}));
+  EXPECT_EQ(ChartNumbers(chart, Qt::Vertical).value(0), "0");
+  EXPECT_GE(ChartNumbers(chart, Qt::Vertical).size(), 4);
+  window.findChild<QCheckBox*>("logarithmic")->click();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  window.findChild<QChartView*>("curve")->grab();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(ChartNumbers(chart, Qt::Horizontal),
+            QStringList({"0", "200", "400", "600", "800", "1000"}));
 }
 
 TEST_F(AnalysisWindowTest, AFailedFitSaysWhyInTheWindow) {
