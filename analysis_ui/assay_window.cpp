@@ -327,6 +327,7 @@ bool AssayWindow::SaveAs() {
 }
 
 bool AssayWindow::Open() {
+  if (!MayDiscardChanges()) return false;
   const QString name = AskForFile(this, FileQuestion::kOpenAssay, QString::fromStdString(path_));
   if (name.isEmpty()) return false;
   const analysis::AssayParse parse = analysis::ReadAssayFile(name.toLocal8Bit().toStdString());
@@ -339,12 +340,13 @@ bool AssayWindow::Open() {
   return true;
 }
 
+bool AssayWindow::MayDiscardChanges() {
+  return !Changed() || ShowMessageBox(this, "Discard the changes to this assay?", "Platovix Assay",
+                                      kIconWarning, kButtonsOkCancel) == kAnswerOk;
+}
+
 void AssayWindow::reject() {
-  if (Changed() && ShowMessageBox(this, "Discard the changes to this assay?", "Platovix Assay",
-                                  kIconWarning, kButtonsOkCancel) != kAnswerOk) {
-    return;
-  }
-  QDialog::reject();
+  if (MayDiscardChanges()) QDialog::reject();
 }
 
 bool AssayWindow::AskNewNameOrVersion() {

@@ -3,8 +3,8 @@
 // weighting, and its QC rules, each of which may be switched off. "&Save"
 // writes its file (asking where the first time) and makes it the assay in
 // use; "Save &as..." asks again (a changed assay under a new name or
-// version); "&Open..." reads another. Escape, Cancel or the close box ask
-// before changes are thrown away.
+// version); "&Open..." reads another. Escape, Cancel, the close box and
+// "&Open..." ask before changes are thrown away.
 #pragma once
 
 #include <QDialog>
@@ -55,6 +55,8 @@ class AssayWindow : public QDialog {
   void ShowLayoutSummary();
   bool SaveTo(const std::string& path);
   bool AskNewNameOrVersion();
+  // True when nothing changed or the operator lets the changes go.
+  bool MayDiscardChanges();
 
   std::string path_;
   analysis::PlateLayout layout_;
