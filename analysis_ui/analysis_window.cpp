@@ -244,6 +244,10 @@ void AnalysisWindow::Recompute() {
   weighting_->setCurrentIndex(std::max(
       0, weighting_->findData(QString::fromLatin1(analysis::WeightingName(options.weighting)))));
   notice_->setVisible(!hasResult_ && !unfinished);
+  // No well of a read without data is left out with a reason in its record.
+  if (auto* exclude = findChild<QPushButton*>(QStringLiteral("exclude"))) {
+    exclude->setEnabled(!unfinished);
+  }
   copy_->setEnabled(hasResult_);
   save_->setEnabled(hasResult_);
   result_ = hasResult_ ? AnalyseShownPlate(shown_, *layout, excluded_) : analysis::PlateAnalysis{};

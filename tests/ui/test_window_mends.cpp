@@ -135,6 +135,7 @@ TEST_F(WindowMends, AnAbortedOrFailedReadIsNeverShownAsData) {
   EXPECT_FALSE(window.findChild<QLabel*>("verdict")->isVisible());
   EXPECT_FALSE(window.findChild<QLabel*>("notice")->isVisible()) << "no layout is missing";
   EXPECT_EQ(window.findChild<QTableWidget*>("results")->rowCount(), 0);
+  EXPECT_FALSE(window.findChild<QPushButton*>("exclude")->isEnabled());
   EXPECT_EQ(window.findChild<QLabel*>("unfinishedRead")->text(), "Aborted read: no valid data");
   EXPECT_EQ(window.findChild<QLabel*>("readName")->text(),
             "Plate ID P-9 · read 2026-12-09 14:20:05 · record 1a2b3c4d");
