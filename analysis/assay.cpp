@@ -1,5 +1,6 @@
 #include "analysis/assay.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <filesystem>
@@ -209,6 +210,27 @@ Json OrNull(const std::optional<T>& value) {
   return value ? Json(*value) : Json(nullptr);
 }
 
+// "line 3, column 7: syntax error while parsing object key - unexpected
+// '}'; expected string literal": where, and what, without the parser's
+// "[json.exception.parse_error.101] parse error at ...".
+std::string JsonErrorInWords(std::string_view text, const nlohmann::json::parse_error& error) {
+  const std::size_t end = std::min<std::size_t>(error.byte > 0 ? error.byte - 1 : 0, text.size());
+  std::size_t line = 1, column = 1;
+  for (std::size_t at = 0; at < end; ++at) {
+    if (text[at] == '\n') {
+      ++line;
+      column = 1;
+    } else {
+      ++column;
+    }
+  }
+  std::string what = error.what();
+  // The words follow the parser's position, "...column N: ".
+  const std::size_t words = what.find(": ", what.find("parse error"));
+  what = words == std::string::npos ? "unreadable" : what.substr(words + 2);
+  return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + what;
+}
+
 }  // namespace
 
 AnalysisOptions Assay::Options() const {
@@ -243,7 +265,7 @@ AssayParse ParseAssay(std::string_view text) {
     try {
       json = Json::parse(text);
     } catch (const nlohmann::json::parse_error& error) {
-      Fail("file", std::string("is not JSON: ") + error.what());
+      Fail("file", "is not JSON: " + JsonErrorInWords(text, error));
     }
     parse.assay = Interpret(json);
     parse.ok = true;

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <QtCharts/QChartView>
@@ -26,6 +27,7 @@
 #include "analysis_ui/file_questions.h"
 #include "analysis_ui/layout_editor.h"
 #include "analysis_ui/layout_in_use.h"
+#include "analysis_ui/read_caption.h"
 #include "analysis_ui/standard_curve_chart.h"
 #include "archive_ui/audit_reason.h"
 #include "archive_ui/desktop_archive.h"
@@ -33,6 +35,8 @@
 #include "results/atomic_file.h"
 
 namespace {
+
+constexpr int kTableMinimumWidth = 560;
 
 QComboBox* ChoiceBox(const char* name,
                      std::initializer_list<std::pair<const char*, const char*>> choices,
@@ -80,6 +84,12 @@ AnalysisWindow::AnalysisWindow(QWidget* parent, const ShownPlate& shown)
       "the concentrations."));
   notice_->setObjectName(QStringLiteral("notice"));
   notice_->setWordWrap(true);
+  readName_ = new QLabel;
+  readName_->setObjectName(QStringLiteral("readName"));
+  readName_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  unfinished_ = new QLabel;
+  unfinished_->setObjectName(QStringLiteral("unfinishedRead"));
+  unfinished_->setStyleSheet(QStringLiteral("color: #c00000; font-size: 14pt; font-weight: bold;"));
   verdict_ = new QLabel;
   verdict_->setObjectName(QStringLiteral("verdict"));
   verdict_->setWordWrap(true);
@@ -97,7 +107,7 @@ AnalysisWindow::AnalysisWindow(QWidget* parent, const ShownPlate& shown)
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->verticalHeader()->hide();
   table_->horizontalHeader()->setStretchLastSection(true);
-  table_->setMinimumWidth(560);
+  table_->setMinimumWidth(kTableMinimumWidth);
   table_->installEventFilter(this);
 
   auto* layout = new QPushButton(QStringLiteral("&Layout..."));
@@ -144,6 +154,8 @@ AnalysisWindow::AnalysisWindow(QWidget* parent, const ShownPlate& shown)
   body->addLayout(left, 4);
   body->addWidget(table_, 5);
   auto* whole = new QVBoxLayout(this);
+  whole->addWidget(readName_);
+  whole->addWidget(unfinished_);
   whole->addWidget(verdict_);
   whole->addWidget(notice_);
   whole->addLayout(body, 1);
@@ -213,8 +225,14 @@ QWidget* AnalysisWindow::MakeOptions() {
 }
 
 void AnalysisWindow::Recompute() {
+  // An aborted or failed read has no data to analyse, whatever its cells hold.
+  const bool unfinished = UnfinishedRead(shown_);
+  readName_->setText(ReadCaption(shown_));
+  unfinished_->setText(UnfinishedReadText(shown_));
+  unfinished_->setVisible(unfinished);
   // A plate from the archive brings the assay it was read with.
-  const analysis::PlateLayout* layout = ShownLayout(shown_, AnalysedLayout(this));
+  const analysis::PlateLayout* layout =
+      unfinished ? nullptr : ShownLayout(shown_, AnalysedLayout(this));
   hasResult_ = layout != nullptr;
   // An assay brings its own model and weighting: changed in its window.
   const analysis::AnalysisOptions options = ShownAnalysisOptions(shown_);
@@ -225,7 +243,11 @@ void AnalysisWindow::Recompute() {
       std::max(0, model_->findData(QString::fromLatin1(analysis::CurveModelName(options.model)))));
   weighting_->setCurrentIndex(std::max(
       0, weighting_->findData(QString::fromLatin1(analysis::WeightingName(options.weighting)))));
-  notice_->setVisible(!hasResult_);
+  notice_->setVisible(!hasResult_ && !unfinished);
+  // No well of a read without data is left out with a reason in its record.
+  if (auto* exclude = findChild<QPushButton*>(QStringLiteral("exclude"))) {
+    exclude->setEnabled(!unfinished);
+  }
   copy_->setEnabled(hasResult_);
   save_->setEnabled(hasResult_);
   result_ = hasResult_ ? AnalyseShownPlate(shown_, *layout, excluded_) : analysis::PlateAnalysis{};
@@ -308,7 +330,16 @@ void AnalysisWindow::ShowTable() {
     table_->setCellWidget(row, 2, wells);
     table_->item(row, 2)->setToolTip(wells->toolTip());
   }
+  // Every column in sight at the window's own width, Flag included: the
+  // curve beside gives way.
+  table_->horizontalHeader()->setStretchLastSection(false);
   table_->resizeColumnsToContents();
+  int needed = 2 * table_->frameWidth() + table_->verticalScrollBar()->sizeHint().width();
+  for (int column = 0; column < table_->columnCount(); ++column) {
+    needed += table_->columnWidth(column);
+  }
+  table_->horizontalHeader()->setStretchLastSection(true);
+  table_->setMinimumWidth(std::max(kTableMinimumWidth, needed));
 }
 
 void AnalysisWindow::SetPlate(const ShownPlate& shown) {

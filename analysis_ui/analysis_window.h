@@ -63,6 +63,8 @@ class AnalysisWindow : public QDialog {
   analysis::PlateAnalysis result_;
   bool hasResult_ = false;
   std::vector<analysis::ExcludedWell> excluded_;
+  QLabel* readName_ = nullptr;    // which read is shown
+  QLabel* unfinished_ = nullptr;  // an aborted or failed read says so here
   QLabel* verdict_ = nullptr;
   QLabel* notice_ = nullptr;
   QComboBox* model_ = nullptr;

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -102,6 +103,9 @@ AssayWindow::AssayWindow(QWidget* parent) : QDialog(parent) {
   name_ = new QLineEdit;
   name_->setObjectName(QStringLiteral("name"));
   form->addRow(QStringLiteral("&Name"), name_);
+  version_ = new QLineEdit;
+  version_->setObjectName(QStringLiteral("version"));
+  form->addRow(QStringLiteral("&Version"), version_);
   description_ = new QLineEdit;
   description_->setObjectName(QStringLiteral("description"));
   form->addRow(QStringLiteral("&Description"), description_);
@@ -224,6 +228,7 @@ void AssayWindow::Show(const analysis::Assay& assay) {
   shown_ = assay;
   layout_ = assay.layout;
   name_->setText(QString::fromStdString(assay.name));
+  version_->setText(QString::fromStdString(assay.version));
   description_->setText(QString::fromStdString(assay.description));
   primary_->setValue(assay.reading.primary);
   reference_->setValue(assay.reading.reference.value_or(reference_->minimum()));
@@ -243,6 +248,7 @@ void AssayWindow::Show(const analysis::Assay& assay) {
   }
   controlsInRange_->setChecked(assay.qc.controlsInRange);
   ShowLayoutSummary();
+  saved_ = Assay();  // as the fields hold it
 }
 
 void AssayWindow::ShowLayoutSummary() {
@@ -252,6 +258,7 @@ void AssayWindow::ShowLayoutSummary() {
 analysis::Assay AssayWindow::Assay() const {
   analysis::Assay assay = shown_;
   assay.name = name_->text().trimmed().toStdString();
+  assay.version = version_->text().trimmed().toStdString();
   assay.description = description_->text().trimmed().toStdString();
   assay.reading.primary = primary_->value();
   assay.reading.reference.reset();
@@ -294,6 +301,7 @@ bool AssayWindow::SaveTo(const std::string& path) {
     return false;
   }
   path_ = path;
+  saved_ = assay;
   UseAssay(path, assay);
   return true;
 }
@@ -303,14 +311,23 @@ bool AssayWindow::Save() {
 }
 
 bool AssayWindow::SaveAs() {
-  const QString suggested = path_.empty() ? name_->text().trimmed() + QStringLiteral(".json")
-                                          : QString::fromLocal8Bit(path_.c_str());
+  // A changed assay saved beside its file is another assay: it must not
+  // pass for the one its name and version stand for.
+  if (!path_.empty() && Changed() && !AskNewNameOrVersion()) return false;
+  QString suggested = name_->text().trimmed();
+  if (!version_->text().trimmed().isEmpty())
+    suggested += QLatin1Char('-') + version_->text().trimmed();
+  suggested += QStringLiteral(".json");
+  if (!path_.empty()) {
+    suggested = QFileInfo(QString::fromLocal8Bit(path_.c_str())).dir().filePath(suggested);
+  }
   const QString name = AskForFile(this, FileQuestion::kSaveAssay, suggested);
   if (name.isEmpty()) return false;
   return SaveTo(name.toLocal8Bit().toStdString());
 }
 
 bool AssayWindow::Open() {
+  if (!MayDiscardChanges()) return false;
   const QString name = AskForFile(this, FileQuestion::kOpenAssay, QString::fromStdString(path_));
   if (name.isEmpty()) return false;
   const analysis::AssayParse parse = analysis::ReadAssayFile(name.toLocal8Bit().toStdString());
@@ -320,6 +337,54 @@ bool AssayWindow::Open() {
   }
   path_ = name.toLocal8Bit().toStdString();
   Show(parse.assay);
+  return true;
+}
+
+bool AssayWindow::MayDiscardChanges() {
+  return !Changed() || ShowMessageBox(this, "Discard the changes to this assay?", "Platovix Assay",
+                                      kIconWarning, kButtonsOkCancel) == kAnswerOk;
+}
+
+void AssayWindow::reject() {
+  if (MayDiscardChanges()) QDialog::reject();
+}
+
+bool AssayWindow::AskNewNameOrVersion() {
+  const analysis::Assay assay = Assay();
+  if (assay.name != saved_.name || assay.version != saved_.version) return true;
+  QDialog ask(this);
+  ask.setObjectName(QStringLiteral("newNameOrVersion"));
+  ask.setWindowTitle(QStringLiteral("Save as"));
+  auto* text = new QLabel(
+      QStringLiteral("This assay differs from \"%1\" as saved. Give it a new name or version:")
+          .arg(name_->text().trimmed()));
+  text->setWordWrap(true);
+  auto* name = new QLineEdit(name_->text().trimmed());
+  name->setObjectName(QStringLiteral("newName"));
+  auto* version = new QLineEdit(version_->text().trimmed());
+  version->setObjectName(QStringLiteral("newVersion"));
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+  const auto check = [&] {
+    const std::string newName = name->text().trimmed().toStdString();
+    const std::string newVersion = version->text().trimmed().toStdString();
+    ok->setEnabled(!newName.empty() && (newName != saved_.name || newVersion != saved_.version));
+  };
+  check();
+  connect(name, &QLineEdit::textChanged, &ask, check);
+  connect(version, &QLineEdit::textChanged, &ask, check);
+  connect(buttons, &QDialogButtonBox::accepted, &ask, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, &ask, &QDialog::reject);
+  auto* form = new QFormLayout;
+  form->addRow(QStringLiteral("&Name"), name);
+  form->addRow(QStringLiteral("&Version"), version);
+  auto* whole = new QVBoxLayout(&ask);
+  whole->addWidget(text);
+  whole->addLayout(form);
+  whole->addWidget(buttons);
+  if (ask.exec() != QDialog::Accepted) return false;
+  name_->setText(name->text().trimmed());
+  version_->setText(version->text().trimmed());
   return true;
 }
 

@@ -2,7 +2,9 @@
 // filters it is read with, its layout (in the layout editor), model and
 // weighting, and its QC rules, each of which may be switched off. "&Save"
 // writes its file (asking where the first time) and makes it the assay in
-// use; "Save &as..." asks again; "&Open..." reads another.
+// use; "Save &as..." asks again (a changed assay under a new name or
+// version); "&Open..." reads another. Escape, Cancel, the close box and
+// "&Open..." ask before changes are thrown away.
 #pragma once
 
 #include <QDialog>
@@ -35,6 +37,10 @@ class AssayWindow : public QDialog {
   bool Open();
   // The layout editor on the assay's layout.
   void EditLayout();
+  // Whether the fields (or the layout) differ from the assay as opened or saved.
+  bool Changed() const { return Assay() != saved_; }
+
+  void reject() override;
 
  private:
   struct RuleField {
@@ -48,11 +54,16 @@ class AssayWindow : public QDialog {
   void Show(const analysis::Assay& assay);
   void ShowLayoutSummary();
   bool SaveTo(const std::string& path);
+  bool AskNewNameOrVersion();
+  // True when nothing changed or the operator lets the changes go.
+  bool MayDiscardChanges();
 
   std::string path_;
   analysis::PlateLayout layout_;
   analysis::Assay shown_;  // what Show() set, for the fields without a control
+  analysis::Assay saved_;  // as opened or last saved, to see changes
   QLineEdit* name_ = nullptr;
+  QLineEdit* version_ = nullptr;
   QLineEdit* description_ = nullptr;
   QSpinBox* primary_ = nullptr;
   QSpinBox* reference_ = nullptr;

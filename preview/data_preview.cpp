@@ -1,5 +1,8 @@
 #include "preview/data_preview.h"
 
+#include <QPointer>
+
+#include "analysis_ui/analysis_window.h"
 #include "analysis_ui/shown_plate.h"
 #include "archive_ui/desktop_archive.h"
 #include "dialogs/template_dialog.h"
@@ -7,6 +10,7 @@
 #include "preview/preview_heat_map.h"
 #include "preview/preview_record.h"
 #include "preview/preview_save.h"
+#include "preview/preview_status.h"
 #include "preview/shown_plate_holder.h"
 #include "results/result_text.h"
 #include "results/shared_state.h"
@@ -34,7 +38,8 @@ void FillPreview(TemplateDialog& preview, const TPlateResult& plate) {
     }
     preview.SetItemText(kFirstCellId + well, QString::fromLatin1(number));
   }
-  preview.SetItemText(kHeaderLineId, QString::fromLocal8Bit(ResultHeaderOf(plate)));
+  // An ISO date: a short locale date such as 12/09/26 reads three ways.
+  preview.SetItemText(kHeaderLineId, QString::fromLocal8Bit(ResultHeaderOf(plate, "%Y-%m-%d")));
   // The cells were drawn up for narrower digits than this font's: a number
   // must never lose its sign or a digit at the edge.
   preview.FitLabelFonts(kFirstCellId, kFirstCellId + kWells - 1);
@@ -65,9 +70,26 @@ std::unique_ptr<TemplateDialog> CreateDataPreview(QWidget* owner, const ShownPla
   AddAnalysisButtons(*preview, *heatMap, shown);
   ShowLayoutRoles(*preview, *heatMap, shown);
   AddRecordControls(*preview);
+  ShowReadStatus(*preview, shown);
   return preview;
 }
 
+namespace {
+// The preview shown beside an open analysis window; the next one replaces it.
+QPointer<TemplateDialog> besideAnalysis;
+}  // namespace
+
 int RunDataPreview(QWidget* owner) {
-  return CreateDataPreview(owner)->exec();
+  std::unique_ptr<TemplateDialog> preview = CreateDataPreview(owner);
+  // A modal preview would block the analysis window beside it: both stay
+  // usable, the preview as a snapshot of its read.
+  if (const AnalysisWindow* analysis = OpenAnalysisWindow();
+      analysis != nullptr && analysis->isVisible()) {
+    if (besideAnalysis != nullptr) besideAnalysis->close();
+    besideAnalysis = preview.release();
+    besideAnalysis->setAttribute(Qt::WA_DeleteOnClose);
+    besideAnalysis->show();
+    return 0;
+  }
+  return preview->exec();
 }

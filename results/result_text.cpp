@@ -55,7 +55,7 @@ const char* BuildResultHeader() {
   return szHeader;
 }
 
-std::string ResultHeaderOf(const TPlateResult& plate) {
+std::string ResultHeaderOf(const TPlateResult& plate, const char* ownDateFormat) {
   char header[kResultHeaderSize] = "";
   if (!plate.bValid) return header;
 
@@ -80,7 +80,8 @@ std::string ResultHeaderOf(const TPlateResult& plate) {
   if (!FileTimeToCalendar(plate.ftMeasured, &calendar)) return header;
 
   char stamp[128];
-  FormatTimePart(dateFormat, calendar, stamp, sizeof stamp);
+  FormatTimePart(ownDateFormat != nullptr ? ownDateFormat : dateFormat, calendar, stamp,
+                 sizeof stamp);
   AppendBounded(header, "     ");
   AppendBounded(header, stamp);
   AppendBounded(header, " ");

@@ -24,8 +24,9 @@ size_t FormatWellValue(int32_t value, bool decimalComma, char* out, size_t size)
 // 07.12.2026  16:20:05"; empty while the result is not valid. The text lives
 // in one buffer that the next call overwrites.
 const char* BuildResultHeader();
-// The same for any plate (one opened from a file or the archive).
-std::string ResultHeaderOf(const TPlateResult& plate);
+// The same for any plate (one opened from a file or the archive), the date
+// in the strftime form dateFormat when one is given.
+std::string ResultHeaderOf(const TPlateResult& plate, const char* dateFormat = nullptr);
 
 // The whole text of PlateResult as AppSettings asks for it (decimal comma,
 // header line).

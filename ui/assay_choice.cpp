@@ -9,6 +9,7 @@
 #include "analysis_ui/analysis_window.h"
 #include "analysis_ui/assay_in_use.h"
 #include "analysis_ui/assay_window.h"
+#include "driver/foto.h"
 #include "preview/data_preview.h"
 #include "preview/preview_save.h"
 #include "results/shared_state.h"
@@ -18,6 +19,17 @@ namespace {
 
 // The column right of the template's 142 x 145 dialog units.
 constexpr int kColumnX = 146, kColumnWidth = 92, kDialogWidth = 242;
+
+// The assay's own name (and version); a file that does not read is named
+// by itself, and says why when chosen.
+QString AssayTitle(const std::string& path) {
+  const analysis::AssayParse parse = analysis::ReadAssayFile(path);
+  if (!parse.ok) return QFileInfo(QString::fromLocal8Bit(path.c_str())).completeBaseName();
+  QString title = QString::fromStdString(parse.assay.name);
+  if (!parse.assay.version.empty())
+    title += QLatin1Char(' ') + QString::fromStdString(parse.assay.version);
+  return title;
+}
 
 void FillAssayList(MainDialog& dialog) {
   QComboBox* list = AssayList(dialog);
@@ -32,8 +44,8 @@ void FillAssayList(MainDialog& dialog) {
   }
   for (const std::string& path : paths) {
     const QString name = QString::fromLocal8Bit(path.c_str());
-    list->addItem(QFileInfo(name).completeBaseName(), name);
-    list->setItemData(list->count() - 1, name, Qt::ToolTipRole);
+    list->addItem(AssayTitle(path), name);
+    list->setItemData(list->count() - 1, name, Qt::ToolTipRole);  // which file
   }
   list->setCurrentIndex(AppSettings.AssayFile.empty() ? 0 : 1);
 }
@@ -72,7 +84,7 @@ void AddAssayControls(MainDialog& dialog) {
   auto* list = new QComboBox(&dialog);
   list->setObjectName(QStringLiteral("assay"));
   list->setGeometry(dialog.DialogUnitsToPixels(kColumnX, 20, kColumnWidth, 12));
-  auto* open = new QPushButton(QStringLiteral("&Assay..."), &dialog);
+  auto* open = new QPushButton(QStringLiteral("A&ssay..."), &dialog);
   open->setObjectName(QStringLiteral("assayWindow"));
   open->setAutoDefault(false);
   open->setGeometry(dialog.DialogUnitsToPixels(kColumnX, 39, 45, 14));
@@ -108,4 +120,16 @@ void ShowNewPlateAnalysis(MainDialog& dialog) {
   } else if (AnalysisWindow* open = OpenAnalysisWindow()) {
     open->SetPlate(shown);
   }
+}
+
+void ShowUnfinishedRead(int id) {
+  AnalysisWindow* open = OpenAnalysisWindow();
+  if (open == nullptr) return;
+  // The plate it showed is no longer the last read: it must not stand with
+  // its verdict as if it were.
+  ShownPlate shown = LastShownPlate();
+  shown.status = id == kUserAborted ? "aborted" : "failed";
+  if (id == kReaderTimeout) shown.statusMessage = "Reader not responding.";
+  if (id == kOperationFailed && pDriver != nullptr) shown.statusMessage = pDriver->szMessage;
+  open->SetPlate(shown);
 }

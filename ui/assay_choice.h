@@ -1,5 +1,5 @@
 // The main dialog's "Assay" controls, right of the template's: a list of
-// the recent assays with "None" first, and "&Assay..." for the assay
+// the recent assays by name with "None" first, and "A&ssay..." for the assay
 // window. With an assay chosen, Measure reads with its filters (the filter
 // lists follow) and the analysis window opens on the plate with its verdict.
 #pragma once
@@ -20,3 +20,6 @@ bool PrepareAssayMeasure(MainDialog& dialog);
 // After a read: with an assay, the analysis window shows the plate; an
 // analysis window left open follows it in any case.
 void ShowNewPlateAnalysis(MainDialog& dialog);
+// After a measurement that was aborted or failed (the completion id): an
+// open analysis window says so instead of showing the previous plate.
+void ShowUnfinishedRead(int id);

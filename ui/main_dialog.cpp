@@ -97,7 +97,7 @@ void MainDialog::InitDialog() {
   setWindowIcon(ProgramIcon());
   for (QPushButton* button : findChildren<QPushButton*>()) FitButtonFont(button);
   AddAssayControls(*this);
-  // "&History..." below "&Assay...": the archive's reads, in a window of their own.
+  // "&History..." below "A&ssay...": the archive's reads, in a window of their own.
   if (auto* assay = findChild<QPushButton*>(QStringLiteral("assayWindow"))) {
     auto* history = new QPushButton(QStringLiteral("&History..."), this);
     history->setObjectName(QStringLiteral("history"));
@@ -201,8 +201,10 @@ void MainDialog::OnOperationButton(int id) {
 
 void MainDialog::OnCompletion(int id) {
   OnOperationFinished(*this);
+  const bool measured = MeasurementUnderway();
   // In the archive before the clipboard or the preview shows it.
   ArchiveFinishedMeasurement(BoxOwner(), id);
+  if (measured && id != kMeasureDone) ShowUnfinishedRead(id);
   switch (id) {
     case kMeasureDone:
       PlateResult.ftMeasured = FileTimeFromLocalNow();

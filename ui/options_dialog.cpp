@@ -73,7 +73,7 @@ void OptionsDialog::AddDeviceButton() {
   // Beside the port list, in the dialog's own units; the template's
   // controls keep their places and the dialog grows to the right.
   constexpr int kButtonX = 108, kButtonY = 141, kButtonWidth = 44, kButtonHeight = 14;
-  deviceButton_ = new QPushButton(QStringLiteral("De&vice..."), this);
+  deviceButton_ = new QPushButton(QStringLiteral("D&evice..."), this);
   deviceButton_->setGeometry(DialogUnitsToPixels(kButtonX, kButtonY, kButtonWidth, kButtonHeight));
   deviceButton_->setAutoDefault(false);
   setFixedSize(width() + DialogUnitsToPixels(0, 0, kButtonWidth + 5, 0).width(), height());

@@ -24,12 +24,12 @@ class OptionsDialog : public TemplateDialog {
   bool OnCommand(int id) override;
 
  public:
-  // The device chooser beside the port list ("De&vice...").
+  // The device chooser beside the port list ("D&evice...").
   QPushButton* DeviceButton() const { return deviceButton_; }
 
  private:
   void InitDialog(const QRect* buttonRect);
-  // Adds "De&vice..." to the right of the port list; the dialog grows.
+  // Adds "D&evice..." to the right of the port list; the dialog grows.
   void AddDeviceButton();
   // Runs the chooser for the COMn selected in the list.
   void ChooseDevice();

@@ -62,6 +62,10 @@ void NoteMeasureStarted() {
   SetLastArchivedRecord({});
 }
 
+bool MeasurementUnderway() {
+  return measureStarted.has_value();
+}
+
 void ArchiveFinishedMeasurement(void* owner, int id) {
   if (!measureStarted) return;
   const Clock::time_point started = *std::exchange(measureStarted, std::nullopt);

@@ -8,6 +8,9 @@
 // The measurement has started now (its start time for the record).
 void NoteMeasureStarted();
 
+// Whether the running operation is a measurement.
+bool MeasurementUnderway();
+
 // The operation ended with completion command id. Stores the read when a
 // measurement was running and [Archive] Enabled is on; owner (a QWidget*) null: no box
 // (the program is closing).

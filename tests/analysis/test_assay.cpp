@@ -142,6 +142,15 @@ TEST(Assay, NamesTheFieldAndTheRuleOfEveryMistake) {
     EXPECT_EQ(parse.message.substr(0, error.size()), error);
     EXPECT_EQ(parse.message, parse.error.Text());
   }
+
+  // Broken JSON is said in words, where it breaks, without the parser's codes.
+  const AssayParse broken = ParseAssay("{\n  \"format\": 1,\n  \"name\": \"kit\",,\n}\n");
+  EXPECT_FALSE(broken.ok);
+  EXPECT_EQ(broken.message.substr(0, 38), "file: is not JSON: line 3, column 17: ")
+      << broken.message;
+  for (const char* internal : {"json.exception", "parse_error", "[", "101"}) {
+    EXPECT_EQ(broken.message.find(internal), std::string::npos) << broken.message;
+  }
 }
 
 TEST(NumberFormat, WritesNumbersAsALabReportsThemInBothDecimalMarks) {

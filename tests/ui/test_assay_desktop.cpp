@@ -95,7 +95,7 @@ TEST_F(AssayDesktop, TheChosenAssayMeasuresShowsItsVerdictAndOutlivesARestart) {
     QComboBox* assays = AssayList(dialog);
     ASSERT_EQ(assays->count(), 2);
     EXPECT_EQ(assays->itemText(0), "None");
-    EXPECT_EQ(assays->itemText(1), "elisa kit");
+    EXPECT_EQ(assays->itemText(1), "elisa-layout") << "the assay's name, not its file's";
     assays->setCurrentIndex(1);
     emit assays->activated(1);
     EXPECT_EQ(AppSettings.AssayFile, path);
@@ -132,7 +132,7 @@ TEST_F(AssayDesktop, TheChosenAssayMeasuresShowsItsVerdictAndOutlivesARestart) {
   EXPECT_EQ(AppSettings.AssayFile, path);
   {
     MainDialog dialog;
-    EXPECT_EQ(AssayList(dialog)->currentText(), "elisa kit");
+    EXPECT_EQ(AssayList(dialog)->currentText(), "elisa-layout");
     EXPECT_TRUE(BoxRecorder::Boxes().empty()) << BoxRecorder::Texts();
 
     // Broken meanwhile: Measure says so once and leaves the reader alone.
@@ -183,7 +183,7 @@ TEST_F(AssayDesktop, TheAssayWindowMakesAnAssayFromTheLayoutInUse) {
   EXPECT_EQ(saved.assay.qc.cvMax, std::nullopt) << "switched off";
   EXPECT_EQ(saved.assay.qc.r2Min, 0.98) << "the defaults of a new assay";
   EXPECT_EQ(saved.assay.layout.wells[1].concentration, 1000);
-  EXPECT_EQ(AssayList(dialog)->currentText(), "kit");
+  EXPECT_EQ(AssayList(dialog)->currentText(), "ELISA kit");
   EXPECT_TRUE(BoxRecorder::Boxes().empty()) << BoxRecorder::Texts();
 }
 

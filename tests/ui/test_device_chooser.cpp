@@ -53,7 +53,7 @@ class DeviceChooserTest : public ::testing::Test {
     return qobject_cast<QComboBox*>(dialog.Item(110));
   }
 
-  // Presses "De&vice..." and lets handle act on the chooser, which must close it.
+  // Presses "D&evice..." and lets handle act on the chooser, which must close it.
   static void WithChooser(OptionsDialog& dialog, std::function<void(DeviceChooser*)> handle) {
     ModalWatcher watcher([&](QWidget* modal) {
       auto* chooser = qobject_cast<DeviceChooser*>(modal);
@@ -84,7 +84,7 @@ TEST_F(DeviceChooserTest, ButtonSitsBesideThePortListWhichKeepsItsPlace) {
   OptionsDialog dialog(nullptr, nullptr);
   QPushButton* button = dialog.DeviceButton();
   ASSERT_NE(button, nullptr);
-  EXPECT_EQ(button->text(), "De&vice...");
+  EXPECT_EQ(button->text(), "D&evice...");
   const QRect list = dialog.Item(110)->geometry();
   const QRect fromTemplate = dialog.DialogUnitsToPixels(63, 142, 40, 64);
   EXPECT_EQ(list.topLeft(), fromTemplate.topLeft());
