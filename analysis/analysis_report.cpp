@@ -44,13 +44,14 @@ bool Contains(const std::vector<int>& wells, int well) {
   return std::find(wells.begin(), wells.end(), well) != wells.end();
 }
 
-// Every well of the group; those without value and the excluded ones marked.
+// Every well of the group; those without value, over range and excluded marked.
 std::string MarkedWellList(const GroupResult& group) {
   std::string text;
   for (int well : group.wells) {
     if (!text.empty()) text += ' ';
     text += WellName(well);
     if (Contains(group.missingWells, well)) text += " (no value)";
+    if (Contains(group.overRangeWells, well)) text += " (over range)";
     if (Contains(group.excludedWells, well)) text += " (excluded)";
   }
   return text;
@@ -77,10 +78,19 @@ nlohmann::ordered_json WellNames(const std::vector<int>& wells) {
   return names;
 }
 
+// The flags in words, the wells read above the range named: "over range: D7".
+std::string FlagText(const GroupResult& group) {
+  std::string text = GroupFlagText(group.flags & ~kFlagOverRange);
+  if (group.overRangeWells.empty()) return text;
+  std::string over = "over range:";
+  for (int well : group.overRangeWells) over += " " + WellName(well);
+  return text.empty() ? over : over + "; " + text;
+}
+
 nlohmann::ordered_json GroupJson(const GroupResult& group) {
   nlohmann::ordered_json wells = nlohmann::ordered_json::array();
   for (int well : group.wells) wells.push_back(WellName(well));
-  const std::string flag = GroupFlagText(group.flags);
+  const std::string flag = FlagText(group);
   nlohmann::ordered_json json = {
       {"name", group.name},
       {"role", WellRoleName(group.role)},
@@ -100,6 +110,7 @@ nlohmann::ordered_json GroupJson(const GroupResult& group) {
   if (group.dilution != 1) json["dilution"] = group.dilution;
   if (group.range) json["range"] = {group.range->low, group.range->high};
   if (!group.missingWells.empty()) json["noValue"] = WellNames(group.missingWells);
+  if (!group.overRangeWells.empty()) json["overRange"] = WellNames(group.overRangeWells);
   if (!group.excludedWells.empty()) json["excluded"] = WellNames(group.excludedWells);
   return json;
 }
@@ -131,6 +142,7 @@ nlohmann::ordered_json QcJson(const QcResult& qc) {
   nlohmann::ordered_json rules = nlohmann::ordered_json::array();
   for (const QcRuleResult& rule : qc.rules) {
     rules.push_back({{"rule", rule.rule}, {"passed", rule.passed}, {"detail", rule.detail}});
+    if (!rule.applicable) rules.back()["applicable"] = false;
   }
   return {{"verdict", qc.Verdict()}, {"rules", rules}};
 }
@@ -171,7 +183,7 @@ std::vector<std::vector<std::string>> ResultsTableRows(const PlateAnalysis& anal
     rows.push_back({group.name, WellRoleName(group.role), WellList(group.wells),
                     Number(group.mean, decimalComma), Number(group.sd, decimalComma),
                     Number(group.cv, decimalComma), Number(group.concentration, decimalComma),
-                    GroupFlagText(group.flags)});
+                    FlagText(group)});
   }
   return rows;
 }
@@ -245,7 +257,7 @@ std::string AnalysisCsv(const PlateAnalysis& analysis, bool decimalComma) {
   if (analysis.qc) {
     line({"verdict", analysis.qc->Verdict()});
     for (const QcRuleResult& rule : analysis.qc->rules) {
-      line({"qc " + rule.rule, rule.passed ? "passed" : "failed", rule.detail});
+      line({"qc " + rule.rule, rule.Outcome(), rule.Detail(decimalComma)});
     }
   }
   for (const ExcludedWell& e : analysis.excluded) {

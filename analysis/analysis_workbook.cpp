@@ -16,6 +16,7 @@
 
 #include "analysis/analysis_report.h"
 #include "results/atomic_file.h"
+#include "results/well_names.h"
 
 namespace analysis {
 
@@ -124,8 +125,13 @@ void WritePlates(Sheet& sheet, const std::vector<WorkbookPlate>& plates, LabForm
     for (int row = 0; row < kLayoutRows; ++row) {
       sheet.Text(0, std::string(1, static_cast<char>('A' + row)), true);
       for (int column = 0; column < kLayoutColumns; ++column) {
-        const int32_t value = plate.nValue[row * kLayoutColumns + column];
-        if (value != kNoValue) sheet.Number(column + 1, value / 1000.0, formats.Absorbance());
+        const int well = row * kLayoutColumns + column;
+        const int32_t value = plate.nValue[well];
+        if (value != kNoValue) {
+          sheet.Number(column + 1, value / 1000.0, formats.Absorbance());
+        } else if (plate.bOverRange[well] != 0) {
+          sheet.Text(column + 1, kOverRangeCell);  // not an empty well
+        }
       }
       sheet.Next();
     }
@@ -224,7 +230,7 @@ void WriteAnalysisSheet(Sheet& sheet, const std::vector<WorkbookPlate>& plates,
       sheet.Pair("verdict", analysis.qc->Verdict());
       for (const QcRuleResult& rule : analysis.qc->rules) {
         sheet.Text(0, "qc " + rule.rule);
-        sheet.Text(1, rule.passed ? "passed" : "failed");
+        sheet.Text(1, rule.Outcome());
         sheet.Text(2, rule.detail);
         sheet.Next();
       }

@@ -6,7 +6,6 @@
 #include <map>
 
 #include "analysis/curve_fit.h"
-#include "analysis/logistic_curve.h"
 #include "analysis/number_format.h"
 
 namespace analysis {
@@ -17,77 +16,19 @@ constexpr int32_t kNoValueMark = 9999;  // the plate record's well without a val
 // Back-calculated concentrations this close to a standard count as on it.
 constexpr double kOnStandard = 1e-9;
 
-double Parameter(const CurveFit& fit, const char* name) {
-  for (const FitParameter& p : fit.parameters) {
-    if (p.name == name) return p.value;
-  }
-  return 0;
-}
-
-LogisticCurve Logistic(const CurveFit& fit) {
-  LogisticCurve curve{Parameter(fit, "a"), Parameter(fit, "b"), Parameter(fit, "c"),
-                      Parameter(fit, "d"), 1.0};
-  if (fit.model == CurveModel::FivePL) curve.g = Parameter(fit, "g");
-  return curve;
-}
-
-// Straight lines between the knots, the end segments carried on.
-double PointToPointResponse(const std::vector<std::pair<double, double>>& knots, double x) {
-  if (knots.size() < 2) return knots.empty() ? 0 : knots.front().second;
-  size_t i = 1;
-  while (i + 1 < knots.size() && x > knots[i].first) ++i;
-  const auto [x0, y0] = knots[i - 1];
-  const auto [x1, y1] = knots[i];
-  return y0 + (y1 - y0) * (x - x0) / (x1 - x0);
-}
-
-// Only between the knots: beyond them the curve is not known.
-std::optional<double> PointToPointConcentration(const std::vector<std::pair<double, double>>& knots,
-                                                double y) {
-  for (size_t i = 1; i < knots.size(); ++i) {
-    const auto [x0, y0] = knots[i - 1];
-    const auto [x1, y1] = knots[i];
-    if ((y - y0) * (y - y1) <= 0 && y0 != y1) return x0 + (x1 - x0) * (y - y0) / (y1 - y0);
-  }
-  return std::nullopt;
-}
-
-// The root on the branch the standards lie on: the side of the vertex that
-// holds the middle of the standards' range.
-std::optional<double> QuadraticConcentration(const CurveFit& fit, double y) {
-  const double a = Parameter(fit, "a"), b = Parameter(fit, "b"), c = Parameter(fit, "c");
-  if (c == 0) {
-    if (b == 0) return std::nullopt;
-    return (y - a) / b;
-  }
-  double low = INFINITY, high = -INFINITY;
-  for (const FitPoint& p : fit.points) {
-    low = std::min(low, p.concentration);
-    high = std::max(high, p.concentration);
-  }
-  const double vertex = -b / (2 * c);
-  const double discriminant = b * b - 4 * c * (a - y);
-  if (discriminant < 0) return std::nullopt;
-  const double root = std::sqrt(discriminant);
-  // Written so that neither root loses digits to cancellation.
-  const double q = -0.5 * (b + std::copysign(root, b));
-  const double r1 = q / c;
-  const double r2 = q != 0 ? (a - y) / q : r1;
-  const bool right = (low + high) / 2 >= vertex;
-  const double x = right ? std::max(r1, r2) : std::min(r1, r2);
-  if (!std::isfinite(x)) return std::nullopt;
-  return x;
-}
-
-// Mean, SD and CV of the wells with a value that were not excluded.
+// Mean, SD and CV of the wells with a value that were not excluded; none
+// when a well of the group read above the range.
 void SetStatistics(GroupResult& group, const std::array<std::optional<double>, kLayoutWells>& od,
-                   const std::array<bool, kLayoutWells>& excluded) {
+                   const std::array<bool, kLayoutWells>& excluded,
+                   std::span<const uint8_t, kLayoutWells> overRange) {
   std::vector<double> values;
   for (int well : group.wells) {
     if (excluded[well]) {
       group.excludedWells.push_back(well);
     } else if (od[well]) {
       values.push_back(*od[well]);
+    } else if (overRange[well] != 0) {
+      group.overRangeWells.push_back(well);
     } else {
       group.missingWells.push_back(well);
     }
@@ -95,6 +36,10 @@ void SetStatistics(GroupResult& group, const std::array<std::optional<double>, k
   group.measuredWells = static_cast<int>(values.size());
   if (!group.missingWells.empty()) group.flags |= kFlagWellsMissing;
   if (!group.excludedWells.empty()) group.flags |= kFlagWellsExcluded;
+  if (!group.overRangeWells.empty()) {
+    group.flags |= kFlagOverRange;
+    return;
+  }
   if (values.empty()) {
     group.flags = (group.flags & ~kFlagWellsMissing) | kFlagNoValue;
     return;
@@ -141,9 +86,15 @@ std::vector<GroupResult> CollectGroups(const PlateLayout& layout) {
       named[it->second].wells.push_back(well);
     }
   }
-  // Samples before controls, each by name as people count: S2 before S10.
-  std::stable_sort(named.begin(), named.end(), [](const GroupResult& a, const GroupResult& b) {
+  // Samples before controls; samples by name as people count (S2 before
+  // S10), controls by their nominal value, low before high, those without a
+  // range last.
+  const auto nominal = [](const GroupResult& group) {
+    return group.range ? (group.range->low + group.range->high) / 2 : INFINITY;
+  };
+  std::stable_sort(named.begin(), named.end(), [&](const GroupResult& a, const GroupResult& b) {
     if (a.role != b.role) return a.role < b.role;
+    if (a.role == WellRole::Control && nominal(a) != nominal(b)) return nominal(a) < nominal(b);
     return NaturalLess(a.name, b.name);
   });
   std::vector<GroupResult> groups;
@@ -230,72 +181,6 @@ void CheckControl(GroupResult& group, std::optional<double> measured) {
 
 }  // namespace
 
-const char* CurveModelName(CurveModel model) {
-  switch (model) {
-    case CurveModel::Linear:
-      return "linear";
-    case CurveModel::FourPL:
-      return "4pl";
-    case CurveModel::Quadratic:
-      return "quadratic";
-    case CurveModel::PointToPoint:
-      return "point-to-point";
-    case CurveModel::FivePL:
-      break;
-  }
-  return "5pl";
-}
-
-const char* WeightingName(Weighting weighting) {
-  switch (weighting) {
-    case Weighting::OneOverY:
-      return "1/y";
-    case Weighting::OneOverY2:
-      return "1/y2";
-    case Weighting::None:
-      break;
-  }
-  return "none";
-}
-
-std::optional<CurveModel> CurveModelFromName(std::string_view name) {
-  for (CurveModel model : {CurveModel::Linear, CurveModel::FourPL, CurveModel::FivePL,
-                           CurveModel::Quadratic, CurveModel::PointToPoint}) {
-    if (name == CurveModelName(model)) return model;
-  }
-  return std::nullopt;
-}
-
-std::optional<Weighting> WeightingFromName(std::string_view name) {
-  for (Weighting weighting : {Weighting::None, Weighting::OneOverY, Weighting::OneOverY2}) {
-    if (name == WeightingName(weighting)) return weighting;
-  }
-  return std::nullopt;
-}
-
-double CurveFit::Response(double concentration) const {
-  if (model == CurveModel::Linear) {
-    return Parameter(*this, "intercept") + Parameter(*this, "slope") * concentration;
-  }
-  if (model == CurveModel::Quadratic) {
-    const double x = concentration;
-    return Parameter(*this, "a") + (Parameter(*this, "b") + Parameter(*this, "c") * x) * x;
-  }
-  if (model == CurveModel::PointToPoint) return PointToPointResponse(knots, concentration);
-  return Logistic(*this).Response(concentration);
-}
-
-std::optional<double> CurveFit::Concentration(double response) const {
-  if (!fitted) return std::nullopt;
-  if (model == CurveModel::Quadratic) return QuadraticConcentration(*this, response);
-  if (model == CurveModel::PointToPoint) return PointToPointConcentration(knots, response);
-  if (model != CurveModel::Linear) return Logistic(*this).Concentration(response);
-  const double slope = Parameter(*this, "slope");
-  const double x = (response - Parameter(*this, "intercept")) / slope;
-  if (slope == 0 || !std::isfinite(x)) return std::nullopt;
-  return x;
-}
-
 std::string GroupFlagText(unsigned flags) {
   static const std::pair<unsigned, const char*> kTexts[] = {
       {kFlagNoValue, "no value"},
@@ -311,6 +196,7 @@ std::string GroupFlagText(unsigned flags) {
       {kFlagCvHigh, "CV high"},
       {kFlagRecoveryOut, "recovery out of limits"},
       {kFlagWellsExcluded, "wells excluded"},
+      {kFlagOverRange, "over range"},
   };
   std::string text;
   for (const auto& [flag, words] : kTexts) {
@@ -338,6 +224,7 @@ std::string GroupFlagLine(const GroupResult& group, const PlateAnalysis& analysi
   } else if (group.flags & kFlagNoValue) {
     parts.push_back("no value");
   }
+  if (!group.overRangeWells.empty()) parts.push_back("over range: " + wells(group.overRangeWells));
   for (int well : group.excludedWells) {
     for (const ExcludedWell& e : analysis.excluded) {
       if (e.well != well) continue;
@@ -349,7 +236,7 @@ std::string GroupFlagLine(const GroupResult& group, const PlateAnalysis& analysi
   if (group.flags & kFlagBelowLloq) parts.push_back(std::string("< LLOQ") + measured);
   if (group.flags & kFlagAboveUloq) parts.push_back(std::string("> ULOQ") + measured);
   const unsigned rest = group.flags & ~(kFlagNoValue | kFlagWellsMissing | kFlagWellsExcluded |
-                                        kFlagBelowLloq | kFlagAboveUloq);
+                                        kFlagBelowLloq | kFlagAboveUloq | kFlagOverRange);
   const std::string others = GroupFlagText(rest);
   if (!others.empty()) parts.push_back(others);
   std::string text;
@@ -366,6 +253,13 @@ std::string FormatNumber(std::optional<double> value) {
 
 PlateAnalysis AnalysePlate(std::span<const int32_t, kLayoutWells> values, const PlateLayout& layout,
                            const AnalysisOptions& options) {
+  static constexpr std::array<uint8_t, kLayoutWells> kNoneOverRange{};
+  return AnalysePlate(values, kNoneOverRange, layout, options);
+}
+
+PlateAnalysis AnalysePlate(std::span<const int32_t, kLayoutWells> values,
+                           std::span<const uint8_t, kLayoutWells> overRange,
+                           const PlateLayout& layout, const AnalysisOptions& options) {
   PlateAnalysis result;
   result.unit = layout.unit;
   result.significantDigits = options.significantDigits;
@@ -413,7 +307,7 @@ PlateAnalysis AnalysePlate(std::span<const int32_t, kLayoutWells> values, const 
     }
   }
 
-  for (GroupResult& group : result.groups) SetStatistics(group, od, excluded);
+  for (GroupResult& group : result.groups) SetStatistics(group, od, excluded, overRange);
 
   result.fit.model = options.model;
   result.fit.weighting = options.weighting;

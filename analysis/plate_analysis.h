@@ -112,6 +112,7 @@ enum GroupFlag : unsigned {
   kFlagCvHigh = 1u << 10,         // CV above the assay's limit
   kFlagRecoveryOut = 1u << 11,    // a standard level outside its recovery limit
   kFlagWellsExcluded = 1u << 12,  // some wells were excluded by the user
+  kFlagOverRange = 1u << 13,      // a well read above the reader's range: no mean
 };
 
 // "wells missing; below standards": the flags in words, "" for none.
@@ -135,6 +136,9 @@ struct GroupResult {
   std::optional<double> recovery;
   std::vector<int> missingWells;   // wells of the group without a value
   std::vector<int> excludedWells;  // wells the user excluded (reasons in PlateAnalysis)
+  // Wells read above the reader's range. The group is stronger than its
+  // other wells say, so it gets no mean, SD or concentration from them.
+  std::vector<int> overRangeWells;
   unsigned flags = kFlagNone;
 };
 
@@ -162,9 +166,15 @@ struct PlateAnalysis {
 // row-major, 9999 for a well without a value.
 PlateAnalysis AnalysePlate(std::span<const int32_t, kLayoutWells> values, const PlateLayout& layout,
                            const AnalysisOptions& options);
+// The same, knowing which wells read above the reader's range (1 there;
+// their values hold 9999 like wells without a value).
+PlateAnalysis AnalysePlate(std::span<const int32_t, kLayoutWells> values,
+                           std::span<const uint8_t, kLayoutWells> overRange,
+                           const PlateLayout& layout, const AnalysisOptions& options);
 
 // The group's flags as an assay's table shows them: the wells without value
-// and the excluded ones named ("no value: A3; excluded: A4 (bubble)"), and
+// and the excluded ones named ("no value: A3; over range: D7; excluded: A4
+// (bubble)"), and
 // "< LLOQ" / "> ULOQ", with "(measured)" on a diluted group because the
 // limits apply to the value read, before the dilution.
 std::string GroupFlagLine(const GroupResult& group, const PlateAnalysis& analysis);

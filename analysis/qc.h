@@ -26,11 +26,23 @@ struct QcRules {
 // One rule's outcome. rule: "fit", "blank", "r2", "standards", "cv",
 // "controls". detail: the line a person reads, e.g. "Standards: 5 of 8
 // levels within ±20 % (6 needed)"; the same form whether passed or not.
+// A rule with nothing to check (no control on the plate) is not applicable:
+// it neither passes nor fails the plate.
 struct QcRuleResult {
   std::string rule;
   bool passed = true;
   std::string detail;
+  bool applicable = true;
+  std::string detailComma;  // detail with the decimal comma; empty: no number in it
   bool operator==(const QcRuleResult&) const = default;
+
+  // "passed", "failed" or "not applicable".
+  const char* Outcome() const {
+    return !applicable ? "not applicable" : passed ? "passed" : "failed";
+  }
+  const std::string& Detail(bool decimalComma) const {
+    return decimalComma && !detailComma.empty() ? detailComma : detail;
+  }
 };
 
 struct QcResult {
@@ -39,7 +51,7 @@ struct QcResult {
   // "Pass" or "Fail".
   const char* Verdict() const { return passed ? "Pass" : "Fail"; }
   // One line per rule broken; empty on a pass.
-  std::vector<std::string> FailureLines() const;
+  std::vector<std::string> FailureLines(bool decimalComma = false) const;
 };
 
 struct PlateAnalysis;

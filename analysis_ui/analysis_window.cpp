@@ -23,6 +23,7 @@
 #include <QFileInfo>
 
 #include "analysis/analysis_report.h"
+#include "analysis/number_format.h"
 #include "analysis_ui/assay_in_use.h"
 #include "analysis_ui/file_questions.h"
 #include "analysis_ui/layout_editor.h"
@@ -268,7 +269,7 @@ void AnalysisWindow::ShowFit() {
   QString text;
   if (hasResult_ && result_.blank) {
     text += QStringLiteral("Blank %1 (mean of %2 wells) subtracted.\n")
-                .arg(number(result_.blank))
+                .arg(QString::fromStdString(analysis::FormatAbsorbance(result_.blank, comma)))
                 .arg(result_.blankWells);
   }
   if (fit.fitted) {
@@ -412,7 +413,7 @@ void AnalysisWindow::ShowVerdict() {
   }
   const analysis::QcResult& qc = *result_.qc;
   QString text = QStringLiteral("<b>%1</b>").arg(QString::fromLatin1(qc.Verdict()));
-  for (const std::string& line : qc.FailureLines()) {
+  for (const std::string& line : qc.FailureLines(AppSettings.bDelimComma != 0)) {
     text += QStringLiteral("<br>") + QString::fromStdString(line).toHtmlEscaped();
   }
   verdict_->setText(text);

@@ -22,7 +22,8 @@ analysis::PlateAnalysis AnalysePlate(const TPlateResult& plate, const analysis::
                                      const std::vector<analysis::ExcludedWell>& excluded) {
   analysis::AnalysisOptions options = ChosenAnalysisOptions();
   options.excluded = excluded;
-  return analysis::AnalysePlate(std::span<const int32_t, kWells>(plate.nValue), layout, options);
+  return analysis::AnalysePlate(std::span<const int32_t, kWells>(plate.nValue), plate.bOverRange,
+                                layout, options);
 }
 
 const analysis::PlateLayout* ShownLayout(const ShownPlate& shown,
@@ -40,8 +41,8 @@ analysis::PlateAnalysis AnalyseShownPlate(const ShownPlate& shown,
   if (!shown.assay) return AnalysePlate(shown.plate, layout, excluded);
   analysis::AnalysisOptions options = shown.assay->Options();
   options.excluded = excluded;
-  return analysis::AnalysePlate(std::span<const int32_t, kWells>(shown.plate.nValue), layout,
-                                options);
+  return analysis::AnalysePlate(std::span<const int32_t, kWells>(shown.plate.nValue),
+                                shown.plate.bOverRange, layout, options);
 }
 
 bool SaveWorkbook(const std::string& path, const ShownPlate& shown,

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "archive/sha256.h"
+#include "results/well_names.h"
 
 namespace archive {
 
@@ -42,6 +43,61 @@ bool ValuesFromJson(const Json& rows, std::array<int32_t, kWells>* values) {
   return true;
 }
 
+// The wells read above the range by name; absent from a record without one,
+// so older records keep their content.
+Json OverRangeJson(const std::array<uint8_t, kWells>& overRange) {
+  Json names = Json::array();
+  for (int well = 0; well < kWells; ++well) {
+    if (overRange[well] != 0) names.push_back(PlateWellName(well));
+  }
+  return names;
+}
+
+bool OverRangeFromJson(const Json& object, std::array<uint8_t, kWells>* overRange) {
+  overRange->fill(0);
+  const auto found = object.find("overRange");
+  if (found == object.end()) return true;
+  if (!found->is_array()) return false;
+  for (const Json& name : *found) {
+    const int well = name.is_string() ? PlateWellOfName(name.get<std::string>()) : -1;
+    if (well < 0) return false;
+    (*overRange)[well] = 1;
+  }
+  return true;
+}
+
+// The record's fields as the stored content names them.
+struct TextField {
+  const char* key;
+  std::string PlateRead::*member;
+};
+constexpr TextField kTextFields[] = {
+    {"uuid", &PlateRead::uuid},
+    {"plateId", &PlateRead::plateId},
+    {"operator", &PlateRead::operatorName},
+    {"host", &PlateRead::host},
+    {"readerFamily", &PlateRead::readerFamily},
+    {"readerId", &PlateRead::readerId},
+    {"readerDevice", &PlateRead::readerDevice},
+    {"started", &PlateRead::started},
+    {"completed", &PlateRead::completed},
+    {"programVersion", &PlateRead::programVersion},
+    {"message", &PlateRead::message},
+    {"assayName", &PlateRead::assayName},
+    {"assay", &PlateRead::assayJson},
+    {"analysis", &PlateRead::analysisJson},
+    {"verdict", &PlateRead::verdict},
+    {"trace", &PlateRead::trace},
+};
+struct NumberField {
+  const char* key;
+  int32_t PlateRead::*member;
+};
+constexpr NumberField kNumberFields[] = {
+    {"primaryNm", &PlateRead::primaryNm},
+    {"referenceNm", &PlateRead::referenceNm},
+};
+
 ReadStatus StatusOf(const std::string& name) {
   if (name == "aborted") return ReadStatus::Aborted;
   if (name == "failed") return ReadStatus::Failed;
@@ -74,27 +130,14 @@ const char* StatusName(ReadStatus status) {
 }
 
 std::string ReadContent(const PlateRead& read) {
-  const Json object = {{"kind", "read"},
-                       {"uuid", read.uuid},
-                       {"plateId", read.plateId},
-                       {"operator", read.operatorName},
-                       {"host", read.host},
-                       {"readerFamily", read.readerFamily},
-                       {"readerId", read.readerId},
-                       {"readerDevice", read.readerDevice},
-                       {"primaryNm", read.primaryNm},
-                       {"referenceNm", read.referenceNm},
-                       {"started", read.started},
-                       {"completed", read.completed},
-                       {"programVersion", read.programVersion},
-                       {"values", ValuesJson(read.values)},
-                       {"status", StatusName(read.status)},
-                       {"message", read.message},
-                       {"assayName", read.assayName},
-                       {"assay", read.assayJson},
-                       {"analysis", read.analysisJson},
-                       {"verdict", read.verdict},
-                       {"trace", read.trace}};
+  Json object = Json::object();
+  object["kind"] = "read";
+  for (const TextField& field : kTextFields) object[field.key] = read.*field.member;
+  for (const NumberField& field : kNumberFields) object[field.key] = read.*field.member;
+  object["values"] = ValuesJson(read.values);
+  object["status"] = StatusName(read.status);
+  Json overRange = OverRangeJson(read.overRange);
+  if (!overRange.empty()) object["overRange"] = std::move(overRange);
   return object.dump();  // std::map keys: sorted, so the text is canonical
 }
 
@@ -109,25 +152,10 @@ bool ParseRead(const std::string& content, PlateRead* read) {
   const Json object = ParseObject(content, "read");
   if (object.is_null()) return false;
   try {
-    read->uuid = Text(object, "uuid");
-    read->plateId = Text(object, "plateId");
-    read->operatorName = Text(object, "operator");
-    read->host = Text(object, "host");
-    read->readerFamily = Text(object, "readerFamily");
-    read->readerId = Text(object, "readerId");
-    read->readerDevice = Text(object, "readerDevice");
-    read->primaryNm = object.value("primaryNm", 0);
-    read->referenceNm = object.value("referenceNm", 0);
-    read->started = Text(object, "started");
-    read->completed = Text(object, "completed");
-    read->programVersion = Text(object, "programVersion");
+    for (const TextField& field : kTextFields) read->*field.member = Text(object, field.key);
+    for (const NumberField& field : kNumberFields) read->*field.member = object.value(field.key, 0);
     read->status = StatusOf(Text(object, "status"));
-    read->message = Text(object, "message");
-    read->assayName = Text(object, "assayName");
-    read->assayJson = Text(object, "assay");
-    read->analysisJson = Text(object, "analysis");
-    read->verdict = Text(object, "verdict");
-    read->trace = Text(object, "trace");
+    if (!OverRangeFromJson(object, &read->overRange)) return false;
     return ValuesFromJson(object.value("values", Json()), &read->values);
   } catch (const Json::exception&) {
     return false;

@@ -29,6 +29,8 @@ struct PlateRead {
   std::string completed;
   std::string programVersion;
   std::array<int32_t, kWells> values{};  // thousandths, A1..H12; kNoValue = no value
+  // 1 where the reader read above its range (values holds kNoValue there).
+  std::array<uint8_t, kWells> overRange{};
   ReadStatus status = ReadStatus::Completed;
   std::string message;  // the driver's text for an aborted or failed read
   // The assay and its analysis are kept whole, as the JSON their own code

@@ -11,7 +11,8 @@ void RecordAssay(const analysis::Assay& assay, PlateRead* read) {
 
 void RecordAnalysis(const analysis::PlateLayout& layout, const analysis::AnalysisOptions& options,
                     PlateRead* read) {
-  const analysis::PlateAnalysis analysed = analysis::AnalysePlate(read->values, layout, options);
+  const analysis::PlateAnalysis analysed =
+      analysis::AnalysePlate(read->values, read->overRange, layout, options);
   read->analysisJson = analysis::AnalysisJson(analysed).dump();
   read->verdict = analysed.qc ? analysed.qc->Verdict() : "";
 }

@@ -86,20 +86,32 @@ AsmDocument BuildAsmDocument(const AsmPlate& in) {
   const std::string device = DeviceIdentifier(in.context);
 
   Json wells = Json::array();
+  bool measured = false;
   for (int well = 0; well < kWells; ++well) {
     const int32_t value = in.plate.nValue[well];
-    if (value == kNoValue) continue;  // ASM has no absorbance without a number
+    const bool overRange = value == kNoValue && in.plate.bOverRange[well] != 0;
+    if (value == kNoValue && !overRange) continue;  // ASM has no absorbance without a number
+    measured = measured || !overRange;
     Json measurement{{"measurement identifier", MeasurementId(time, device, well)},
                      {"sample document", SampleDocument(in, well)},
                      {"device control aggregate document", DeviceControl(in.plate)},
                      {"absorbance", Quantity(value, "mAU")}};
+    if (overRange) {
+      // A document needs a number here: the plate's own marker, as the
+      // result text has it, with an error that says what it stands for.
+      const Json error{{"error", analysis::WellName(well) +
+                                     ": above the reader's range; 9999 mAU is the no-value "
+                                     "marker, not a reading"},
+                       {"error feature", "absorbance"}};
+      measurement["error aggregate document"] = {{"error document", Json::array({error})}};
+    }
     Json aggregate{{"measurement time", time},
                    {"plate well count", Quantity(kWells, "#")},
                    {"container type", "well plate"},
                    {"measurement document", Json::array({std::move(measurement)})}};
     wells.push_back({{"measurement aggregate document", std::move(aggregate)}});
   }
-  if (wells.empty()) {
+  if (!measured) {
     out.error = "no well of the plate has a value";
     return out;
   }

@@ -1,5 +1,6 @@
 // One plate as an Allotrope Simple Model (ASM) plate-reader document,
-// release REC/2025/03: one plate reader document per well with a value, the
+// release REC/2025/03: one plate reader document per well with a value (a
+// well read above the range gets one too, with an error document), the
 // absorbance in mAU (our thousandths are exactly mAU), the filters as the
 // detector and reference wavelength settings, and calculated data (the
 // analysis' concentrations) pointing back at the wells they come from.

@@ -65,9 +65,9 @@ int RunAnalyse(const CliOptions& options, const CliIo& io) {
     }
     for (size_t i = 0; i < saved.plates.size(); ++i) {
       const SavedPlate& read = saved.plates[i];
-      plates.push_back(
-          {Title(path, i, saved.plates.size()), read.plate, read.context,
-           analysis::AnalysePlate(read.plate.nValue, *options.layout, options.analysis)});
+      plates.push_back({Title(path, i, saved.plates.size()), read.plate, read.context,
+                        analysis::AnalysePlate(read.plate.nValue, read.plate.bOverRange,
+                                               *options.layout, options.analysis)});
       plateIds.push_back(PlateId(path, i, saved.plates.size()));
     }
   }

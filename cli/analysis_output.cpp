@@ -70,6 +70,7 @@ bool ReportVerdict(const analysis::PlateAnalysis& result, std::ostream& err,
 bool ReportVerdict(const TPlateResult& plate, const CliOptions& options, std::ostream& err,
                    const std::string& file) {
   if (!options.assay || !options.layout) return false;
-  return ReportVerdict(analysis::AnalysePlate(plate.nValue, *options.layout, options.analysis), err,
-                       file);
+  return ReportVerdict(
+      analysis::AnalysePlate(plate.nValue, plate.bOverRange, *options.layout, options.analysis),
+      err, file);
 }

@@ -38,6 +38,7 @@ std::optional<std::chrono::system_clock::time_point> TimeOf(const std::string& i
 std::string ReadCsv(const archive::PlateRead& read) {
   TPlateResult plate;
   std::copy(read.values.begin(), read.values.end(), plate.nValue);
+  std::copy(read.overRange.begin(), read.overRange.end(), plate.bOverRange);
   plate.nPrimary = read.primaryNm;
   plate.nReference = read.referenceNm;
   plate.bValid = 1;

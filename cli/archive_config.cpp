@@ -47,6 +47,7 @@ archive::PlateRead ReadRecordOf(const TPlateResult& plate, const ResultContext& 
   if (context.completed) read.completed = FormatIsoLocalTime(*context.completed);
   read.programVersion = PLATOVIX_VERSION;
   std::copy(std::begin(plate.nValue), std::end(plate.nValue), read.values.begin());
+  std::copy(std::begin(plate.bOverRange), std::end(plate.bOverRange), read.overRange.begin());
   if (options.assay) {
     archive::RecordAssay(*options.assay, &read);
   } else if (!options.layoutPath.empty()) {

@@ -26,6 +26,7 @@ std::unique_ptr<archive::Archive> OpenArchiveToRead(const CliOptions& options, s
 
 void PlateOfRecord(const archive::PlateRead& read, TPlateResult* plate, ResultContext* context) {
   std::copy(read.values.begin(), read.values.end(), plate->nValue);
+  std::copy(read.overRange.begin(), read.overRange.end(), plate->bOverRange);
   plate->nPrimary = read.primaryNm;
   plate->nReference = read.referenceNm;
   plate->bValid = read.status == archive::ReadStatus::Completed ? 1 : 0;

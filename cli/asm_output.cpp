@@ -10,7 +10,8 @@ bool FormatAsmRead(const TPlateResult& plate, const ResultContext& context,
                    std::string* error) {
   std::optional<analysis::PlateAnalysis> result;
   if (options.layout)
-    result = analysis::AnalysePlate(plate.nValue, *options.layout, options.analysis);
+    result =
+        analysis::AnalysePlate(plate.nValue, plate.bOverRange, *options.layout, options.analysis);
   const AsmDocument document = BuildAsmDocument(
       AsmPlateOf(plate, context, plateId, options.layout ? &*options.layout : nullptr,
                  result ? &*result : nullptr));

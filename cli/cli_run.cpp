@@ -128,7 +128,7 @@ int Measure(Session& session) {
     result =
         RunOperation(session, kTraceMeasure, details, [&](PortHandle* port, DialogHandle** dialog) {
           session.driver.Measure(port, dialog, &bAbort, plate.nValue, plate.nPrimary,
-                                 plate.nReference);
+                                 plate.nReference, plate.bOverRange);
         });
     if (result != kExitSuccess) {
       // A read that did not complete is kept too, with why.

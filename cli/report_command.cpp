@@ -59,7 +59,8 @@ bool WritePlateReportFile(const TPlateResult& plate, const ResultContext& contex
   }
   if (options.layout) {
     report.layout = options.layout;
-    report.analysis = analysis::AnalysePlate(plate.nValue, *options.layout, options.analysis);
+    report.analysis =
+        analysis::AnalysePlate(plate.nValue, plate.bOverRange, *options.layout, options.analysis);
   }
   QString reason;
   if (WritePlateReportPdf(report, QString::fromStdString(path), &reason)) return true;
@@ -95,7 +96,7 @@ bool TakeStoredAssay(const archive::PlateRead& read, const TPlateResult& plate, 
   options->analysis = parse.assay.Options();
   if (read.verdict.empty() || !plate.bValid) return true;
   const analysis::PlateAnalysis analysed =
-      analysis::AnalysePlate(plate.nValue, *options->layout, options->analysis);
+      analysis::AnalysePlate(plate.nValue, plate.bOverRange, *options->layout, options->analysis);
   const std::string verdict = analysed.qc ? analysed.qc->Verdict() : "";
   if (verdict == read.verdict) return true;
   *error = "the stored assay now gives the verdict '" + verdict + "', the record says '" +

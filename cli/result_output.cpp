@@ -9,7 +9,8 @@ std::string FormatRead(const TPlateResult& plate, const ResultContext& context,
   // stays as it is unless only the analysis is wanted.
   if (options.layout && (options.format != ResultFormat::Tsv || options.analysisOnly)) {
     return FormatReadWithAnalysis(
-        plate, context, analysis::AnalysePlate(plate.nValue, *options.layout, options.analysis),
+        plate, context,
+        analysis::AnalysePlate(plate.nValue, plate.bOverRange, *options.layout, options.analysis),
         options);
   }
   switch (options.format) {

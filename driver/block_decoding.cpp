@@ -39,7 +39,7 @@ int32_t WellReading(const ReaderTraits& reader, int raw) {
 }
 
 bool DecodeBlock(const ReaderTraits& reader, const char* text, int length, int block,
-                 int32_t plate[kPlateWells]) {
+                 int32_t plate[kPlateWells], uint8_t overRange[kPlateWells]) {
   const BlockLayout& layout = reader.blocks;
   if (length != layout.blockLength) return false;
   if (block < 0 || block >= 2 * layout.blocksPerPass) return false;
@@ -61,8 +61,19 @@ bool DecodeBlock(const ReaderTraits& reader, const char* text, int length, int b
 
   const bool referencePass = block >= layout.blocksPerPass;
   for (int j = 0; j < layout.valuesPerBlock; ++j) {
-    int32_t& well = plate[WellOf(layout, block, j)];
+    const int index = WellOf(layout, block, j);
+    int32_t& well = plate[index];
     const int32_t reading = WellReading(reader, raw[j]);
+    // Above the range is a reading, only too high to tell: unlike a well
+    // without a value it says the sample is strong.
+    const bool above = raw[j] > reader.upperLimit && raw[j] != reader.noValueCode;
+    if (overRange != nullptr) {
+      if (!referencePass) {
+        overRange[index] = above ? 1 : 0;
+      } else if (above) {
+        overRange[index] = 1;
+      }
+    }
     if (!referencePass) {
       well = reading;
     } else if (well > reader.upperLimit || reading > reader.upperLimit) {

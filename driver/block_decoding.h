@@ -23,6 +23,9 @@ int32_t WellReading(const ReaderTraits& reader, int raw);
 // set their wells; reference blocks subtract from them, and a well whose
 // primary or reference reading is out of range becomes 9999. False when the
 // block is garbled (wrong length, block number or a field without a digit);
-// the plate is then left as it was.
+// the plate is then left as it was. overRange, when given, gets 1 for a well
+// whose primary or reference reading was above the reader's range (its value
+// is 9999 then, like a well without one) and 0 for the other wells the
+// block fills.
 bool DecodeBlock(const ReaderTraits& reader, const char* text, int length, int block,
-                 int32_t plate[kPlateWells]);
+                 int32_t plate[kPlateWells], uint8_t overRange[kPlateWells] = nullptr);

@@ -41,8 +41,10 @@ class TFoto {
   TFoto(int readerType, int readerSubType);
   virtual ~TFoto();
 
+  // overRange, when given, gets 1 for each well read above the reader's
+  // range (its value is the no-value marker then) and 0 for the others.
   virtual void Measure(PortHandle* port, DialogHandle** dialog, AbortFlag* abort, int32_t* values,
-                       int32_t primary, int32_t reference) = 0;
+                       int32_t primary, int32_t reference, uint8_t* overRange = nullptr) = 0;
   virtual void ReadFilters(PortHandle* port, DialogHandle** dialog, AbortFlag* abort,
                            int32_t* wavelengths, int32_t* count) = 0;
   virtual void Calibrate(PortHandle* port, DialogHandle** dialog, AbortFlag* abort,
@@ -71,7 +73,7 @@ class TRodeFoto : public TFoto {
   ~TRodeFoto() override;
 
   void Measure(PortHandle* port, DialogHandle** dialog, AbortFlag* abort, int32_t* values,
-               int32_t primary, int32_t reference) override;
+               int32_t primary, int32_t reference, uint8_t* overRange = nullptr) override;
   void ReadFilters(PortHandle* port, DialogHandle** dialog, AbortFlag* abort, int32_t* wavelengths,
                    int32_t* count) override;
   void Calibrate(PortHandle* port, DialogHandle** dialog, AbortFlag* abort, int32_t* wavelengths,

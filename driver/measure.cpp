@@ -39,7 +39,7 @@ bool ReportsError(char status) {
 }  // namespace
 
 void TRodeFoto::Measure(PortHandle* port, DialogHandle** dialog, AbortFlag* abort, int32_t* values,
-                        int32_t primary, int32_t reference) {
+                        int32_t primary, int32_t reference, uint8_t* overRange) {
   // Asks the reader what went wrong and ends the operation with it.
   const auto failWithReaderError = [this](char status) {
     Exchange("E");
@@ -115,7 +115,8 @@ void TRodeFoto::Measure(PortHandle* port, DialogHandle** dialog, AbortFlag* abor
     for (int block = 0; block < blocks; ++block) {
       ReceiveReply();
       ShowStatusFormatted(*this, "%d / %d", block + 1, blocks);
-      if (!DecodeBlock(reader, szLine, nLineLen, block, values)) Fail(kExcFailure, "Data garbled.");
+      if (!DecodeBlock(reader, szLine, nLineLen, block, values, overRange))
+        Fail(kExcFailure, "Data garbled.");
     }
 
     SendEot();

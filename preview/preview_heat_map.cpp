@@ -112,16 +112,22 @@ void PreviewHeatMap::Paint() {
     QLabel* cell = Cell(well);
     if (cell == nullptr) continue;
     const int32_t value = plate_.nValue[well];
-    // A well without a value has nothing to colour: it stays as it was.
+    // A well without a value has nothing to colour: it stays as it was. One
+    // read above the range is hatched, with or without the heat map, so it
+    // is never taken for an empty well.
     const bool coloured = shown && value != kNoValue;
+    const bool overRange = plate_.bOverRange[well] != 0;
     QPalette palette;  // the dialog's own
     if (coloured) {
       const QColor background = HeatMapColour(HeatMapPosition(value, lowest_, highest_));
       palette.setColor(QPalette::Window, background);
       palette.setColor(QPalette::WindowText, TextColourOn(background));
+    } else if (overRange) {
+      palette.setBrush(QPalette::Window, QBrush(QColor(0x50, 0x50, 0x50), Qt::BDiagPattern));
     }
-    cell->setAutoFillBackground(coloured);
+    cell->setAutoFillBackground(coloured || overRange);
     cell->setPalette(palette);
+    cell->setToolTip(overRange ? QStringLiteral("over range") : QString());
 
     auto* mark = cell->findChild<QLabel*>(QStringLiteral("role"));
     if (marks_[well] == 0) {

@@ -6,6 +6,7 @@
 
 #include "results/file_time.h"
 #include "results/result_text.h"
+#include "results/well_names.h"
 
 namespace {
 
@@ -67,6 +68,18 @@ std::string JsonTimeOrNull(const std::optional<Clock::time_point>& when) {
   return when ? JsonString(FormatIsoLocalTime(*when)) : "null";
 }
 
+std::string JsonNames(const std::vector<std::string>& names) {
+  std::string json = "[";
+  for (size_t i = 0; i < names.size(); ++i) json += (i > 0 ? ", " : "") + JsonString(names[i]);
+  return json + "]";
+}
+
+std::string Joined(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) text += (text.empty() ? "" : " ") + name;
+  return text;
+}
+
 std::string NanometresOrEmpty(int32_t nm) {
   return nm == 0 ? std::string() : std::to_string(nm);
 }
@@ -125,6 +138,14 @@ std::string BuildResultCsv(const TPlateResult& plate, const ResultContext& conte
       csv += CsvField(value, sep);
       csv += '\n';
     }
+    // The grid leaves these wells empty like wells without a value.
+    const std::vector<std::string> overRange = OverRangeWellNames(plate.bOverRange);
+    if (!overRange.empty()) {
+      csv += "over range";
+      csv += sep;
+      csv += Joined(overRange);
+      csv += '\n';
+    }
     csv += '\n';
   }
   for (int column = 1; column <= kColumns; ++column) {
@@ -163,7 +184,16 @@ std::string BuildResultJson(const TPlateResult& plate, const ResultContext& cont
     }
     json += row + 1 < kRows ? "],\n" : "]\n";
   }
-  json += "  ]\n}\n";
+  json += "  ]";
+  // Which null wells read above the range and which had no value at all;
+  // only said when there are any.
+  const std::vector<std::string> overRange = OverRangeWellNames(plate.bOverRange);
+  if (!overRange.empty()) {
+    json += ",\n  \"overRange\": " + JsonNames(overRange);
+    const std::vector<std::string> noValue = NoValueWellNames(plate);
+    json += ",\n  \"noValue\": " + JsonNames(noValue);
+  }
+  json += "\n}\n";
   return json;
 }
 

@@ -11,6 +11,7 @@
 
 #include "results/csv_table.h"
 #include "results/file_time.h"
+#include "results/well_names.h"
 
 namespace {
 
@@ -108,6 +109,17 @@ SavedPlate PlateFromJson(const nlohmann::json& object, const std::string& where)
       }
     }
   }
+  const auto overRange = object.find("overRange");
+  if (overRange != object.end()) {
+    if (!overRange->is_array()) Fail(where + ": \"overRange\" must be a list of wells");
+    for (const nlohmann::json& name : *overRange) {
+      const int well = name.is_string() ? PlateWellOfName(name.get<std::string>()) : -1;
+      if (well < 0 || saved.plate.nValue[well] != kNoValue) {
+        Fail(where + ": \"overRange\" names " + name.dump() + ", which is no well without a value");
+      }
+      saved.plate.bOverRange[well] = 1;
+    }
+  }
   saved.plate.nPrimary = JsonNanometres(object, "primary_nm", where);
   saved.plate.nReference = JsonNanometres(object, "reference_nm", where);
   saved.context.readerKind = JsonText(object, "reader", where);
@@ -175,6 +187,7 @@ void ReadCsvGrid(const std::vector<CsvLine>& lines, size_t first, SavedPlate& sa
              std::to_string(column + 1) + ": '" + cell + "' is not a number");
       }
       value = *parsed;
+      saved.plate.bOverRange[row * kColumns + column] = 0;  // a value is no over-range well
     }
   }
 }
@@ -189,6 +202,18 @@ void ReadCsvMetadata(const CsvLine& line, SavedPlate& saved) {
   if (key == "reference [nm]") saved.plate.nReference = Nanometres(value, where);
   if (key == "started") saved.context.started = TimeOrNothing(value, where);
   if (key == "completed") saved.context.completed = TimeOrNothing(value, where);
+  if (key == "over range") {
+    size_t start = 0;
+    while (start < value.size()) {
+      size_t end = value.find(' ', start);
+      if (end == std::string::npos) end = value.size();
+      const std::string name = value.substr(start, end - start);
+      const int well = PlateWellOfName(name);
+      if (!name.empty() && well < 0) Fail(where + ": '" + name + "' is no well");
+      if (well >= 0) saved.plate.bOverRange[well] = 1;
+      start = end + 1;
+    }
+  }
 }
 
 std::vector<SavedPlate> ReadCsv(std::string_view text) {

@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "results/file_time.h"
+#include "results/well_names.h"
 
 namespace {
 
@@ -181,6 +182,9 @@ void ReadGrid(const Rows& rows, int header, SavedPlate& saved) {
       int32_t& value = saved.plate.nValue[line * kPlateColumns + column];
       if (cell == nullptr || (!cell->number && cell->text.empty())) {
         value = kNoValue;
+      } else if (!cell->number && cell->text == kOverRangeCell) {
+        value = kNoValue;
+        saved.plate.bOverRange[line * kPlateColumns + column] = 1;
       } else if (!cell->number) {
         Fail("row " + std::to_string(row + 1) + ": '" + cell->text + "' is not a number");
       } else {

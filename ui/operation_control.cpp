@@ -112,7 +112,7 @@ bool StartMeasure(MainDialog& dialog) {
     ClosePort();
     return true;
   }
-  ResetResult();  // the old plate is gone from here on
+  ResetResult();                                   // the old plate is gone from here on
   PlateResult.ftStarted = FileTimeFromLocalNow();  // every output names when the read began
   EnterRunningState(dialog, kMeasureButton);
   NoteMeasureStarted();
@@ -149,6 +149,7 @@ bool StartWorker(MainDialog& dialog, void (*entry)()) {
 
 void ResetResult() {
   for (int32_t& value : PlateResult.nValue) value = kNoValue;
+  for (uint8_t& over : PlateResult.bOverRange) over = 0;
   PlateResult.nReference = 0;
   PlateResult.nPrimary = 0;
   PlateResult.ftMeasured = 0;
@@ -172,7 +173,7 @@ void OnOperationFinished(MainDialog& dialog) {
 
 void MeasureThread() {
   pDriver->Measure(&hComPort, OperationDialog(), &bAbort, PlateResult.nValue, PlateResult.nPrimary,
-                   PlateResult.nReference);
+                   PlateResult.nReference, PlateResult.bOverRange);
 }
 
 void ReadFiltersThread() {

@@ -36,6 +36,8 @@ archive::PlateRead RecordOfPlate(Clock::time_point started, int id) {
   read.completed = FormatIsoLocalTime(Clock::now());
   read.programVersion = PLATOVIX_VERSION;
   std::copy(std::begin(PlateResult.nValue), std::end(PlateResult.nValue), read.values.begin());
+  std::copy(std::begin(PlateResult.bOverRange), std::end(PlateResult.bOverRange),
+            read.overRange.begin());
   if (pDriver != nullptr) read.readerId = pDriver->szReaderId;
   if (id != kMeasureDone) {
     read.status = id == kUserAborted ? archive::ReadStatus::Aborted : archive::ReadStatus::Failed;

@@ -1,5 +1,6 @@
 // --format asm: every document platovix-cli writes (measure and analyse,
-// with and without a layout, a reference filter or wells without a value)
+// with and without a layout, a reference filter, wells without a value or
+// wells read above the range)
 // passes the Allotrope schema's own validator with the absorbance detector,
 // and its absorbances read back equal the plate's.
 #include <gtest/gtest.h>
@@ -34,6 +35,7 @@ std::map<std::string, double> AsmAbsorbances(const json& document) {
   std::map<std::string, double> wells;
   for (const json& well : document["plate reader aggregate document"]["plate reader document"]) {
     const json& measurement = well["measurement aggregate document"]["measurement document"][0];
+    if (measurement.contains("error aggregate document")) continue;  // no reading
     wells[measurement["sample document"]["location identifier"]] =
         measurement["absorbance"]["value"].get<double>();
   }
@@ -117,6 +119,16 @@ TEST_F(AsmExport, EveryOutputPassesTheSchemaAndReadsBackThePlate) {
     std::ofstream(home_ / "saved.json") << plate.dump();
   }
   {
+    // Wells read above the range have no absorbance, but an error document.
+    sim::Options spilled = jupiter;
+    spilled.overflow = true;
+    sim::PtySimulator reader(spilled);
+    expected["over-range.json"] =
+        MeasureBoth(reader, {"--family", "jupiter", "--primary", "405", "--reference", "620"},
+                    "over-range.json");
+    EXPECT_EQ(expected["over-range.json"]["overRange"], json({"A6", "D7", "H8"}));
+  }
+  {
     // archive export --format asm: a stored read as a document of its own.
     sim::PtySimulator reader(jupiter);
     const std::string archive = (home_ / "archive.sqlite").string();
@@ -166,8 +178,23 @@ TEST_F(AsmExport, EveryOutputPassesTheSchemaAndReadsBackThePlate) {
     EXPECT_EQ(control.contains("electronic absorbance reference wavelength setting"),
               !plate["reference_nm"].is_null());
     EXPECT_EQ(aggregate.contains("calculated data aggregate document"),
-              file != "plain.json" && file != "jupiter.json" && file != "archived.json");
+              file != "plain.json" && file != "jupiter.json" && file != "archived.json" &&
+                  file != "over-range.json");
   }
+  // Over range: a document, but an error says the number is no reading.
+  std::map<std::string, std::string> errors;
+  const json overRange = json::parse(ReadFile(home_ / "over-range.json"));
+  for (const json& well : overRange["plate reader aggregate document"]["plate reader document"]) {
+    const json& measurement = well["measurement aggregate document"]["measurement document"][0];
+    if (!measurement.contains("error aggregate document")) continue;
+    const json& error = measurement["error aggregate document"]["error document"][0];
+    EXPECT_EQ(error["error feature"], "absorbance");
+    errors[measurement["sample document"]["location identifier"]] = error["error"];
+  }
+  ASSERT_EQ(errors.size(), 3u);
+  EXPECT_EQ(errors["D7"],
+            "D7: above the reader's range; 9999 mAU is the no-value marker, not a reading");
+  EXPECT_TRUE(errors.count("A6") && errors.count("H8"));
   // The layout's names and the plate's identity reach the sample documents.
   const std::string dump = nlohmann::ordered_json::parse(ReadFile(home_ / "analysed.json")).dump();
   EXPECT_NE(

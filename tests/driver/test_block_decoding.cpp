@@ -133,19 +133,33 @@ TEST(BlockDecoding, ReferencePassSubtractsAndKeepsOutOfRangeWells) {
   primary[2] = 4101, reference[2] = 10;   // C1: primary out of range
   primary[3] = 50, reference[3] = 4200;   // D1: reference out of range
   primary[4] = 9998, reference[4] = 20;   // E1: no value (-1) minus 20
+  primary[5] = -101, reference[5] = 20;   // F1: below the range: no value, not over it
   const auto block = [](const std::vector<int>& values) {
     std::string text;
     for (int v : values) text += Field(v, 4);
     return text;
   };
   std::vector<int32_t> plate = FreshPlate();
-  ASSERT_TRUE(Decode(ReaderKind::Expert, block(primary), 0, plate));
-  ASSERT_TRUE(Decode(ReaderKind::Expert, block(reference), 6, plate));
+  std::vector<uint8_t> overRange(kPlateWells, 7);  // 7: not touched
+  const ReaderTraits& expert = TraitsOf(ReaderKind::Expert);
+  const auto decode = [&](const std::string& text, int number) {
+    return DecodeBlock(expert, text.data(), static_cast<int>(text.size()), number, plate.data(),
+                       overRange.data());
+  };
+  ASSERT_TRUE(decode(block(primary), 0));
+  ASSERT_TRUE(decode(block(reference), 6));
   EXPECT_EQ(plate[0 * 12], 1300);
   EXPECT_EQ(plate[1 * 12], -200);
   EXPECT_EQ(plate[2 * 12], kWellNoValue);
   EXPECT_EQ(plate[3 * 12], kWellNoValue);
   EXPECT_EQ(plate[4 * 12], -21);
+  EXPECT_EQ(plate[5 * 12], kWellNoValue);
+  // Which of the 9999s were read above the range: C1 and D1 only.
+  for (int row = 0; row < 8; ++row) {
+    EXPECT_EQ(overRange[row * 12], row == 2 || row == 3 ? 1 : 0) << "row " << row;
+    EXPECT_EQ(overRange[row * 12 + 1], 0) << "column 2, row " << row;
+  }
+  EXPECT_EQ(overRange[2], 7) << "a well outside the blocks is left alone";
 }
 
 TEST(BlockDecoding, DigiScanBlockNumbersRunOneToTwelveThenFromHundredOne) {

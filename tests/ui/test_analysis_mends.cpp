@@ -1,7 +1,8 @@
 // The layout editor's and the analysis window's later additions: wells set
 // by hand, standards from a list, remembered series settings, a changed
 // layout not lost by Escape, Ctrl+C on the table's selection, and the
-// window that stays open and follows the next plate.
+// window that stays open and follows the next plate; the blank, controls
+// and QC lines as a lab writes them.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -17,8 +18,11 @@
 #include <QTest>
 #include <QtCharts/QChartView>
 #include <QtCharts/QValueAxis>
+#include <array>
 #include <filesystem>
 
+#include "analysis/analysis_report.h"
+#include "analysis/assay.h"
 #include "analysis_ui/analysis_window.h"
 #include "analysis_ui/layout_editor.h"
 #include "tests/support/result_state_guard.h"
@@ -199,3 +203,55 @@ TEST_F(AnalysisMends, TheWindowStaysOpenFollowsThePlateAndCopiesTheSelection) {
 }
 
 }  // namespace
+
+// The blank with three decimals, controls from the low to the high one, the
+// QC lines in the decimal comma chosen, and a rule with nothing to check
+// counted neither as passed nor as failed.
+TEST_F(AnalysisMends, BlankControlsAndQcLinesReadAsALabWritesThem) {
+  analysis::PlateLayout layout = TestLayout();
+  // Two controls whose names run against their levels.
+  layout.wells[94] = {WellRole::Control, "QC1", std::nullopt, std::nullopt,
+                      analysis::ExpectedRange{400.5, 600}};
+  layout.wells[95] = {WellRole::Control, "QC2", std::nullopt, std::nullopt,
+                      analysis::ExpectedRange{100, 200}};
+  ShownPlate shown{{}, {"DigiScan", "12345", {}, {}}, "plate-450nm.csv"};
+  FillTestPlate(layout, shown.plate);
+  shown.plate.nValue[84] = shown.plate.nValue[85] = 50;  // the blank: 0.05
+  analysis::Assay assay = analysis::NewAssay("Mends", layout);
+  assay.qc.blankMax = 0.01;
+  shown.assay = assay;
+  AppSettings.bDelimComma = 1;
+
+  AnalysisWindow window(nullptr, shown);
+  const QString fit = window.findChild<QLabel*>("fit")->text();
+  EXPECT_TRUE(fit.startsWith("Blank 0,050 (mean of 2 wells) subtracted.")) << fit.toStdString();
+  const QString verdict = window.findChild<QLabel*>("verdict")->text();
+  EXPECT_TRUE(verdict.contains("Blank: mean 0,050 OD above 0,010")) << verdict.toStdString();
+  EXPECT_TRUE(verdict.contains("not in 400,5–600")) << verdict.toStdString();
+  EXPECT_FALSE(verdict.contains("0.0")) << verdict.toStdString();
+
+  auto* table = window.findChild<QTableWidget*>("results");
+  int low = -1, high = -1;
+  for (int row = 0; row < table->rowCount(); ++row) {
+    if (table->item(row, 0)->text() == "QC2") low = row;
+    if (table->item(row, 0)->text() == "QC1") high = row;
+  }
+  ASSERT_GE(low, 0);
+  EXPECT_EQ(high, low + 1) << "QC2 (100-200) comes before QC1 (400.5-600)";
+
+  // Without a control the controls rule has nothing to check.
+  layout.wells[94] = layout.wells[95] = {};
+  assay.qc = analysis::QcRules{};
+  std::array<int32_t, kWells> values;
+  std::copy(std::begin(shown.plate.nValue), std::end(shown.plate.nValue), values.begin());
+  const analysis::PlateAnalysis result = analysis::AnalysePlate(values, layout, assay.Options());
+  ASSERT_TRUE(result.qc);
+  const std::string csv = analysis::AnalysisCsv(result, true);
+  EXPECT_NE(csv.find("qc controls;not applicable;Controls: no control with a range to check"),
+            std::string::npos)
+      << csv;
+  EXPECT_NE(
+      analysis::AnalysisJson(result).dump().find(
+          R"("rule":"controls","passed":true,"detail":"Controls: no control with a range to check","applicable":false)"),
+      std::string::npos);
+}

@@ -3,11 +3,12 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QTest>
+#include <set>
 
 #include "dialogs/template_dialog.h"
 #include "preview/data_preview.h"
-#include "report/heat_map_scale.h"
 #include "preview/preview_heat_map.h"
+#include "report/heat_map_scale.h"
 #include "results/shared_state.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/result_state_guard.h"
@@ -118,6 +119,35 @@ TEST_F(PreviewHeatMapTest, RoleMarksSitInTheirCells) {
   marks[13] = 0;
   heatMap->ShowRoleMarks(marks);
   EXPECT_EQ(mark(13), "");
+}
+
+// A well read above the range holds no number, like a well without a value,
+// but it is hatched, heat map or not, and its tooltip says why.
+TEST_F(PreviewHeatMapTest, WellsAboveTheRangeAreHatchedAndSaySo) {
+  constexpr int kD7 = 3 * 12 + 6;
+  PlateResult.nValue[kD7] = kNoValue;
+  PlateResult.bOverRange[kD7] = 1;
+  const auto colours = [](QLabel* cell) {
+    const QImage image = cell->grab().toImage();
+    std::set<QRgb> seen;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) seen.insert(image.pixel(x, y));
+    return seen.size();
+  };
+  for (const bool heatMap : {true, false}) {
+    SCOPED_TRACE(heatMap ? "heat map" : "plain");
+    AppSettings.HeatMap = heatMap ? 1 : 0;
+    auto preview = CreateDataPreview(nullptr);
+    preview->show();
+    QLabel* over = Cell(*preview, kD7);
+    EXPECT_EQ(over->text(), "");
+    EXPECT_EQ(over->toolTip(), "over range");
+    EXPECT_EQ(over->palette().brush(QPalette::Window).style(), Qt::BDiagPattern);
+    QLabel* empty = Cell(*preview, 0);
+    EXPECT_EQ(empty->toolTip(), "");
+    EXPECT_FALSE(Coloured(*preview, 0));
+    EXPECT_GT(colours(over), colours(empty)) << "the hatching is drawn, the empty well stays plain";
+  }
 }
 
 TEST(HeatMapScale, EndsAndMiddle) {
