@@ -16,25 +16,23 @@
 #include "bench/bench_report.h"
 #include "history/history_model.h"
 #include "history/history_source.h"
+#include "tests/archive/archive_samples.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The tests' sample read as the history lists it: spread over a month, a
+// night shift's reads among them, one in 50 failed.
 archive::PlateRead Read(int n) {
-  archive::PlateRead read;
-  read.uuid = archive::NewUuid();
+  archive::PlateRead read = archive_samples::SampleRead(n);
   read.plateId = "PL-" + std::to_string(100000 + n);
   read.operatorName = n % 7 == 0 ? "night shift" : "lab";
   read.readerFamily = "Jupiter";
-  read.readerId = "12345";
-  read.primaryNm = 450;
   char time[64];
   std::snprintf(time, sizeof time, "2026-11-%02dT%02d:%02d:%02d+01:00", 1 + n / 4000 % 28,
                 n / 3600 % 24, n / 60 % 60, n % 60);
   read.started = read.completed = time;
-  for (int well = 0; well < kWells; ++well) read.values[well] = (n * 131 + well * 37) % 3200;
-  read.assayName = n % 3 == 0 ? "IgG ELISA" : "Bradford";
   read.verdict = n % 50 == 0 ? "Fail" : "Pass";
   return read;
 }

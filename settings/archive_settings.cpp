@@ -1,6 +1,7 @@
 #include "settings/archive_settings.h"
 
 #include "results/shared_state.h"
+#include "settings/optional_section.h"
 
 void ReadArchiveSettings(const IniFile& file) {
   TAppSettings& a = AppSettings;
@@ -10,8 +11,8 @@ void ReadArchiveSettings(const IniFile& file) {
 
 void WriteArchiveSettings(IniFile& file) {
   const TAppSettings& a = AppSettings;
-  const bool present = file.HasKey("Archive", "Enabled") || file.HasKey("Archive", "Url");
-  if (a.ArchiveEnabled != 0 && a.ArchiveUrl.empty() && !present) return;
+  const bool set = a.ArchiveEnabled == 0 || !a.ArchiveUrl.empty();
+  if (!OptionalSectionWritten(file, "Archive", {"Enabled", "Url"}, set)) return;
   file.SetString("Archive", "Enabled", a.ArchiveEnabled != 0 ? "1" : "0");
   file.SetString("Archive", "Url", a.ArchiveUrl);
 }

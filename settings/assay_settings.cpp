@@ -1,8 +1,10 @@
 #include "settings/assay_settings.h"
 
 #include <string>
+#include <vector>
 
 #include "results/shared_state.h"
+#include "settings/optional_section.h"
 
 namespace {
 
@@ -22,13 +24,13 @@ void ReadAssaySettings(const IniFile& file) {
 
 void WriteAssaySettings(IniFile& file) {
   const TAppSettings& a = AppSettings;
-  bool present = file.HasKey("Assay", "File");
+  std::vector<std::string> keys = {"File"};
   bool chosen = !a.AssayFile.empty();
   for (int n = 0; n < kRecentAssays; ++n) {
     chosen = chosen || !a.RecentAssays[n].empty();
-    present = present || file.HasKey("Assay", RecentKey(n));
+    keys.push_back(RecentKey(n));
   }
-  if (!chosen && !present) return;
+  if (!OptionalSectionWritten(file, "Assay", keys, chosen)) return;
   file.SetString("Assay", "File", a.AssayFile);
   for (int n = 0; n < kRecentAssays; ++n) {
     if (a.RecentAssays[n].empty()) {

@@ -1,6 +1,7 @@
 #include "settings/report_settings.h"
 
 #include "results/shared_state.h"
+#include "settings/optional_section.h"
 
 void ReadReportSettings(const IniFile& file) {
   AppSettings.OpenReportAfterSaving =
@@ -8,7 +9,7 @@ void ReadReportSettings(const IniFile& file) {
 }
 
 void WriteReportSettings(IniFile& file) {
-  // Written only once chosen, so that older files stay as they were.
-  if (AppSettings.OpenReportAfterSaving == 0 && !file.HasKey("Report", "OpenAfterSaving")) return;
+  const bool set = AppSettings.OpenReportAfterSaving != 0;
+  if (!OptionalSectionWritten(file, "Report", {"OpenAfterSaving"}, set)) return;
   file.SetString("Report", "OpenAfterSaving", AppSettings.OpenReportAfterSaving != 0 ? "1" : "0");
 }

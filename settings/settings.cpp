@@ -11,6 +11,7 @@
 #include "results/shared_state.h"
 #include "settings/archive_settings.h"
 #include "settings/assay_settings.h"
+#include "settings/optional_section.h"
 #include "settings/report_settings.h"
 #include "settings/trace_settings.h"
 
@@ -151,18 +152,14 @@ void WriteLastMeasure(IniFile& file) {
   WriteSettingInt("LastMeasure", "nLastF2", AppSettings.nLastF2, file);
 }
 
-// A file that never had the section, from a program that never changed
-// these settings, stays as it was.
 void WriteAnalysis(IniFile& file) {
   const TAppSettings& a = AppSettings;
   const TAppSettings defaults;
   const bool changed = a.HeatMap != defaults.HeatMap || a.LayoutFile != defaults.LayoutFile ||
                        a.Fit != defaults.Fit || a.Weight != defaults.Weight;
-  bool present = false;
-  for (const char* key : {"HeatMap", "LayoutFile", "Fit", "Weight"}) {
-    present = present || file.HasKey("Analysis", key);
-  }
-  if (!changed && !present) return;
+  if (!OptionalSectionWritten(file, "Analysis", {"HeatMap", "LayoutFile", "Fit", "Weight"},
+                              changed))
+    return;
   WriteSettingInt("Analysis", "HeatMap", Flag(a.HeatMap), file);
   file.SetString("Analysis", "LayoutFile", a.LayoutFile);
   file.SetString("Analysis", "Fit", a.Fit);

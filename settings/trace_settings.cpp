@@ -1,6 +1,7 @@
 #include "settings/trace_settings.h"
 
 #include "results/shared_state.h"
+#include "settings/optional_section.h"
 
 void ReadTraceSettings(const IniFile& file) {
   TAppSettings& a = AppSettings;
@@ -10,8 +11,8 @@ void ReadTraceSettings(const IniFile& file) {
 
 void WriteTraceSettings(IniFile& file) {
   const TAppSettings& a = AppSettings;
-  const bool present = file.HasKey("Trace", "Enabled") || file.HasKey("Trace", "File");
-  if (a.TraceEnabled == 0 && a.TraceFile.empty() && !present) return;
+  const bool set = a.TraceEnabled != 0 || !a.TraceFile.empty();
+  if (!OptionalSectionWritten(file, "Trace", {"Enabled", "File"}, set)) return;
   file.SetString("Trace", "Enabled", a.TraceEnabled != 0 ? "1" : "0");
   file.SetString("Trace", "File", a.TraceFile);
 }

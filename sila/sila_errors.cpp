@@ -47,6 +47,11 @@ std::string ReaderParameter(const std::string& command, const std::string& param
   return std::string(kReaderFeatureId) + "/Command/" + command + "/Parameter/" + parameter;
 }
 
+grpc::Status MissingParameter(const std::string& command, const std::string& parameter,
+                              const std::string& what) {
+  return ValidationFailure(ReaderParameter(command, parameter), what + " is missing.");
+}
+
 bool DecodeSilaError(const grpc::Status& status, silafw::SiLAError* error) {
   std::string bytes;
   return status.error_code() == grpc::StatusCode::ABORTED &&

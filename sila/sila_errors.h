@@ -22,6 +22,10 @@ grpc::Status StatusOf(const silafw::SiLAError& error);
 silafw::SiLAError ReaderError(const std::string& name, const std::string& message);
 // The fully qualified identifier of a parameter of one of our commands.
 std::string ReaderParameter(const std::string& command, const std::string& parameter);
+// The validation error of a parameter of one of our commands the client
+// left out; what names it ("The direction").
+grpc::Status MissingParameter(const std::string& command, const std::string& parameter,
+                              const std::string& what);
 
 // The SiLAError a status carries; false for any other status.
 bool DecodeSilaError(const grpc::Status& status, silafw::SiLAError* error);

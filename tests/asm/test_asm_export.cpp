@@ -19,6 +19,7 @@
 #include "sim/reader_simulator.h"
 #include "tests/support/cli_in_process.h"
 #include "tests/support/elisa_plate.h"
+#include "tests/support/temp_home.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
@@ -55,15 +56,6 @@ std::map<std::string, double> JsonValues(const json& read) {
 
 class AsmExport : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/platovix-asm-XXXXXX";
-    home_ = mkdtemp(pattern);
-    setenv("XDG_CONFIG_HOME", home_.c_str(), 1);
-    AppSettings = TAppSettings{};
-    bAbort.store(0);
-  }
-  void TearDown() override { fs::remove_all(home_); }
-
   // The same plate twice from the simulator, which reads the same values
   // every time: as platovix-cli's JSON and as ASM (into file).
   json MeasureBoth(sim::PtySimulator& reader, const std::vector<std::string>& options,
@@ -82,7 +74,8 @@ class AsmExport : public ::testing::Test {
     return json::parse(jsonRun.out);
   }
 
-  fs::path home_;
+  TempHome temp_{"asm"};
+  const fs::path home_ = temp_.path();
 };
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include "tests/results/result_file_parsers.h"
 #include "tests/support/cli_in_process.h"
 #include "tests/support/elisa_plate.h"
+#include "tests/support/temp_home.h"
 
 namespace fs = std::filesystem;
 using layout_text::Block;
@@ -45,15 +46,9 @@ std::string PlateFile() {
 class CliAnalysis : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/platovix-cli-analysis-XXXXXX";
-    home_ = mkdtemp(pattern);
-    setenv("XDG_CONFIG_HOME", home_.c_str(), 1);
-    AppSettings = TAppSettings{};
-    bAbort.store(0);
     layout_ = Write("layout.csv", LayoutFile());
     plateFile_ = Write("readings.txt", PlateFile());
   }
-  void TearDown() override { fs::remove_all(home_); }
 
   std::string Write(const std::string& name, const std::string& text) {
     const fs::path path = home_ / name;
@@ -68,7 +63,8 @@ class CliAnalysis : public ::testing::Test {
     return options;
   }
 
-  fs::path home_;
+  TempHome temp_{"cli-analysis"};
+  const fs::path home_ = temp_.path();
   std::string layout_, plateFile_;
 };
 

@@ -13,6 +13,7 @@
 #include "cli/cli_run.h"
 #include "results/shared_state.h"
 #include "sim/reader_simulator.h"
+#include "tests/support/temp_home.h"
 
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
@@ -67,19 +68,8 @@ CliOutcome Cli(const std::vector<std::string>& args,
 
 class CliArchive : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/platovix-cli-archive-XXXXXX";
-    home_ = mkdtemp(pattern);
-    setenv("XDG_CONFIG_HOME", home_.c_str(), 1);
-    setenv("XDG_DATA_HOME", (home_ / "data").c_str(), 1);
-    AppSettings = TAppSettings{};
-    bAbort.store(0);
-  }
-  void TearDown() override {
-    bAbort.store(0);
-    fs::remove_all(home_);
-  }
-  fs::path home_;
+  TempHome temp_{"cli-archive"};
+  const fs::path home_ = temp_.path();
 };
 
 }  // namespace

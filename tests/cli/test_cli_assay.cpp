@@ -17,6 +17,7 @@
 #include "results/shared_state.h"
 #include "sim/plate_scenarios.h"
 #include "sim/reader_simulator.h"
+#include "tests/support/temp_home.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
@@ -32,15 +33,6 @@ struct CliRun {
 
 class CliAssay : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/platovix-cli-assay-XXXXXX";
-    home_ = mkdtemp(pattern);
-    setenv("XDG_CONFIG_HOME", home_.c_str(), 1);
-    AppSettings = TAppSettings{};
-    bAbort.store(0);
-  }
-  void TearDown() override { fs::remove_all(home_); }
-
   static CliRun Run(const std::vector<std::string>& args) {
     std::ostringstream out, err;
     const int code = RunCli(args, CliIo{out, err, false, -1});
@@ -66,7 +58,8 @@ class CliAssay : public ::testing::Test {
     return path;
   }
 
-  fs::path home_;
+  TempHome temp_{"cli-assay"};
+  const fs::path home_ = temp_.path();
 };
 
 TEST_F(CliAssay, EachExampleAssayPassesOnItsSimulatedPlate) {

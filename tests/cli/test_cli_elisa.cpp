@@ -17,6 +17,7 @@
 #include "results/shared_state.h"
 #include "sim/plate_scenarios.h"
 #include "sim/reader_simulator.h"
+#include "tests/support/temp_home.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
@@ -66,11 +67,7 @@ TEST(ElisaExample, TheLayoutDescribesTheSimulatedPlate) {
 }
 
 TEST(ElisaExample, MeasuringTheDemoPlateRecoversItsSamples) {
-  char pattern[] = "/tmp/platovix-elisa-XXXXXX";
-  const fs::path home = mkdtemp(pattern);
-  setenv("XDG_CONFIG_HOME", home.c_str(), 1);
-  AppSettings = TAppSettings{};
-  bAbort.store(0);
+  const TempHome home("elisa");
 
   sim::Options options;
   options.scenario = sim::PlateScenario::Elisa;
@@ -80,7 +77,6 @@ TEST(ElisaExample, MeasuringTheDemoPlateRecoversItsSamples) {
   const int code = RunCli({"--port", reader.slavePath(), "measure", "--primary", "450",
                            "--reference", "620", "--layout", kExampleLayout, "--format", "json"},
                           CliIo{out, err, false, -1});
-  fs::remove_all(home);
   ASSERT_EQ(code, kExitSuccess) << err.str();
   const json analysis = json::parse(out.str())["analysis"];
   ASSERT_TRUE(analysis["fit"].contains("parameters")) << analysis["fit"].dump();

@@ -14,6 +14,7 @@
 #include "cli/ports_command.h"
 #include "results/shared_state.h"
 #include "tests/support/pty_pair.h"
+#include "tests/support/temp_home.h"
 
 namespace fs = std::filesystem;
 
@@ -33,29 +34,14 @@ CliResult RunInProcess(const std::vector<std::string>& args) {
 
 class CliPorts : public testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/platovix-ports-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
-    saved_ = AppSettings;
-    savedPorts_ = PortMap;
-  }
-  void TearDown() override {
-    AppSettings = saved_;
-    PortMap = savedPorts_;
-    unsetenv("XDG_CONFIG_HOME");
-    fs::remove_all(dir_);
-  }
   std::string File(const std::string& name) {
     const std::string path = (dir_ / name).string();
     std::ofstream(path) << "\n";
     return path;
   }
 
-  fs::path dir_;
-  TAppSettings saved_;
-  TPortMap savedPorts_;
+  TempHome temp_{"ports"};
+  const fs::path dir_ = temp_.path();
 };
 
 TEST_F(CliPorts, CommandAndOptionsAreChecked) {

@@ -13,6 +13,7 @@
 #include "results/shared_state.h"
 #include "sim/reader_simulator.h"
 #include "tests/support/cli_in_process.h"
+#include "tests/support/temp_home.h"
 
 namespace fs = std::filesystem;
 
@@ -34,12 +35,8 @@ std::vector<std::string> LastOperationEvents(const std::string& trace) {
 }  // namespace
 
 TEST(ReadTrace, TheRecordHoldsTheTraceOfItsReadOnly) {
-  char pattern[] = "/tmp/platovix-read-trace-XXXXXX";
-  const fs::path home = mkdtemp(pattern);
-  setenv("XDG_CONFIG_HOME", home.c_str(), 1);
-  setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-  AppSettings = TAppSettings{};
-  bAbort.store(0);
+  const TempHome temp("read-trace");
+  const fs::path& home = temp.path();
   sim::Options options;
   options.measureMs = 100;
   sim::PtySimulator reader(options);
@@ -71,7 +68,6 @@ TEST(ReadTrace, TheRecordHoldsTheTraceOfItsReadOnly) {
   EXPECT_EQ(events, LastOperationEvents(whole.str()));
   ASSERT_GT(events.size(), 3u);
   EXPECT_EQ(events.front().rfind("begin measure", 0), 0u) << events.front();
-  fs::remove_all(home);
 }
 
 TEST(ReadTrace, OnlyTheTailIsKeptFromWholeLines) {

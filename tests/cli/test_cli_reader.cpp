@@ -24,6 +24,7 @@
 #include "sim/reader_simulator.h"
 #include "tests/results/result_file_parsers.h"
 #include "tests/support/pty_pair.h"
+#include "tests/support/temp_home.h"
 
 namespace fs = std::filesystem;
 using namespace result_parsers;
@@ -92,12 +93,6 @@ void ExpectWells(const std::array<int32_t, kWells>& expected,
 class CliReader : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/platovix-cli-XXXXXX";
-    home_ = mkdtemp(pattern);
-    setenv("XDG_CONFIG_HOME", home_.c_str(), 1);  // no settings file: defaults only
-    AppSettings = TAppSettings{};
-    PortMap = TPortMap{};
-    bAbort.store(0);
     // A fixed date and time form: the header is then the same in the
     // program's output and in the text built here a few seconds later.
     SetResultDateTimeFormats("DATE", "TIME");
@@ -114,7 +109,8 @@ class CliReader : public ::testing::Test {
     return options;
   }
 
-  fs::path home_;
+  TempHome temp_{"cli"};
+  const fs::path home_ = temp_.path();
 };
 
 }  // namespace

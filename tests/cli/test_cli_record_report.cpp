@@ -13,6 +13,7 @@
 #include "results/shared_state.h"
 #include "sim/reader_simulator.h"
 #include "tests/support/cli_in_process.h"
+#include "tests/support/temp_home.h"
 
 namespace fs = std::filesystem;
 
@@ -41,16 +42,8 @@ archive::PlateRead OnlyRead() {
 
 class RecordReport : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/platovix-record-report-XXXXXX";
-    home_ = mkdtemp(pattern);
-    setenv("XDG_CONFIG_HOME", home_.c_str(), 1);
-    setenv("XDG_DATA_HOME", (home_ / "data").c_str(), 1);
-    AppSettings = TAppSettings{};
-    bAbort.store(0);
-  }
-  void TearDown() override { fs::remove_all(home_); }
-  fs::path home_;
+  TempHome temp_{"record-report"};
+  const fs::path home_ = temp_.path();
 };
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "results/shared_state.h"
 #include "sim/reader_simulator.h"
 #include "sim/trace_file.h"
+#include "tests/support/temp_home.h"
 
 namespace fs = std::filesystem;
 
@@ -37,17 +38,8 @@ size_t Count(const std::string& text, const std::string& what) {
 
 class CliTraceTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/platovix-cli-trace-XXXXXX";
-    home_ = mkdtemp(pattern);
-    setenv("XDG_CONFIG_HOME", home_.c_str(), 1);
-    AppSettings = TAppSettings{};
-    PortMap = TPortMap{};
-    bAbort.store(0);
-  }
-  void TearDown() override { fs::remove_all(home_); }
-
-  fs::path home_;
+  TempHome temp_{"cli-trace"};
+  const fs::path home_ = temp_.path();
 };
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "sim/trace_file.h"
 #include "tests/replay/child_process.h"
+#include "tests/support/temp_home.h"
 
 namespace fs = std::filesystem;
 
@@ -98,20 +99,6 @@ std::vector<std::string> Conversation(const sim::TracedOperation& op) {
   return lines;
 }
 
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/platovix-replay-XXXXXX";
-    path_ = mkdtemp(pattern);
-    setenv("XDG_CONFIG_HOME", path_.c_str(), 1);  // the children find no settings file
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
 class ReplayOfTrace : public ::testing::TestWithParam<std::string> {};
 
 }  // namespace
@@ -120,7 +107,7 @@ TEST_P(ReplayOfTrace, GivesTheSameConversationAndResult) {
   const fs::path file = kTraces / (GetParam() + ".trace");
   const auto recorded = sim::LoadTrace(file.string());
   ASSERT_FALSE(recorded.empty());
-  TempDir dir;
+  const TempHome dir("replay");  // the children find no settings file
   const fs::path replayed = dir.path() / "replayed.trace";
 
   BackgroundProgram reader(PLATOVIX_SIM, {"--replay", file.string(), "--strict"});
@@ -162,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(Traces, ReplayOfTrace, ::testing::ValuesIn(TraceNames()
 // replay stops at the start command and names both; without --strict a
 // DigiScan takes over and the measurement completes.
 TEST(Replay, StrictNamesTheFirstDifferingCommandAndOtherwiseTheFamilyAnswers) {
-  TempDir dir;
+  const TempHome dir("replay");  // the children find no settings file
   const std::string file = (kTraces / "measure-digiscan.trace").string();
   {
     BackgroundProgram reader(PLATOVIX_SIM, {"--replay", file, "--strict"});
@@ -189,7 +176,7 @@ TEST(Replay, StrictNamesTheFirstDifferingCommandAndOtherwiseTheFamilyAnswers) {
 }
 
 TEST(Replay, ATraceThatIsNotOneIsRefusedWithTheLine) {
-  TempDir dir;
+  const TempHome dir("replay");  // the children find no settings file
   const fs::path file = dir.path() / "bad.trace";
   std::ofstream(file) << "# a trace\n0 begin filters\n12 > STX \"E\" ETX 0xZZ\n";
   const Finished run = RunProgram(PLATOVIX_SIM, {"--replay", file.string()});

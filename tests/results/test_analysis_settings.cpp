@@ -9,6 +9,7 @@
 
 #include "settings/settings.h"
 #include "results/shared_state.h"
+#include "tests/support/temp_home.h"
 
 namespace fs = std::filesystem;
 
@@ -16,25 +17,6 @@ namespace {
 
 class AnalysisSettings : public testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/platovix-analysis-settings-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    if (old != nullptr) oldConfig_ = old;
-    hadConfig_ = old != nullptr;
-    setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
-    AppSettings = TAppSettings{};
-  }
-  void TearDown() override {
-    if (hadConfig_) {
-      setenv("XDG_CONFIG_HOME", oldConfig_.c_str(), 1);
-    } else {
-      unsetenv("XDG_CONFIG_HOME");
-    }
-    fs::remove_all(root_);
-    AppSettings = TAppSettings{};
-  }
   void Write(const std::string& text) { std::ofstream(SettingsFilePath()) << text; }
   std::string Read() {
     std::stringstream text;
@@ -42,9 +24,8 @@ class AnalysisSettings : public testing::Test {
     return text.str();
   }
 
-  fs::path root_;
-  bool hadConfig_ = false;
-  std::string oldConfig_;
+  TempHome temp_{"analysis-settings"};
+  const fs::path root_ = temp_.path();
 };
 
 TEST_F(AnalysisSettings, DefaultsLeaveAFileWithoutTheSectionAsItWas) {

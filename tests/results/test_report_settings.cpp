@@ -8,18 +8,14 @@
 #include "results/shared_state.h"
 #include "settings/settings.h"
 #include "tests/results/result_file_parsers.h"
+#include "tests/support/temp_home.h"
 
 namespace fs = std::filesystem;
 
 TEST(ReportSettings, OpenAfterSavingIsWrittenOnlyOnceTicked) {
-  char pattern[] = "/tmp/platovix-report-settings-XXXXXX";
-  const fs::path root = mkdtemp(pattern);
-  const char* old = getenv("XDG_CONFIG_HOME");
-  const std::string oldConfig = old != nullptr ? old : "";
-  setenv("XDG_CONFIG_HOME", root.c_str(), 1);
-  const fs::path file = root / "platovix.ini";
+  const TempHome home("report-settings");
+  const fs::path file = home.path() / "platovix.ini";
 
-  AppSettings = TAppSettings{};
   SaveSettings();
   const std::string untouched = result_parsers::ReadWholeFile(file.string());
   SaveSettings();
@@ -33,12 +29,4 @@ TEST(ReportSettings, OpenAfterSavingIsWrittenOnlyOnceTicked) {
   AppSettings = TAppSettings{};
   LoadSettings();
   EXPECT_EQ(AppSettings.OpenReportAfterSaving, 1);
-
-  AppSettings = TAppSettings{};
-  if (old != nullptr) {
-    setenv("XDG_CONFIG_HOME", oldConfig.c_str(), 1);
-  } else {
-    unsetenv("XDG_CONFIG_HOME");
-  }
-  fs::remove_all(root);
 }

@@ -14,6 +14,7 @@
 
 #include "settings/settings.h"
 #include "results/shared_state.h"
+#include "tests/support/temp_home.h"
 
 namespace fs = std::filesystem;
 
@@ -66,33 +67,9 @@ const char kDefaultsFile[] =
 
 class Settings : public testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/platovix-settings-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    hadConfig_ = old != nullptr;
-    if (hadConfig_) oldConfig_ = old;
-    UseConfigDirectory(root_ / "config");
-    Reset();
-  }
-  void TearDown() override {
-    if (hadConfig_) {
-      setenv("XDG_CONFIG_HOME", oldConfig_.c_str(), 1);
-    } else {
-      unsetenv("XDG_CONFIG_HOME");
-    }
-    std::error_code ignored;
-    fs::permissions(root_, fs::perms::owner_all, ignored);
-    fs::remove_all(root_, ignored);
-    Reset();
-  }
+  void SetUp() override { UseConfigDirectory(root_ / "config"); }
 
-  static void Reset() {
-    AppSettings = TAppSettings{};
-    FilterTable = TFilterTable{};
-    PortMap = TPortMap{};
-  }
+  static void Reset() { TempHome::ResetSettings(); }
   void UseConfigDirectory(const fs::path& directory) {
     setenv("XDG_CONFIG_HOME", directory.c_str(), 1);
   }
@@ -116,9 +93,8 @@ class Settings : public testing::Test {
     return ReadFile();
   }
 
-  fs::path root_;
-  bool hadConfig_ = false;
-  std::string oldConfig_;
+  TempHome temp_{"settings"};
+  const fs::path root_ = temp_.path();
 };
 
 }  // namespace

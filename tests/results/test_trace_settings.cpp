@@ -9,18 +9,14 @@
 #include "settings/settings.h"
 #include "results/shared_state.h"
 #include "tests/results/result_file_parsers.h"
+#include "tests/support/temp_home.h"
 
 namespace fs = std::filesystem;
 
 TEST(TraceSettings, OffByDefaultAndWrittenOnlyOnceSetUp) {
-  char pattern[] = "/tmp/platovix-trace-settings-XXXXXX";
-  const fs::path root = mkdtemp(pattern);
-  const char* old = getenv("XDG_CONFIG_HOME");
-  const std::string oldConfig = old != nullptr ? old : "";
-  setenv("XDG_CONFIG_HOME", root.c_str(), 1);
-  const fs::path file = root / "platovix.ini";
+  const TempHome home("trace-settings");
+  const fs::path file = home.path() / "platovix.ini";
 
-  AppSettings = TAppSettings{};
   EXPECT_EQ(AppSettings.TraceEnabled, 0);
   SaveSettings();
   EXPECT_EQ(result_parsers::ReadWholeFile(file.string()).find("[Trace]"), std::string::npos);
@@ -43,12 +39,4 @@ TEST(TraceSettings, OffByDefaultAndWrittenOnlyOnceSetUp) {
   LoadSettings();
   EXPECT_EQ(AppSettings.TraceEnabled, 0);
   EXPECT_EQ(AppSettings.TraceFile, "/home/lab/reader line.trace");
-
-  AppSettings = TAppSettings{};
-  if (old != nullptr) {
-    setenv("XDG_CONFIG_HOME", oldConfig.c_str(), 1);
-  } else {
-    unsetenv("XDG_CONFIG_HOME");
-  }
-  fs::remove_all(root);
 }

@@ -25,6 +25,7 @@
 #include "sila/sila_server.h"
 #include "sila/tls_material.h"
 #include "sim/reader_simulator.h"
+#include "tests/support/temp_home.h"
 
 namespace silaservice = sila2::org::silastandard::core::silaservice::v1;
 namespace prc = sila2::de::platovix::instruments::platereadercontroller::v1;
@@ -60,18 +61,10 @@ inline std::string ReaderErrorId(const std::string& name) {
 
 class SilaServerTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/platovix-sila-XXXXXX";
-    home_ = mkdtemp(pattern);
-    setenv("XDG_CONFIG_HOME", home_.c_str(), 1);
-    AppSettings = TAppSettings{};
-    PortMap = TPortMap{};
-  }
   void TearDown() override {
     client_.reset();
     server_.reset();
     sim_.reset();
-    std::filesystem::remove_all(home_);
   }
 
   static sim::Options Reader(sim::Family family = sim::Family::DigiScan, int measureMs = 200) {
@@ -152,7 +145,8 @@ class SilaServerTest : public ::testing::Test {
     return false;
   }
 
-  std::filesystem::path home_;
+  TempHome temp_{"sila"};
+  const std::filesystem::path home_ = temp_.path();
   std::optional<archive::StoreConfig> archive_;  // set before starting to store reads
   std::ostringstream log_;                       // the server's log; read once it has stopped
   std::string certificate_;

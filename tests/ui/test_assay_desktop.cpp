@@ -21,6 +21,7 @@
 #include "settings/settings.h"
 #include "sim/reader_simulator.h"
 #include "tests/support/pty_pair.h"
+#include "tests/support/temp_home.h"
 #include "tests/ui/analysis_test_plate.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/assay_choice.h"
@@ -35,10 +36,6 @@ class AssayDesktop : public ::testing::Test {
   void SetUp() override {
     TestApp();
     ResetProgramState();
-    char pattern[] = "/tmp/platovix-assay-desktop-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    home_ = pattern;
-    setenv("XDG_CONFIG_HOME", home_.c_str(), 1);
     sim::Options options;
     options.scenario = sim::PlateScenario::Elisa;
     options.measureMs = 200;
@@ -47,8 +44,6 @@ class AssayDesktop : public ::testing::Test {
   void TearDown() override {
     if (AnalysisWindow* window = OpenAnalysisWindow()) delete window;
     ResetProgramState();
-    unsetenv("XDG_CONFIG_HOME");
-    fs::remove_all(home_);
   }
 
   // The settings of an operator who set the port and switched the
@@ -80,7 +75,8 @@ class AssayDesktop : public ::testing::Test {
     return QTest::qWaitFor([] { return hWorkerThread == nullptr; }, 30000);
   }
 
-  fs::path home_;
+  TempHome temp_{"assay-desktop"};
+  const fs::path home_ = temp_.path();
   std::unique_ptr<sim::PtySimulator> reader_;
   BoxRecorder boxes_;
 };

@@ -10,6 +10,7 @@
 
 #include "settings/settings.h"
 #include "sim/reader_simulator.h"
+#include "tests/support/temp_home.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/main_dialog.h"
 
@@ -19,8 +20,8 @@ TEST(DemoStart, FirstEnterMeasuresAnElisaPlate) {
   TestApp();
   ResetProgramState();
   BoxRecorder boxes;
-  char pattern[] = "/tmp/platovix-demo-XXXXXX";
-  const fs::path home = mkdtemp(pattern);
+  const TempHome temp("demo");
+  const fs::path& home = temp.path();
   sim::Options options;
   options.scenario = sim::PlateScenario::Elisa;
   options.measureMs = 200;
@@ -31,7 +32,6 @@ TEST(DemoStart, FirstEnterMeasuresAnElisaPlate) {
                               PLATOVIX_SIM + " " + settings + " " + reader.slavePath() +
                               " --scenario elisa";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
-  setenv("XDG_CONFIG_HOME", home.c_str(), 1);
   LoadSettings();
   EXPECT_EQ(AppSettings.nBaudRate, 9600);
   EXPECT_EQ(FilterTable.nCount, 6);
@@ -58,6 +58,4 @@ TEST(DemoStart, FirstEnterMeasuresAnElisaPlate) {
   for (int well = 0; well < 96; ++well) EXPECT_GT(PlateResult.nValue[well], 0) << well;
 
   ResetProgramState();
-  unsetenv("XDG_CONFIG_HOME");
-  fs::remove_all(home);
 }

@@ -12,6 +12,7 @@
 
 #include "settings/settings.h"
 #include "tests/support/pty_pair.h"
+#include "tests/support/temp_home.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/device_chooser.h"
 #include "ui/main_dialog.h"
@@ -27,10 +28,6 @@ class DeviceChooserTest : public ::testing::Test {
     TestApp();
     ResetProgramState();
     AppSettings.nComPort = 2;
-    char pattern[] = "/tmp/platovix-chooser-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
     adapter_ = pty_.slavePath();  // stands in for /dev/ttyUSB0
     file_ = (dir_ / "plate.txt").string();
     std::ofstream(file_) << "\n";
@@ -44,8 +41,6 @@ class DeviceChooserTest : public ::testing::Test {
   }
   void TearDown() override {
     SetSerialDeviceLister(nullptr);
-    unsetenv("XDG_CONFIG_HOME");
-    fs::remove_all(dir_);
     ResetProgramState();
   }
 
@@ -73,7 +68,8 @@ class DeviceChooserTest : public ::testing::Test {
   }
 
   PtyPair pty_;
-  fs::path dir_;
+  TempHome temp_{"chooser"};
+  const fs::path dir_ = temp_.path();
   std::string adapter_;
   std::string file_;
   std::string byId_;

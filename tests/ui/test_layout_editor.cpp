@@ -18,6 +18,7 @@
 #include "preview/data_preview.h"
 #include "settings/settings.h"
 #include "tests/support/result_state_guard.h"
+#include "tests/support/temp_home.h"
 #include "tests/ui/analysis_test_plate.h"
 #include "tests/ui/ui_test_support.h"
 
@@ -28,25 +29,15 @@ namespace {
 
 class LayoutEditorTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    TestApp();
-    char pattern[] = "/tmp/platovix-layout-editor-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
-    AppSettings.LayoutFile.clear();
-  }
-  void TearDown() override {
-    unsetenv("XDG_CONFIG_HOME");
-    fs::remove_all(dir_);
-  }
+  void SetUp() override { TestApp(); }
   QString PathOf(const char* name) const { return QString::fromStdString((dir_ / name).string()); }
 
   static QPoint CellCentre(QTableWidget* grid, int row, int column) {
     return grid->visualRect(grid->model()->index(row, column)).center();
   }
 
-  fs::path dir_;
+  TempHome temp_{"layout-editor"};
+  const fs::path dir_ = temp_.path();
   ResultStateGuard guard_;
   LayoutChooserStandIn chooser_;
   BoxRecorder boxes_;

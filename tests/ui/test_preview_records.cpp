@@ -28,6 +28,7 @@
 #include "preview/shown_plate_holder.h"
 #include "sim/reader_simulator.h"
 #include "tests/support/command_output.h"
+#include "tests/support/temp_home.h"
 #include "tests/ui/analysis_test_plate.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/main_dialog.h"
@@ -87,12 +88,6 @@ class PreviewRecords : public ::testing::Test {
   void SetUp() override {
     TestApp();
     ResetProgramState();
-    char pattern[] = "/tmp/platovix-preview-records-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CONFIG_HOME"}) {
-      setenv(name, dir_.c_str(), 1);
-    }
     layout_ = TestLayout();
     FillTestPlate(layout_, PlateResult);
     SetReportFileChooserForTesting([](QWidget*, const QString&) { return Chosen(); });
@@ -104,8 +99,6 @@ class PreviewRecords : public ::testing::Test {
     SetOpenFileChooserForTesting(nullptr);
     SetLastArchivedRecord({});
     ResetProgramState();
-    for (const char* name : {"XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CONFIG_HOME"}) unsetenv(name);
-    fs::remove_all(dir_);
   }
 
   // A read as the desktop stored it, shown with its record.
@@ -129,7 +122,8 @@ class PreviewRecords : public ::testing::Test {
     QTest::keyClick(field, Qt::Key_Return);
   }
 
-  fs::path dir_;
+  TempHome temp_{"preview-records", TempHome::Layout::AllInHome};
+  const fs::path dir_ = temp_.path();
   analysis::PlateLayout layout_;
   BoxRecorder boxes_;
 };

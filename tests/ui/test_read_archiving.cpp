@@ -10,6 +10,7 @@
 
 #include "archive/archive_store.h"
 #include "sim/reader_simulator.h"
+#include "tests/support/temp_home.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/main_dialog.h"
 
@@ -29,10 +30,6 @@ class DesktopArchive : public ::testing::Test {
   void SetUp() override {
     TestApp();
     ResetProgramState();
-    char pattern[] = "/tmp/platovix-ui-archive-XXXXXX";
-    folder_ = mkdtemp(pattern);
-    setenv("XDG_DATA_HOME", (folder_ + "/data").c_str(), 1);
-    setenv("XDG_STATE_HOME", (folder_ + "/state").c_str(), 1);
     sim::Options options;
     options.measureMs = 300;
     reader_ = std::make_unique<sim::PtySimulator>(options);
@@ -47,9 +44,6 @@ class DesktopArchive : public ::testing::Test {
   void TearDown() override {
     dialog_.reset();
     ResetProgramState();
-    unsetenv("XDG_DATA_HOME");
-    unsetenv("XDG_STATE_HOME");
-    std::filesystem::remove_all(folder_);
   }
   void Press(int id) { qobject_cast<QPushButton*>(dialog_->Item(id))->click(); }
   static bool WaitUntilIdle() {
@@ -57,7 +51,8 @@ class DesktopArchive : public ::testing::Test {
   }
 
   BoxRecorder boxes_;
-  std::string folder_;
+  TempHome temp_{"ui-archive"};
+  const std::string folder_ = temp_.path().string();
   std::unique_ptr<sim::PtySimulator> reader_;
   std::unique_ptr<MainDialog> dialog_;
 };
