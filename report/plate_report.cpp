@@ -281,7 +281,10 @@ class ReportPainter {
       for (const ReportQcRule& rule : report_.qcRules) {
         Line(painter, g().mm(4), y, w,
              QStringLiteral("%1  %2%3")
-                 .arg(rule.passed ? QStringLiteral("pass") : QStringLiteral("FAIL"), Q(rule.rule),
+                 .arg(!rule.applicable ? QStringLiteral("n/a")
+                      : rule.passed    ? QStringLiteral("pass")
+                                       : QStringLiteral("FAIL"),
+                      Q(rule.rule),
                       rule.detail.empty() ? QString()
                                           : QStringLiteral(" (%1)").arg(Q(rule.detail))));
         y += g().mm(5);
@@ -342,7 +345,8 @@ PlateReport WithAnalysisVerdict(const PlateReport& report) {
   const analysis::QcResult& qc = *filled.analysis->qc;
   filled.verdict = qc.Verdict();
   for (const analysis::QcRuleResult& rule : qc.rules) {
-    filled.qcRules.push_back({rule.rule, rule.passed, rule.detail});
+    filled.qcRules.push_back(
+        {rule.rule, rule.passed, rule.Detail(filled.decimalComma), rule.applicable});
   }
   return filled;
 }

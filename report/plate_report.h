@@ -20,7 +20,8 @@ class QPagedPaintDevice;
 struct ReportQcRule {
   std::string rule;  // "R2 >= 0.98"
   bool passed = false;
-  std::string detail;  // what was found, e.g. "0.9991"
+  std::string detail;      // what was found, e.g. "0.9991"
+  bool applicable = true;  // false: nothing to check ("0 of 0 controls")
 };
 
 // A change made after the read, as the audit trail holds it.
