@@ -1,6 +1,7 @@
 #include "archive/chained_archive.h"
 
 #include <charconv>
+#include <map>
 
 #include "archive/sha256.h"
 
@@ -16,8 +17,23 @@ std::string ChainHash(const std::string& previous, const std::string& content) {
   return Sha256Hex(previous + '\n' + content);
 }
 
+// A plate ID entered after the read stands in plate_ids; the read's own
+// column keeps what was stored with it.
 constexpr char kSummaryColumns[] =
-    "seq, uuid, at_utc, plate_id, assay, status, operator, verdict, reader";
+    "seq, uuid, at_utc, coalesce((SELECT p.plate_id FROM plate_ids p WHERE p.read_uuid = "
+    "entries.uuid), entries.plate_id), assay, status, operator, verdict, reader";
+
+// A read's current plate ID compared with $n: the later one where there is
+// one, else the read's own.
+std::string PlateIdMatches(const std::string& comparison, std::vector<std::string>* params,
+                           const std::string& value, const std::string& after = "") {
+  params->push_back(value);
+  const std::string later = "$" + std::to_string(params->size()) + after;
+  params->push_back(value);
+  const std::string own = "$" + std::to_string(params->size()) + after;
+  return "(uuid IN (SELECT read_uuid FROM plate_ids WHERE " + comparison + later + ") OR (" +
+         comparison + own + " AND uuid NOT IN (SELECT read_uuid FROM plate_ids)))";
+}
 
 int64_t Number(const std::string& text) {
   return text.empty() ? 0 : std::stoll(text);
@@ -35,8 +51,9 @@ std::string LikeLiteral(const std::string& text) {
 
 void AddTextFilter(const std::string& text, std::string* sql, std::vector<std::string>* params) {
   const std::string inside = "%" + LikeLiteral(text) + "%";
-  *sql += " AND (";
-  for (const char* column : {"plate_id", "assay", "operator"}) {
+  *sql +=
+      " AND (" + PlateIdMatches("lower(plate_id) LIKE ", params, inside, " ESCAPE '\\'") + " OR ";
+  for (const char* column : {"assay", "operator"}) {
     params->push_back(inside);
     *sql += std::string("lower(") + column + ") LIKE $" + std::to_string(params->size()) +
             " ESCAPE '\\' OR ";
@@ -146,6 +163,16 @@ bool ChainedArchive::AppendContent(const std::string& content, std::string* erro
        keys.verdict, keys.reader},
       nullptr);
   if (!inserted) return Failed(error);
+  // The list finds a read by the plate ID entered last: kept beside the
+  // chain, in the same transaction, and checked by Verify.
+  AuditEntry audit;
+  if (keys.kind == "audit" && ParseAudit(content, &audit) && audit.what == "plate ID" &&
+      !db_->Exec("INSERT INTO plate_ids (read_uuid, plate_id, seq) VALUES ($1, $2, $3) "
+                 "ON CONFLICT (read_uuid) DO UPDATE SET plate_id = excluded.plate_id, "
+                 "seq = excluded.seq",
+                 {audit.readUuid, audit.detail, std::to_string(seq)}, nullptr)) {
+    return Failed(error);
+  }
   return db_->Script("COMMIT") || Failed(error);
 }
 
@@ -163,7 +190,7 @@ std::string ReadsSql(const std::string& columns, const ReadQuery& query,
   filter("at_utc", " >= ", UtcKey(query.since));
   filter("at_utc", " < ", UtcKey(query.until));
   filter("assay", " = ", query.assay);
-  filter("plate_id", " = ", query.plateId);
+  if (!query.plateId.empty()) sql += " AND " + PlateIdMatches("plate_id = ", params, query.plateId);
   if (query.verdict) {
     params->push_back(*query.verdict);
     sql += " AND verdict = $" + std::to_string(params->size());
@@ -281,6 +308,8 @@ VerifyReport ChainedArchive::Verify() {
   VerifyReport report;
   std::string previous = kChainStart;
   int64_t expectedSeq = 1;
+  // What plate_ids must hold: each read's last "plate ID" entry.
+  std::map<std::string, LaterId> laterIds;
   // In slices, so that 100 000 entries never sit in memory at once.
   constexpr int kSlice = 2000;
   for (;;) {
@@ -312,11 +341,47 @@ VerifyReport ChainedArchive::Verify() {
       if (!KeysOfContent(row[9], &keys) || !(keys == stored)) {
         return bad("its columns do not match its content");
       }
+      AuditEntry audit;
+      if (keys.kind == "audit" && ParseAudit(row[9], &audit) && audit.what == "plate ID") {
+        laterIds[audit.readUuid] = {audit.detail, seq, row[1]};
+      }
       previous = row[11];
       ++expectedSeq;
       ++report.entries;
     }
     if (rows.size() < static_cast<size_t>(kSlice)) break;
+  }
+  return CheckLaterIds(laterIds, report);
+}
+
+VerifyReport ChainedArchive::CheckLaterIds(const std::map<std::string, LaterId>& expected,
+                                           VerifyReport report) {
+  std::vector<SqlRow> rows;
+  if (!db_->Exec("SELECT read_uuid, plate_id, seq FROM plate_ids", {}, &rows)) {
+    report.problem = db_->Error();
+    return report;
+  }
+  std::map<std::string, const SqlRow*> kept;
+  for (const SqlRow& row : rows) kept[row[0]] = &row;
+  for (const auto& [readUuid, later] : expected) {
+    const auto found = kept.find(readUuid);
+    if (found == kept.end() || (*found->second)[1] != later.plateId ||
+        Number((*found->second)[2]) != later.seq) {
+      report.firstBadSeq = later.seq;
+      report.firstBadUuid = later.auditUuid;
+      report.problem = found == kept.end()
+                           ? "the plate ID it entered is missing from the list's plate IDs"
+                           : "the list's plate ID of its read is not the one it entered";
+      return report;
+    }
+    kept.erase(found);
+  }
+  if (!kept.empty()) {
+    const SqlRow& row = *kept.begin()->second;
+    report.firstBadSeq = Number(row[2]);
+    report.firstBadUuid = row[0];
+    report.problem = "the list's plate IDs hold one for a read no entry entered it for";
+    return report;
   }
   report.ok = true;
   return report;

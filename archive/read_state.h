@@ -25,8 +25,8 @@ struct ExcludedWellState {
 };
 
 struct ReadState {
-  PlateRead read;        // as stored, never changed
-  std::string plateId;   // the latest one entered, else the record's own
+  PlateRead read;       // as stored, never changed
+  std::string plateId;  // the latest one entered, else the record's own
   ReadStatus status = ReadStatus::Completed;
   std::vector<ExcludedWellState> excluded;  // in the order they were excluded
   std::vector<StateNote> comments;
