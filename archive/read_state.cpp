@@ -70,4 +70,17 @@ ReadState CurrentState(const PlateRead& read, const std::vector<AuditEntry>& tra
   return state;
 }
 
+ReadRecordNotes RecordNotesOf(const ReadState& state) {
+  ReadRecordNotes notes;
+  notes.plateId = state.plateId;
+  if (state.status != ReadStatus::Completed) {
+    notes.status = StatusName(state.status);
+    notes.statusMessage = state.read.message;
+  }
+  for (const ExcludedWellState& e : state.excluded) {
+    notes.excluded.push_back({e.well, e.note.why, e.note.who, e.note.when});
+  }
+  return notes;
+}
+
 }  // namespace archive
