@@ -52,6 +52,8 @@ bool WritePlateReportFile(const TPlateResult& plate, const ResultContext& contex
   input.plateId = options.plateId;
   input.operatorName = options.operatorName;
   if (state != nullptr) TakeReadState(*state, &input);
+  // --operator names who made the read (the record keeps the login name).
+  if (!options.operatorName.empty()) input.operatorName = options.operatorName;
   input.plate = plate;
   input.context = context;
   if (state != nullptr) input.context.record = archive::RecordNotesOf(*state);
@@ -127,6 +129,7 @@ int RunRecordReport(const CliOptions& options, const CliIo& io) {
   ResultContext context;
   PlateOfRecord(read, &plate, &context);
   CliOptions withRecord = options;
+  withRecord.operatorName = read.operatorName;
   if (!TakeStoredAssay(read, plate, &withRecord, &error)) {
     io.err << kProgram << error << '\n';
     return kExitFailure;
