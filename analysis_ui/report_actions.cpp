@@ -12,6 +12,7 @@
 #include <QUrl>
 
 #include "analysis_ui/assay_in_use.h"
+#include "archive_ui/desktop_archive.h"
 #include "link/operator_message.h"
 #include "report/report_input.h"
 #include "results/shared_state.h"
@@ -65,6 +66,10 @@ PlateReport ShownPlateReport(const ShownPlate& shown, const analysis::PlateLayou
   input.excluded = shown.excluded;
   input.comments = shown.comments;
   input.plateId = shown.plateId;
+  // An ID entered in the preview after the read, for a window that has
+  // shown the read since before.
+  const ArchivedRecord& last = LastArchivedRecord();
+  if (!shown.archiveUuid.empty() && shown.archiveUuid == last.uuid) input.plateId = last.plateId;
   input.operatorName =
       !shown.operatorName.empty() ? shown.operatorName : qEnvironmentVariable("USER").toStdString();
   input.programVersion = std::string("Platovix ") + PLATOVIX_VERSION;

@@ -122,6 +122,15 @@ TEST_F(ReadState, WhatIsEnteredAfterTheReadIsInTheHistoryReportsAndExports) {
     });
     qobject_cast<QPushButton*>(dialog.Item(kMeasureButton))->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return preview.Seen() == 1; }, 30000));
+    // The analysis window beside the main dialog, opened before the ID was
+    // entered, reports it too.
+    AnalysisWindow* analysis = OpenAnalysisWindow();
+    ASSERT_NE(analysis, nullptr);
+    Chosen() = QString::fromStdString((dir_ / "analysis.pdf").string());
+    analysis->findChild<QPushButton*>("report")->click();
+    const std::string text = PdfText(dir_ / "analysis.pdf");
+    EXPECT_NE(text.find("PL-LATER-7"), std::string::npos) << text;
+    EXPECT_NE(text.find(assay.assay.name), std::string::npos) << text;
   }
   const std::string uuid = LastArchivedRecord().uuid;
   ASSERT_FALSE(uuid.empty());
