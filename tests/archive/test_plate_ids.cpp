@@ -2,11 +2,14 @@
 // by ID (the replaced one no longer finds the read), platovix-cli's
 // "archive list --plate-id" too, verify checks what is kept for it, and an
 // archive of version 2 gets it by migration; on SQLite and PostgreSQL alike.
+// And the fold of a read and its trail into what the read is now.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
 #include <set>
 
 #include "archive/postgres_archive.h"
+#include "archive/read_state.h"
 #include "archive/sqlite_archive.h"
 #include "tests/archive/archive_samples.h"
 #include "tests/archive/postgres_server.h"
@@ -140,4 +143,55 @@ TEST(PlateIds, PostgresFindsIdsEnteredLaterAndMigratesVersionTwo) {
   ASSERT_TRUE(archive) << error;
   ExpectFoundByCurrentId(*archive, reads, server.url());
   ExpectTamperingFound(*archive, LaterTwoEntry(*archive, reads[0]));
+}
+
+TEST(ReadStateFold, TheTrailMakesTheReadWhatItIsNow) {
+  PlateRead read = SampleRead(1);
+  read.analysisJson = R"({"qc":{"verdict":"Pass"}})";
+  read.verdict = "Pass";
+  read.status = ReadStatus::Aborted;
+  const auto entry = [&read](const char* what, const char* why, const std::string& detail) {
+    return AuditEntry{NewUuid(), read.uuid, "lab", "2026-12-07T17:00:00+01:00", what, why, detail};
+  };
+  const std::vector<AuditEntry> trail{
+      entry("plate ID", "entered after the read", "X-1"),
+      entry("well excluded", "bubble", "D7"),
+      entry("well excluded", "scratch", "a1"),
+      entry("comment", "comment", "first"),
+      entry("well included", "checked", "D7"),
+      entry("well excluded", "no such well", "Z99"),
+      entry("re-analysis", "5PL fits better",
+            R"({"model":"5pl","weighting":"1/y","analysis":{"qc":{"verdict":"Fail"}}})"),
+      entry("well excluded", "bubble after all", "D7"),
+      entry("plate ID", "misread", "X-2"),
+      entry("comment", "comment", "second"),
+  };
+  const ReadState state = CurrentState(read, trail);
+  EXPECT_EQ(state.read.plateId, "P-1");  // the stored record stays as it was
+  EXPECT_EQ(state.plateId, "X-2");
+  EXPECT_EQ(state.status, ReadStatus::Aborted);
+  ASSERT_EQ(state.excluded.size(), 2u);
+  EXPECT_EQ(state.excluded[0].well, 0);
+  EXPECT_EQ(state.excluded[0].note.why, "scratch");
+  EXPECT_EQ(state.excluded[1].well, 42);
+  EXPECT_EQ(state.excluded[1].note.why, "bubble after all");
+  EXPECT_EQ(state.excluded[1].note.who, "lab");
+  ASSERT_EQ(state.comments.size(), 2u);
+  EXPECT_EQ(state.comments[1].text, "second");
+  EXPECT_EQ(state.model, "5pl");
+  EXPECT_EQ(state.weighting, "1/y");
+  EXPECT_EQ(state.verdict, "Fail");
+  EXPECT_EQ(nlohmann::json::parse(state.analysisJson)["qc"]["verdict"], "Fail");
+
+  const ReadRecordNotes notes = RecordNotesOf(state);
+  EXPECT_EQ(notes.plateId, "X-2");
+  EXPECT_EQ(notes.status, "aborted");
+  ASSERT_EQ(notes.excluded.size(), 2u);
+  EXPECT_EQ(notes.excluded[1].reason, "bubble after all");
+
+  // Without a trail: the record as stored.
+  const ReadState stored = CurrentState(read, {});
+  EXPECT_EQ(stored.plateId, "P-1");
+  EXPECT_EQ(stored.verdict, "Pass");
+  EXPECT_TRUE(stored.excluded.empty() && stored.comments.empty() && stored.model.empty());
 }
