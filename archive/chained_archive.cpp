@@ -1,21 +1,12 @@
 #include "archive/chained_archive.h"
 
 #include <charconv>
-#include <map>
 
 #include "archive/sha256.h"
 
 namespace archive {
 
 namespace {
-
-constexpr char kEntryColumns[] =
-    "seq, uuid, kind, read_uuid, at_utc, plate_id, assay, status, operator, content, prev_hash, "
-    "hash, verdict, reader";
-
-std::string ChainHash(const std::string& previous, const std::string& content) {
-  return Sha256Hex(previous + '\n' + content);
-}
 
 // A plate ID entered after the read stands in plate_ids; the read's own
 // column keeps what was stored with it.
@@ -33,10 +24,6 @@ std::string PlateIdMatches(const std::string& comparison, std::vector<std::strin
   const std::string own = "$" + std::to_string(params->size()) + after;
   return "(uuid IN (SELECT read_uuid FROM plate_ids WHERE " + comparison + later + ") OR (" +
          comparison + own + " AND uuid NOT IN (SELECT read_uuid FROM plate_ids)))";
-}
-
-int64_t Number(const std::string& text) {
-  return text.empty() ? 0 : std::stoll(text);
 }
 
 // A LIKE pattern that matches text literally.
@@ -63,6 +50,14 @@ void AddTextFilter(const std::string& text, std::string* sql, std::vector<std::s
 }
 
 }  // namespace
+
+std::string ChainHash(const std::string& previous, const std::string& content) {
+  return Sha256Hex(previous + '\n' + content);
+}
+
+int64_t ChainNumber(const std::string& text) {
+  return text.empty() ? 0 : std::stoll(text);
+}
 
 std::string EntryTablesSql(const char* seqType) {
   return std::string("CREATE TABLE entries (seq ") + seqType + R"sql( PRIMARY KEY,
@@ -93,7 +88,7 @@ bool ChainedArchive::Failed(std::string* error) {
 bool ChainedArchive::Prepare(const SqlDialect& dialect, std::string* note, std::string* error) {
   std::vector<SqlRow> rows;
   const bool versioned = db_->Exec("SELECT max(version) FROM schema_version", {}, &rows);
-  const int found = versioned && !rows.empty() ? static_cast<int>(Number(rows[0][0])) : 0;
+  const int found = versioned && !rows.empty() ? static_cast<int>(ChainNumber(rows[0][0])) : 0;
   if (found > kSchemaVersion) {
     readOnly_ = true;
     *note = "the archive's schema (version " + std::to_string(found) +
@@ -116,7 +111,7 @@ bool ChainedArchive::Prepare(const SqlDialect& dialect, std::string* note, std::
   rows.clear();
   // Another program may have migrated it meanwhile.
   if (!db_->Exec("SELECT max(version) FROM schema_version", {}, &rows)) return Failed(error);
-  int version = rows.empty() ? 0 : static_cast<int>(Number(rows[0][0]));
+  int version = rows.empty() ? 0 : static_cast<int>(ChainNumber(rows[0][0]));
   for (; version < kSchemaVersion; ++version) {
     if (!db_->Script(dialect.migrations[version])) return Failed(error);
     if (!db_->Exec("INSERT INTO schema_version (version) VALUES ($1)",
@@ -152,7 +147,7 @@ bool ChainedArchive::AppendContent(const std::string& content, std::string* erro
   if (!db_->Exec("SELECT seq, hash FROM entries ORDER BY seq DESC LIMIT 1", {}, &rows)) {
     return Failed(error);
   }
-  const int64_t seq = rows.empty() ? 1 : Number(rows[0][0]) + 1;
+  const int64_t seq = rows.empty() ? 1 : ChainNumber(rows[0][0]) + 1;
   const std::string previous = rows.empty() ? kChainStart : rows[0][1];
   const bool inserted = db_->Exec(
       "INSERT INTO entries (seq, uuid, kind, read_uuid, at_utc, plate_id, assay, status, operator, "
@@ -239,7 +234,7 @@ bool ChainedArchive::ListReads(const ReadQuery& query, bool withContent,
   if (!SelectReads(columns, query, &rows, error)) return false;
   reads->reserve(reads->size() + rows.size());
   for (SqlRow& row : rows) {
-    reads->push_back({Number(row[0]), std::move(row[1]), std::move(row[2]), std::move(row[3]),
+    reads->push_back({ChainNumber(row[0]), std::move(row[1]), std::move(row[2]), std::move(row[3]),
                       std::move(row[4]), std::move(row[5]), std::move(row[6]),
                       withContent ? std::move(row[9]) : std::string(), std::move(row[7]),
                       std::move(row[8])});
@@ -304,89 +299,6 @@ bool ChainedArchive::AuditTrail(const std::string& readUuid, std::vector<AuditEn
   return true;
 }
 
-VerifyReport ChainedArchive::Verify() {
-  VerifyReport report;
-  std::string previous = kChainStart;
-  int64_t expectedSeq = 1;
-  // What plate_ids must hold: each read's last "plate ID" entry.
-  std::map<std::string, LaterId> laterIds;
-  // In slices, so that 100 000 entries never sit in memory at once.
-  constexpr int kSlice = 2000;
-  for (;;) {
-    std::vector<SqlRow> rows;
-    if (!db_->Exec(std::string("SELECT ") + kEntryColumns +
-                       " FROM entries WHERE seq >= $1 ORDER BY seq LIMIT " + std::to_string(kSlice),
-                   {std::to_string(expectedSeq)}, &rows)) {
-      report.problem = db_->Error();
-      return report;
-    }
-    for (const SqlRow& row : rows) {
-      const int64_t seq = Number(row[0]);
-      const auto bad = [&](const std::string& problem) {
-        report.firstBadSeq = seq;
-        report.firstBadUuid = row[1];
-        report.problem = problem;
-        return report;
-      };
-      if (seq != expectedSeq) {
-        report.firstBadSeq = expectedSeq;
-        report.problem = "entry " + std::to_string(expectedSeq) + " is missing";
-        return report;
-      }
-      if (row[10] != previous) return bad("its previous hash does not match the entry before");
-      if (row[11] != ChainHash(previous, row[9])) return bad("its content does not match its hash");
-      EntryKeys keys;
-      const EntryKeys stored{row[2], row[1], row[3], row[4],  row[5],
-                             row[6], row[7], row[8], row[12], row[13]};
-      if (!KeysOfContent(row[9], &keys) || !(keys == stored)) {
-        return bad("its columns do not match its content");
-      }
-      AuditEntry audit;
-      if (keys.kind == "audit" && ParseAudit(row[9], &audit) && audit.what == "plate ID") {
-        laterIds[audit.readUuid] = {audit.detail, seq, row[1]};
-      }
-      previous = row[11];
-      ++expectedSeq;
-      ++report.entries;
-    }
-    if (rows.size() < static_cast<size_t>(kSlice)) break;
-  }
-  return CheckLaterIds(laterIds, report);
-}
-
-VerifyReport ChainedArchive::CheckLaterIds(const std::map<std::string, LaterId>& expected,
-                                           VerifyReport report) {
-  std::vector<SqlRow> rows;
-  if (!db_->Exec("SELECT read_uuid, plate_id, seq FROM plate_ids", {}, &rows)) {
-    report.problem = db_->Error();
-    return report;
-  }
-  std::map<std::string, const SqlRow*> kept;
-  for (const SqlRow& row : rows) kept[row[0]] = &row;
-  for (const auto& [readUuid, later] : expected) {
-    const auto found = kept.find(readUuid);
-    if (found == kept.end() || (*found->second)[1] != later.plateId ||
-        Number((*found->second)[2]) != later.seq) {
-      report.firstBadSeq = later.seq;
-      report.firstBadUuid = later.auditUuid;
-      report.problem = found == kept.end()
-                           ? "the plate ID it entered is missing from the list's plate IDs"
-                           : "the list's plate ID of its read is not the one it entered";
-      return report;
-    }
-    kept.erase(found);
-  }
-  if (!kept.empty()) {
-    const SqlRow& row = *kept.begin()->second;
-    report.firstBadSeq = Number(row[2]);
-    report.firstBadUuid = row[0];
-    report.problem = "the list's plate IDs hold one for a read no entry entered it for";
-    return report;
-  }
-  report.ok = true;
-  return report;
-}
-
 bool ChainedArchive::Unforwarded(size_t limit, std::vector<StoredEntry>* entries,
                                  std::string* error) {
   std::vector<SqlRow> rows;
@@ -397,7 +309,7 @@ bool ChainedArchive::Unforwarded(size_t limit, std::vector<StoredEntry>* entries
     return Failed(error);
   }
   for (SqlRow& row : rows) {
-    entries->push_back({Number(row[0]), std::move(row[1]), std::move(row[2])});
+    entries->push_back({ChainNumber(row[0]), std::move(row[1]), std::move(row[2])});
   }
   return true;
 }
@@ -408,7 +320,7 @@ bool ChainedArchive::CountUnforwarded(int64_t* count, std::string* error) {
                  &rows)) {
     return Failed(error);
   }
-  *count = rows.empty() ? 0 : Number(rows[0][0]);
+  *count = rows.empty() ? 0 : ChainNumber(rows[0][0]);
   return true;
 }
 

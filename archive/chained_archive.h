@@ -80,6 +80,11 @@ class ChainedArchive : public Archive {
 // the type of the sequence number.
 std::string EntryTablesSql(const char* seqType);
 
+// An entry's hash: over the one before it and its content.
+std::string ChainHash(const std::string& previous, const std::string& content);
+// A number column's text as a number; 0 for none.
+int64_t ChainNumber(const std::string& text);
+
 // The chain's start: the hash before the first entry.
 inline const std::string kChainStart(64, '0');
 
