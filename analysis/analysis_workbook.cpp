@@ -120,6 +120,20 @@ void WritePlates(Sheet& sheet, const std::vector<WorkbookPlate>& plates, LabForm
     // The record's own completion time when the context has none.
     const auto completed = ReadCompletionTime(plate, item.context);
     sheet.Pair("completed", completed ? FormatIsoLocalTime(*completed) : "");
+    const ReadRecordNotes& record = item.context.record;
+    if (!record.plateId.empty()) sheet.Pair("plate id", record.plateId);
+    if (!record.status.empty())
+      sheet.Pair("status", record.statusMessage.empty()
+                               ? record.status
+                               : record.status + ": " + record.statusMessage);
+    for (const ExcludedWellNote& e : record.excluded) {
+      sheet.Text(0, "excluded well");
+      sheet.Text(1, WellName(e.well));
+      sheet.Text(2, e.reason);
+      sheet.Text(3, e.who);
+      sheet.Text(4, e.when);
+      sheet.Next();
+    }
     sheet.Next();
     GridHeader(sheet, "");
     for (int row = 0; row < kLayoutRows; ++row) {

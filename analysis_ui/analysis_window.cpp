@@ -18,6 +18,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <QtCharts/QChartView>
+#include <chrono>
 #include <set>
 
 #include <QFileInfo>
@@ -30,6 +31,7 @@
 #include "analysis_ui/layout_in_use.h"
 #include "analysis_ui/read_caption.h"
 #include "analysis_ui/standard_curve_chart.h"
+#include "archive/plate_read.h"
 #include "archive_ui/audit_reason.h"
 #include "archive_ui/desktop_archive.h"
 #include "link/operator_message.h"
@@ -76,7 +78,7 @@ QString ModelTitle(analysis::CurveModel model) {
 }  // namespace
 
 AnalysisWindow::AnalysisWindow(QWidget* parent, const ShownPlate& shown)
-    : QDialog(parent), shown_(shown) {
+    : QDialog(parent), shown_(shown), excluded_(ShownExclusions(shown)) {
   setWindowTitle(QStringLiteral("Platovix Analysis"));
   if (parent != nullptr) setWindowIcon(parent->windowIcon());
 
@@ -345,7 +347,7 @@ void AnalysisWindow::ShowTable() {
 
 void AnalysisWindow::SetPlate(const ShownPlate& shown) {
   shown_ = shown;
-  excluded_.clear();
+  excluded_ = ShownExclusions(shown);
   Recompute();
 }
 
@@ -355,8 +357,11 @@ void AnalysisWindow::ToggleExcludedWell(int well, const std::string& reason) {
   const bool included = found != excluded_.end();
   if (included) {
     excluded_.erase(found);
+    std::erase_if(shown_.excluded, [well](const ExcludedWellNote& e) { return e.well == well; });
   } else {
     excluded_.push_back({well, reason});
+    shown_.excluded.push_back(
+        {well, reason, archive::LoginName(), FormatIsoLocalTime(std::chrono::system_clock::now())});
   }
   Recompute();
   if (!shown_.archiveUuid.empty()) {
@@ -482,9 +487,10 @@ bool AnalysisWindow::SaveResults() {
   return saved;
 }
 
-void RunAnalysisWindow(QWidget* owner, const ShownPlate& shown) {
+ShownPlate RunAnalysisWindow(QWidget* owner, const ShownPlate& shown) {
   AnalysisWindow window(owner, shown);
   window.exec();
+  return window.Shown();
 }
 
 namespace {

@@ -26,11 +26,14 @@ class AnalysisWindow : public QDialog {
  public:
   AnalysisWindow(QWidget* parent, const ShownPlate& shown);
 
+  // The plate with the wells excluded here.
+  const ShownPlate& Shown() const { return shown_; }
+
   // Null while no layout is in use.
   const analysis::PlateAnalysis* Result() const { return hasResult_ ? &result_ : nullptr; }
 
-  // Shows another plate, keeping what the operator chose here (but not the
-  // wells excluded from the last one).
+  // Shows another plate (with the wells excluded from it), keeping what the
+  // operator chose here.
   void SetPlate(const ShownPlate& shown);
   // Leaves a well (0..95) out of the analysis, an outlier; it stays listed,
   // struck out, with the reason. Again for the same well: back in. For an
@@ -77,8 +80,9 @@ class AnalysisWindow : public QDialog {
   QPushButton* save_ = nullptr;
 };
 
-// Modal, as the preview opens it.
-void RunAnalysisWindow(QWidget* owner, const ShownPlate& shown);
+// Modal, as the preview opens it; the plate as the window leaves it (its
+// excluded wells).
+ShownPlate RunAnalysisWindow(QWidget* owner, const ShownPlate& shown);
 
 // The one window that stays open beside the main dialog while the next
 // plates are read: created on the first call, shown and raised, the plate

@@ -11,7 +11,10 @@
 #include <QPrinter>
 #include <QUrl>
 
+#include "analysis_ui/assay_in_use.h"
+#include "archive_ui/desktop_archive.h"
 #include "link/operator_message.h"
+#include "report/report_input.h"
 #include "results/shared_state.h"
 
 namespace {
@@ -43,22 +46,39 @@ void SetReportFileChooserForTesting(ReportFileChooser chooser) {
 }
 
 PlateReport ShownPlateReport(const ShownPlate& shown, const analysis::PlateLayout* layout) {
-  PlateReport report;
-  report.plateId = shown.plateId;
-  report.operatorName =
-      !shown.operatorName.empty() ? shown.operatorName : qEnvironmentVariable("USER").toStdString();
-  report.archiveUuid = shown.archiveUuid;
-  report.archiveHash = shown.archiveHash;
-  report.programVersion = std::string("Platovix ") + PLATOVIX_VERSION;
-  report.plate = shown.plate;
-  report.context = shown.context;
-  report.decimalComma = AppSettings.bDelimComma != 0;
-  layout = ShownLayout(shown, layout);
-  if (layout) {
-    report.layout = *layout;
-    report.analysis = AnalyseShownPlate(shown, *layout);
+  ReportInput input;
+  input.plate = shown.plate;
+  input.context = ShownFileContext(shown);
+  // The assay the plate was read with, else the one in use, as the
+  // analysis window analyses it.
+  if (shown.assay) {
+    input.assay = shown.assay;
+  } else if (const analysis::Assay* inUse = AssayInUse(nullptr)) {
+    input.assay = *inUse;
+  } else if (layout != nullptr) {
+    input.layout = *layout;
+    input.layoutName =
+        QFileInfo(QString::fromStdString(AppSettings.LayoutFile)).fileName().toStdString();
+    input.options = ChosenAnalysisOptions();
   }
-  return report;
+  input.model = shown.model;
+  input.weighting = shown.weighting;
+  input.excluded = shown.excluded;
+  input.comments = shown.comments;
+  input.plateId = shown.plateId;
+  // An ID entered in the preview after the read, for a window that has
+  // shown the read since before.
+  const ArchivedRecord& last = LastArchivedRecord();
+  if (!shown.archiveUuid.empty() && shown.archiveUuid == last.uuid) input.plateId = last.plateId;
+  input.operatorName =
+      !shown.operatorName.empty() ? shown.operatorName : qEnvironmentVariable("USER").toStdString();
+  input.programVersion = std::string("Platovix ") + PLATOVIX_VERSION;
+  input.archiveUuid = shown.archiveUuid;
+  input.archiveHash = shown.archiveHash;
+  input.status = shown.status;
+  input.statusMessage = shown.statusMessage;
+  input.decimalComma = AppSettings.bDelimComma != 0;
+  return MakePlateReport(input);
 }
 
 bool SaveShownPlateReport(QWidget* parent, const ShownPlate& shown,

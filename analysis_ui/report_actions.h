@@ -11,7 +11,8 @@
 
 class QWidget;
 
-// The report of the shown plate, with the analysis when there is a layout.
+// The report of the shown plate, analysed as the analysis window does: with
+// its own assay, else the one in use, else layout (the layout in use).
 PlateReport ShownPlateReport(const ShownPlate& shown, const analysis::PlateLayout* layout);
 
 // Asks where to save; false when cancelled or the file could not be written

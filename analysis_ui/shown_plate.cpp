@@ -32,15 +32,36 @@ const analysis::PlateLayout* ShownLayout(const ShownPlate& shown,
 }
 
 analysis::AnalysisOptions ShownAnalysisOptions(const ShownPlate& shown) {
-  return shown.assay ? shown.assay->Options() : ChosenAnalysisOptions();
+  analysis::AnalysisOptions options =
+      shown.assay ? shown.assay->Options() : ChosenAnalysisOptions();
+  // A read analysed again keeps the model and weighting it was analysed with.
+  options.model = analysis::CurveModelFromName(shown.model).value_or(options.model);
+  options.weighting = analysis::WeightingFromName(shown.weighting).value_or(options.weighting);
+  return options;
+}
+
+std::vector<analysis::ExcludedWell> ShownExclusions(const ShownPlate& shown) {
+  std::vector<analysis::ExcludedWell> wells;
+  for (const ExcludedWellNote& note : shown.excluded) wells.push_back({note.well, note.reason});
+  return wells;
+}
+
+ResultContext ShownFileContext(const ShownPlate& shown) {
+  ResultContext context = shown.context;
+  context.record.plateId = shown.plateId;
+  if (shown.status != "completed") {
+    context.record.status = shown.status;
+    context.record.statusMessage = shown.statusMessage;
+  }
+  context.record.excluded = shown.excluded;
+  return context;
 }
 
 analysis::PlateAnalysis AnalyseShownPlate(const ShownPlate& shown,
                                           const analysis::PlateLayout& layout,
                                           const std::vector<analysis::ExcludedWell>& excluded) {
-  if (!shown.assay) return AnalysePlate(shown.plate, layout, excluded);
-  analysis::AnalysisOptions options = shown.assay->Options();
-  options.excluded = excluded;
+  analysis::AnalysisOptions options = ShownAnalysisOptions(shown);
+  options.excluded = excluded.empty() ? ShownExclusions(shown) : excluded;
   return analysis::AnalysePlate(std::span<const int32_t, kWells>(shown.plate.nValue),
                                 shown.plate.bOverRange, layout, options);
 }
@@ -50,7 +71,7 @@ bool SaveWorkbook(const std::string& path, const ShownPlate& shown,
                   const std::vector<analysis::ExcludedWell>& excluded) {
   analysis::WorkbookPlate sheet;
   sheet.plate = shown.plate;
-  sheet.context = shown.context;
+  sheet.context = ShownFileContext(shown);
   layout = ShownLayout(shown, layout);
   if (layout != nullptr) sheet.analysis = AnalyseShownPlate(shown, *layout, excluded);
   return analysis::WriteAnalysisWorkbook(path, {sheet}, layout, error);
@@ -78,8 +99,8 @@ bool SaveAsmDocument(const std::string& path, const ShownPlate& shown,
   if (layout != nullptr) result = AnalyseShownPlate(shown, *layout, excluded);
   // The plate's own ID when it has one, else the file's name.
   const std::string plateId = !shown.plateId.empty() ? shown.plateId : PlateIdOfFileName(path);
-  const AsmDocument document = BuildAsmDocument(
-      AsmPlateOf(shown.plate, shown.context, plateId, layout, result ? &*result : nullptr));
+  const AsmDocument document = BuildAsmDocument(AsmPlateOf(
+      shown.plate, ShownFileContext(shown), plateId, layout, result ? &*result : nullptr));
   if (!document.ok) {
     *error = document.error;
     return false;

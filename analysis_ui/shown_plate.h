@@ -10,6 +10,7 @@
 
 #include "analysis/assay.h"
 #include "analysis/plate_analysis.h"
+#include "report/plate_report.h"
 #include "results/result_file.h"
 #include "results/shared_state.h"
 
@@ -30,13 +31,29 @@ struct ShownPlate {
   // as such, never as data.
   std::string status{"completed"};
   std::string statusMessage{};
+  // Wells left out of the analysis after the read (who, when, why) and the
+  // comments on an archived read, oldest first.
+  std::vector<ExcludedWellNote> excluded{};
+  std::vector<ReportNote> comments{};
+  // The analysis in force when the read was analysed again without an
+  // assay: its model and weighting ("4pl", "1/y"); empty: as chosen now.
+  std::string model{};
+  std::string weighting{};
 };
+
+// The wells the shown plate's analysis leaves out.
+std::vector<analysis::ExcludedWell> ShownExclusions(const ShownPlate& shown);
+
+// The context its files are written with: plate ID, status and excluded
+// wells beside the reader and times.
+ResultContext ShownFileContext(const ShownPlate& shown);
 
 // The plate's own assay's layout when it has one, else fallback (the one in use).
 const analysis::PlateLayout* ShownLayout(const ShownPlate& shown,
                                          const analysis::PlateLayout* fallback);
 // The plate's own assay's options when it has one, else ChosenAnalysisOptions().
 analysis::AnalysisOptions ShownAnalysisOptions(const ShownPlate& shown);
+// With no wells given, the shown plate's own exclusions.
 analysis::PlateAnalysis AnalyseShownPlate(const ShownPlate& shown,
                                           const analysis::PlateLayout& layout,
                                           const std::vector<analysis::ExcludedWell>& excluded = {});

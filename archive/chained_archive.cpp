@@ -8,19 +8,22 @@ namespace archive {
 
 namespace {
 
-constexpr char kEntryColumns[] =
-    "seq, uuid, kind, read_uuid, at_utc, plate_id, assay, status, operator, content, prev_hash, "
-    "hash, verdict, reader";
-
-std::string ChainHash(const std::string& previous, const std::string& content) {
-  return Sha256Hex(previous + '\n' + content);
-}
-
+// A plate ID entered after the read stands in plate_ids; the read's own
+// column keeps what was stored with it.
 constexpr char kSummaryColumns[] =
-    "seq, uuid, at_utc, plate_id, assay, status, operator, verdict, reader";
+    "seq, uuid, at_utc, coalesce((SELECT p.plate_id FROM plate_ids p WHERE p.read_uuid = "
+    "entries.uuid), entries.plate_id), assay, status, operator, verdict, reader";
 
-int64_t Number(const std::string& text) {
-  return text.empty() ? 0 : std::stoll(text);
+// A read's current plate ID compared with $n: the later one where there is
+// one, else the read's own.
+std::string PlateIdMatches(const std::string& comparison, std::vector<std::string>* params,
+                           const std::string& value, const std::string& after = "") {
+  params->push_back(value);
+  const std::string later = "$" + std::to_string(params->size()) + after;
+  params->push_back(value);
+  const std::string own = "$" + std::to_string(params->size()) + after;
+  return "(uuid IN (SELECT read_uuid FROM plate_ids WHERE " + comparison + later + ") OR (" +
+         comparison + own + " AND uuid NOT IN (SELECT read_uuid FROM plate_ids)))";
 }
 
 // A LIKE pattern that matches text literally.
@@ -35,8 +38,9 @@ std::string LikeLiteral(const std::string& text) {
 
 void AddTextFilter(const std::string& text, std::string* sql, std::vector<std::string>* params) {
   const std::string inside = "%" + LikeLiteral(text) + "%";
-  *sql += " AND (";
-  for (const char* column : {"plate_id", "assay", "operator"}) {
+  *sql +=
+      " AND (" + PlateIdMatches("lower(plate_id) LIKE ", params, inside, " ESCAPE '\\'") + " OR ";
+  for (const char* column : {"assay", "operator"}) {
     params->push_back(inside);
     *sql += std::string("lower(") + column + ") LIKE $" + std::to_string(params->size()) +
             " ESCAPE '\\' OR ";
@@ -46,6 +50,14 @@ void AddTextFilter(const std::string& text, std::string* sql, std::vector<std::s
 }
 
 }  // namespace
+
+std::string ChainHash(const std::string& previous, const std::string& content) {
+  return Sha256Hex(previous + '\n' + content);
+}
+
+int64_t ChainNumber(const std::string& text) {
+  return text.empty() ? 0 : std::stoll(text);
+}
 
 std::string EntryTablesSql(const char* seqType) {
   return std::string("CREATE TABLE entries (seq ") + seqType + R"sql( PRIMARY KEY,
@@ -76,7 +88,7 @@ bool ChainedArchive::Failed(std::string* error) {
 bool ChainedArchive::Prepare(const SqlDialect& dialect, std::string* note, std::string* error) {
   std::vector<SqlRow> rows;
   const bool versioned = db_->Exec("SELECT max(version) FROM schema_version", {}, &rows);
-  const int found = versioned && !rows.empty() ? static_cast<int>(Number(rows[0][0])) : 0;
+  const int found = versioned && !rows.empty() ? static_cast<int>(ChainNumber(rows[0][0])) : 0;
   if (found > kSchemaVersion) {
     readOnly_ = true;
     *note = "the archive's schema (version " + std::to_string(found) +
@@ -99,7 +111,7 @@ bool ChainedArchive::Prepare(const SqlDialect& dialect, std::string* note, std::
   rows.clear();
   // Another program may have migrated it meanwhile.
   if (!db_->Exec("SELECT max(version) FROM schema_version", {}, &rows)) return Failed(error);
-  int version = rows.empty() ? 0 : static_cast<int>(Number(rows[0][0]));
+  int version = rows.empty() ? 0 : static_cast<int>(ChainNumber(rows[0][0]));
   for (; version < kSchemaVersion; ++version) {
     if (!db_->Script(dialect.migrations[version])) return Failed(error);
     if (!db_->Exec("INSERT INTO schema_version (version) VALUES ($1)",
@@ -135,7 +147,7 @@ bool ChainedArchive::AppendContent(const std::string& content, std::string* erro
   if (!db_->Exec("SELECT seq, hash FROM entries ORDER BY seq DESC LIMIT 1", {}, &rows)) {
     return Failed(error);
   }
-  const int64_t seq = rows.empty() ? 1 : Number(rows[0][0]) + 1;
+  const int64_t seq = rows.empty() ? 1 : ChainNumber(rows[0][0]) + 1;
   const std::string previous = rows.empty() ? kChainStart : rows[0][1];
   const bool inserted = db_->Exec(
       "INSERT INTO entries (seq, uuid, kind, read_uuid, at_utc, plate_id, assay, status, operator, "
@@ -146,6 +158,16 @@ bool ChainedArchive::AppendContent(const std::string& content, std::string* erro
        keys.verdict, keys.reader},
       nullptr);
   if (!inserted) return Failed(error);
+  // The list finds a read by the plate ID entered last: kept beside the
+  // chain, in the same transaction, and checked by Verify.
+  AuditEntry audit;
+  if (keys.kind == "audit" && ParseAudit(content, &audit) && audit.what == "plate ID" &&
+      !db_->Exec("INSERT INTO plate_ids (read_uuid, plate_id, seq) VALUES ($1, $2, $3) "
+                 "ON CONFLICT (read_uuid) DO UPDATE SET plate_id = excluded.plate_id, "
+                 "seq = excluded.seq",
+                 {audit.readUuid, audit.detail, std::to_string(seq)}, nullptr)) {
+    return Failed(error);
+  }
   return db_->Script("COMMIT") || Failed(error);
 }
 
@@ -163,7 +185,7 @@ std::string ReadsSql(const std::string& columns, const ReadQuery& query,
   filter("at_utc", " >= ", UtcKey(query.since));
   filter("at_utc", " < ", UtcKey(query.until));
   filter("assay", " = ", query.assay);
-  filter("plate_id", " = ", query.plateId);
+  if (!query.plateId.empty()) sql += " AND " + PlateIdMatches("plate_id = ", params, query.plateId);
   if (query.verdict) {
     params->push_back(*query.verdict);
     sql += " AND verdict = $" + std::to_string(params->size());
@@ -212,7 +234,7 @@ bool ChainedArchive::ListReads(const ReadQuery& query, bool withContent,
   if (!SelectReads(columns, query, &rows, error)) return false;
   reads->reserve(reads->size() + rows.size());
   for (SqlRow& row : rows) {
-    reads->push_back({Number(row[0]), std::move(row[1]), std::move(row[2]), std::move(row[3]),
+    reads->push_back({ChainNumber(row[0]), std::move(row[1]), std::move(row[2]), std::move(row[3]),
                       std::move(row[4]), std::move(row[5]), std::move(row[6]),
                       withContent ? std::move(row[9]) : std::string(), std::move(row[7]),
                       std::move(row[8])});
@@ -277,51 +299,6 @@ bool ChainedArchive::AuditTrail(const std::string& readUuid, std::vector<AuditEn
   return true;
 }
 
-VerifyReport ChainedArchive::Verify() {
-  VerifyReport report;
-  std::string previous = kChainStart;
-  int64_t expectedSeq = 1;
-  // In slices, so that 100 000 entries never sit in memory at once.
-  constexpr int kSlice = 2000;
-  for (;;) {
-    std::vector<SqlRow> rows;
-    if (!db_->Exec(std::string("SELECT ") + kEntryColumns +
-                       " FROM entries WHERE seq >= $1 ORDER BY seq LIMIT " + std::to_string(kSlice),
-                   {std::to_string(expectedSeq)}, &rows)) {
-      report.problem = db_->Error();
-      return report;
-    }
-    for (const SqlRow& row : rows) {
-      const int64_t seq = Number(row[0]);
-      const auto bad = [&](const std::string& problem) {
-        report.firstBadSeq = seq;
-        report.firstBadUuid = row[1];
-        report.problem = problem;
-        return report;
-      };
-      if (seq != expectedSeq) {
-        report.firstBadSeq = expectedSeq;
-        report.problem = "entry " + std::to_string(expectedSeq) + " is missing";
-        return report;
-      }
-      if (row[10] != previous) return bad("its previous hash does not match the entry before");
-      if (row[11] != ChainHash(previous, row[9])) return bad("its content does not match its hash");
-      EntryKeys keys;
-      const EntryKeys stored{row[2], row[1], row[3], row[4],  row[5],
-                             row[6], row[7], row[8], row[12], row[13]};
-      if (!KeysOfContent(row[9], &keys) || !(keys == stored)) {
-        return bad("its columns do not match its content");
-      }
-      previous = row[11];
-      ++expectedSeq;
-      ++report.entries;
-    }
-    if (rows.size() < static_cast<size_t>(kSlice)) break;
-  }
-  report.ok = true;
-  return report;
-}
-
 bool ChainedArchive::Unforwarded(size_t limit, std::vector<StoredEntry>* entries,
                                  std::string* error) {
   std::vector<SqlRow> rows;
@@ -332,7 +309,7 @@ bool ChainedArchive::Unforwarded(size_t limit, std::vector<StoredEntry>* entries
     return Failed(error);
   }
   for (SqlRow& row : rows) {
-    entries->push_back({Number(row[0]), std::move(row[1]), std::move(row[2])});
+    entries->push_back({ChainNumber(row[0]), std::move(row[1]), std::move(row[2])});
   }
   return true;
 }
@@ -343,7 +320,7 @@ bool ChainedArchive::CountUnforwarded(int64_t* count, std::string* error) {
                  &rows)) {
     return Failed(error);
   }
-  *count = rows.empty() ? 0 : Number(rows[0][0]);
+  *count = rows.empty() ? 0 : ChainNumber(rows[0][0]);
   return true;
 }
 

@@ -2,6 +2,7 @@
 // append-only entries in one SHA-256 chain, finding and verifying.
 #pragma once
 
+#include <map>
 #include <memory>
 
 #include "archive/archive.h"
@@ -60,6 +61,13 @@ class ChainedArchive : public Archive {
   SqlConnection& Connection() { return *db_; }
 
  private:
+  struct LaterId {
+    std::string plateId;
+    int64_t seq = 0;
+    std::string auditUuid;
+  };
+  // plate_ids against the plate IDs the audit trail entered.
+  VerifyReport CheckLaterIds(const std::map<std::string, LaterId>& expected, VerifyReport report);
   bool Failed(std::string* error);
   bool SelectReads(const std::string& columns, const ReadQuery& query, std::vector<SqlRow>* rows,
                    std::string* error);
@@ -71,6 +79,11 @@ class ChainedArchive : public Archive {
 // The entries table and its indexes, the same in every database but for
 // the type of the sequence number.
 std::string EntryTablesSql(const char* seqType);
+
+// An entry's hash: over the one before it and its content.
+std::string ChainHash(const std::string& previous, const std::string& content);
+// A number column's text as a number; 0 for none.
+int64_t ChainNumber(const std::string& text);
 
 // The chain's start: the hash before the first entry.
 inline const std::string kChainStart(64, '0');

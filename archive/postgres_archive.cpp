@@ -36,6 +36,17 @@ UPDATE entries SET
                      THEN content::jsonb ->> 'readerId' ELSE '' END)
   WHERE kind = 'read';
 ALTER TABLE entries ENABLE TRIGGER entries_no_change;
+)sql",
+                                   // The plate ID entered last for a read, beside the chain,
+                                   // so that the list finds it by its current ID.
+                                   R"sql(
+CREATE TABLE plate_ids (read_uuid TEXT PRIMARY KEY, plate_id TEXT NOT NULL, seq BIGINT NOT NULL);
+CREATE INDEX plate_ids_plate ON plate_ids (plate_id);
+INSERT INTO plate_ids (read_uuid, plate_id, seq)
+  SELECT DISTINCT ON (read_uuid) read_uuid, content::jsonb ->> 'detail', seq FROM entries
+  WHERE kind = 'audit' AND content::jsonb ->> 'what' = 'plate ID'
+    AND jsonb_typeof(content::jsonb -> 'detail') = 'string'
+  ORDER BY read_uuid, seq DESC;
 )sql"}};
   return dialect;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "archive/plate_read.h"
+#include "results/result_file.h"
 
 namespace archive {
 
@@ -25,8 +26,8 @@ struct ExcludedWellState {
 };
 
 struct ReadState {
-  PlateRead read;        // as stored, never changed
-  std::string plateId;   // the latest one entered, else the record's own
+  PlateRead read;       // as stored, never changed
+  std::string plateId;  // the latest one entered, else the record's own
   ReadStatus status = ReadStatus::Completed;
   std::vector<ExcludedWellState> excluded;  // in the order they were excluded
   std::vector<StateNote> comments;
@@ -40,5 +41,9 @@ struct ReadState {
 
 // Folds the audit trail (oldest first) into the read.
 ReadState CurrentState(const PlateRead& read, const std::vector<AuditEntry>& trail);
+
+// What the read's files say of it: plate ID, status (when not completed)
+// and the excluded wells.
+ReadRecordNotes RecordNotesOf(const ReadState& state);
 
 }  // namespace archive

@@ -41,6 +41,21 @@ UPDATE entries SET
   WHERE kind = 'read';
 CREATE TRIGGER entries_no_update BEFORE UPDATE ON entries
   BEGIN SELECT RAISE(ABORT, 'the archive is append-only'); END;
+)sql",
+                                   // The plate ID entered last for a read, beside the chain,
+                                   // so that the list finds it by its current ID.
+                                   R"sql(
+CREATE TABLE plate_ids (read_uuid TEXT PRIMARY KEY, plate_id TEXT NOT NULL,
+  seq INTEGER NOT NULL);
+CREATE INDEX plate_ids_plate ON plate_ids (plate_id);
+INSERT INTO plate_ids (read_uuid, plate_id, seq)
+  SELECT a.read_uuid, json_extract(a.content, '$.detail'), a.seq FROM entries a
+  WHERE a.kind = 'audit' AND json_extract(a.content, '$.what') = 'plate ID'
+    AND json_type(a.content, '$.detail') = 'text'
+    AND a.seq = (SELECT max(b.seq) FROM entries b
+                 WHERE b.read_uuid = a.read_uuid AND b.kind = 'audit'
+                   AND json_extract(b.content, '$.what') = 'plate ID'
+                   AND json_type(b.content, '$.detail') = 'text');
 )sql"}};
   return dialect;
 }

@@ -8,6 +8,7 @@
 
 #include "analysis/assay.h"
 #include "archive/archive_store.h"
+#include "archive/read_state.h"
 #include "cli/archive_config.h"
 #include "cli/archive_reading.h"
 #include "cli/asm_output.h"
@@ -35,7 +36,8 @@ std::optional<std::chrono::system_clock::time_point> TimeOf(const std::string& i
   return std::chrono::system_clock::from_time_t(timegm(&time));
 }
 
-std::string ReadCsv(const archive::PlateRead& read) {
+std::string ReadCsv(const archive::ReadState& state) {
+  const archive::PlateRead& read = state.read;
   TPlateResult plate;
   std::copy(read.values.begin(), read.values.end(), plate.nValue);
   std::copy(read.overRange.begin(), read.overRange.end(), plate.bOverRange);
@@ -43,7 +45,7 @@ std::string ReadCsv(const archive::PlateRead& read) {
   plate.nReference = read.referenceNm;
   plate.bValid = 1;
   ResultContext context{read.readerFamily, read.readerId, TimeOf(read.started),
-                        TimeOf(read.completed)};
+                        TimeOf(read.completed), archive::RecordNotesOf(state)};
   return BuildResultCsv(plate, context, false);
 }
 
@@ -124,25 +126,57 @@ class ArchiveCommand {
     return false;
   }
 
-  Json WithAudit(const archive::PlateRead& read) {
-    Json json = ReadJson(read);
+  // The read as it is now; false (said on err) when it or its trail cannot be read.
+  bool GetState(const std::string& uuid, archive::ReadState* state) {
+    archive::PlateRead read;
+    if (!Get(uuid, &read)) return false;
+    std::vector<archive::AuditEntry> trail;
+    std::string error;
+    if (!archive_->AuditTrail(uuid, &trail, &error)) {
+      io_.err << kProgram << error << '\n';
+      return false;
+    }
+    *state = archive::CurrentState(read, trail);
+    return true;
+  }
+
+  // The stored read, its audit trail and, under "current", what the trail
+  // makes of it.
+  Json WithAudit(const archive::ReadState& state) {
+    Json json = ReadJson(state.read);
     std::vector<archive::AuditEntry> entries;
     std::string error;
-    archive_->AuditTrail(read.uuid, &entries, &error);
+    archive_->AuditTrail(state.read.uuid, &entries, &error);
     json["audit"] = Json::array();
     for (const archive::AuditEntry& entry : entries) {
       json["audit"].push_back(Json::parse(archive::AuditContent(entry)));
     }
+    Json current{{"plateId", state.plateId}, {"status", archive::StatusName(state.status)}};
+    current["excluded"] = Json::array();
+    for (const archive::ExcludedWellState& e : state.excluded) {
+      current["excluded"].push_back({{"well", PlateWellName(e.well)},
+                                     {"why", e.note.why},
+                                     {"who", e.note.who},
+                                     {"when", e.note.when}});
+    }
+    current["comments"] = Json::array();
+    for (const archive::StateNote& c : state.comments) {
+      current["comments"].push_back({{"text", c.text}, {"who", c.who}, {"when", c.when}});
+    }
+    if (!state.model.empty()) current["model"] = state.model;
+    if (!state.weighting.empty()) current["weighting"] = state.weighting;
+    current["verdict"] = state.verdict;
+    json["current"] = std::move(current);
     return json;
   }
 
   int Show() {
-    archive::PlateRead read;
-    if (!Get(options_.uuids[0], &read)) return kExitFailure;
+    archive::ReadState state;
+    if (!GetState(options_.uuids[0], &state)) return kExitFailure;
     if (options_.format == ResultFormat::Csv) {
-      io_.out << ReadCsv(read) << std::flush;
+      io_.out << ReadCsv(state) << std::flush;
     } else {
-      io_.out << WithAudit(read).dump(1) << '\n' << std::flush;
+      io_.out << WithAudit(state).dump(1) << '\n' << std::flush;
     }
     return kExitSuccess;
   }
@@ -153,10 +187,10 @@ class ArchiveCommand {
     Json list = Json::array();
     std::string csv;
     for (const std::string& uuid : options_.uuids) {
-      archive::PlateRead read;
-      if (!Get(uuid, &read)) return kExitFailure;  // nothing written: all or none
-      if (json) list.push_back(WithAudit(read));
-      if (!json) csv += (csv.empty() ? "" : "\n") + ReadCsv(read);
+      archive::ReadState state;
+      if (!GetState(uuid, &state)) return kExitFailure;  // nothing written: all or none
+      if (json) list.push_back(WithAudit(state));
+      if (!json) csv += (csv.empty() ? "" : "\n") + ReadCsv(state);
     }
     std::string error;
     if (!WriteFileAtomically(options_.output, json ? list.dump(1) + '\n' : csv, &error)) {
@@ -168,15 +202,16 @@ class ArchiveCommand {
   // One ASM document per read, with the concentrations of the assay it was
   // read with; every read is found before anything is written.
   int ExportAsm() {
-    std::vector<archive::PlateRead> reads(options_.uuids.size());
+    std::vector<archive::ReadState> reads(options_.uuids.size());
     for (size_t i = 0; i < reads.size(); ++i) {
-      if (!Get(options_.uuids[i], &reads[i])) return kExitFailure;
+      if (!GetState(options_.uuids[i], &reads[i])) return kExitFailure;
     }
     for (size_t i = 0; i < reads.size(); ++i) {
-      const archive::PlateRead& read = reads[i];
+      const archive::PlateRead& read = reads[i].read;
       TPlateResult plate;
       ResultContext context;
       PlateOfRecord(read, &plate, &context);
+      context.record = archive::RecordNotesOf(reads[i]);
       CliOptions withAssay = options_;
       if (!read.assayJson.empty()) {
         const analysis::AssayParse assay = analysis::ParseAssay(read.assayJson);
@@ -185,8 +220,12 @@ class ArchiveCommand {
           withAssay.analysis = assay.assay.Options();
         }
       }
+      // The analysis in force: wells excluded later stay out of it.
+      for (const ExcludedWellNote& e : context.record.excluded) {
+        withAssay.analysis.excluded.push_back({e.well, e.reason});
+      }
       std::string text, error;
-      const std::string plateId = read.plateId.empty() ? read.uuid : read.plateId;
+      const std::string plateId = reads[i].plateId.empty() ? read.uuid : reads[i].plateId;
       if (!FormatAsmRead(plate, context, withAssay, plateId, &text, &error)) {
         return Failure(read.uuid + ": " + error);
       }

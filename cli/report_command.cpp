@@ -1,5 +1,6 @@
 #include "cli/report_command.h"
 
+#include <filesystem>
 #include <memory>
 
 #include "analysis/assay.h"
@@ -13,6 +14,7 @@
 #include <QGuiApplication>
 
 #include "report/plate_report.h"
+#include "report/report_input.h"
 #endif
 
 namespace {
@@ -24,14 +26,17 @@ constexpr char kProgram[] = "platovix-cli: ";
 bool WriteReadReport(const TPlateResult& plate, const ResultContext& context,
                      const CliOptions& options, std::string* error,
                      const archive::PlateRead* record) {
-  return WritePlateReportFile(plate, context, options, options.reportPath, error, record);
+  if (record == nullptr)
+    return WritePlateReportFile(plate, context, options, options.reportPath, error);
+  const archive::ReadState state = archive::CurrentState(*record, {});
+  return WritePlateReportFile(plate, context, options, options.reportPath, error, &state);
 }
 
 #ifdef PLATOVIX_WITH_REPORT
 
 bool WritePlateReportFile(const TPlateResult& plate, const ResultContext& context,
                           const CliOptions& options, const std::string& path, std::string* error,
-                          const archive::PlateRead* record) {
+                          const archive::ReadState* state) {
   // Painting text needs a GUI application; a command line has no display,
   // so it takes the offscreen platform unless told otherwise.
   std::unique_ptr<QGuiApplication> app;
@@ -42,28 +47,27 @@ bool WritePlateReportFile(const TPlateResult& plate, const ResultContext& contex
     static char* argv[] = {name, nullptr};
     app = std::make_unique<QGuiApplication>(argc, argv);
   }
-  PlateReport report;
-  report.title = options.title.empty() && options.assay ? options.assay->name : options.title;
-  report.plateId = options.plateId;
-  report.operatorName = options.operatorName;
-  report.programVersion = std::string("Platovix ") + PLATOVIX_VERSION;
-  report.plate = plate;
-  report.context = context;
-  report.decimalComma = options.comma;
-  if (record) {
-    report.archiveUuid = record->uuid;
-    report.archiveHash = archive::ContentHash(*record);
-    if (!record->programVersion.empty()) {
-      report.programVersion = "Platovix " + record->programVersion;
-    }
-  }
-  if (options.layout) {
-    report.layout = options.layout;
-    report.analysis =
-        analysis::AnalysePlate(plate.nValue, plate.bOverRange, *options.layout, options.analysis);
-  }
+  ReportInput input;
+  input.programVersion = std::string("Platovix ") + PLATOVIX_VERSION;
+  input.plateId = options.plateId;
+  input.operatorName = options.operatorName;
+  if (state != nullptr) TakeReadState(*state, &input);
+  // --operator names who made the read (the record keeps the login name).
+  if (!options.operatorName.empty()) input.operatorName = options.operatorName;
+  input.plate = plate;
+  input.context = context;
+  if (state != nullptr) input.context.record = archive::RecordNotesOf(*state);
+  input.title = options.title;
+  input.decimalComma = options.comma;
+  // What the options name analyses: --assay, --layout, or the stored assay.
+  input.assay = options.assay;
+  input.layout = options.layout;
+  input.layoutName = std::filesystem::path(options.layoutPath).filename().string();
+  input.options = options.analysis;
   QString reason;
-  if (WritePlateReportPdf(report, QString::fromStdString(path), &reason)) return true;
+  if (WritePlateReportPdf(MakePlateReport(input), QString::fromStdString(path), &reason)) {
+    return true;
+  }
   *error = reason.toStdString();
   return false;
 }
@@ -71,7 +75,7 @@ bool WritePlateReportFile(const TPlateResult& plate, const ResultContext& contex
 #else
 
 bool WritePlateReportFile(const TPlateResult&, const ResultContext&, const CliOptions&,
-                          const std::string&, std::string* error, const archive::PlateRead*) {
+                          const std::string&, std::string* error, const archive::ReadState*) {
   *error = "this build of platovix-cli has no plate report (built without Qt)";
   return false;
 }
@@ -114,17 +118,23 @@ int RunRecordReport(const CliOptions& options, const CliIo& io) {
            << (error.empty() ? "no read " + options.recordUuid + " in the archive" : error) << '\n';
     return kExitFailure;
   }
+  // As the read is now: later plate ID, excluded wells, comments.
+  std::vector<archive::AuditEntry> trail;
+  if (!archive->AuditTrail(read.uuid, &trail, &error)) {
+    io.err << kProgram << error << '\n';
+    return kExitFailure;
+  }
+  const archive::ReadState state = archive::CurrentState(read, trail);
   TPlateResult plate;
   ResultContext context;
   PlateOfRecord(read, &plate, &context);
   CliOptions withRecord = options;
-  withRecord.plateId = read.plateId;
   withRecord.operatorName = read.operatorName;
   if (!TakeStoredAssay(read, plate, &withRecord, &error)) {
     io.err << kProgram << error << '\n';
     return kExitFailure;
   }
-  if (!WritePlateReportFile(plate, context, withRecord, options.output, &error, &read)) {
+  if (!WritePlateReportFile(plate, context, withRecord, options.output, &error, &state)) {
     io.err << kProgram << "cannot write " << options.output << ": " << error << '\n';
     return kExitFailure;
   }

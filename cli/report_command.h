@@ -7,6 +7,7 @@
 #include <string>
 
 #include "archive/plate_read.h"
+#include "archive/read_state.h"
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
 #include "results/result_file.h"
@@ -19,7 +20,8 @@ bool WriteReadReport(const TPlateResult& plate, const ResultContext& context,
                      const CliOptions& options, std::string* error,
                      const archive::PlateRead* record = nullptr);
 
-// The same to any path.
+// The same to any path; with an archived read as it is now (its plate ID,
+// status, excluded wells and comments), its record.
 bool WritePlateReportFile(const TPlateResult& plate, const ResultContext& context,
                           const CliOptions& options, const std::string& path, std::string* error,
-                          const archive::PlateRead* record = nullptr);
+                          const archive::ReadState* state = nullptr);

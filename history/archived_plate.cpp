@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "report/report_input.h"
 #include "results/file_time.h"
 #include "results/result_file_reader.h"
 
@@ -26,6 +27,7 @@ uint64_t LocalFileTime(const std::optional<std::chrono::system_clock::time_point
 void PlateOfRead(const archive::PlateRead& read, TPlateResult* plate, ResultContext* context) {
   *plate = {};
   std::copy(read.values.begin(), read.values.end(), plate->nValue);
+  std::copy(read.overRange.begin(), read.overRange.end(), plate->bOverRange);
   plate->nPrimary = read.primaryNm;
   plate->nReference = read.referenceNm;
   plate->bValid = 1;
@@ -50,10 +52,16 @@ ShownPlate ShownPlateOfRead(const archive::PlateRead& read) {
   return shown;
 }
 
-std::string CurrentPlateId(const archive::PlateRead& read,
-                           const std::vector<archive::AuditEntry>& trail) {
-  const auto last =
-      std::find_if(trail.rbegin(), trail.rend(),
-                   [](const archive::AuditEntry& entry) { return entry.what == "plate ID"; });
-  return last != trail.rend() ? last->detail : read.plateId;
+ShownPlate ShownPlateOfState(const archive::ReadState& state) {
+  archive::PlateRead read = state.read;
+  read.plateId = state.plateId;  // names the file too
+  ShownPlate shown = ShownPlateOfRead(read);
+  shown.archiveHash = archive::ContentHash(state.read);
+  shown.status = archive::StatusName(state.status);
+  shown.statusMessage = state.read.message;
+  shown.excluded = archive::RecordNotesOf(state).excluded;
+  for (const archive::StateNote& note : state.comments) shown.comments.push_back(CommentNote(note));
+  shown.model = state.model;
+  shown.weighting = state.weighting;
+  return shown;
 }

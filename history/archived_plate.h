@@ -7,6 +7,7 @@
 
 #include "analysis_ui/shown_plate.h"
 #include "archive/plate_read.h"
+#include "archive/read_state.h"
 
 // The plate and its context; ftMeasured and ftStarted in local time.
 void PlateOfRead(const archive::PlateRead& read, TPlateResult* plate, ResultContext* context);
@@ -15,7 +16,6 @@ void PlateOfRead(const archive::PlateRead& read, TPlateResult* plate, ResultCont
 // read was made with when the record holds one that parses.
 ShownPlate ShownPlateOfRead(const archive::PlateRead& read);
 
-// The plate ID as it stands now: the last one entered after the read (its
-// audit trail, oldest first), else the record's own.
-std::string CurrentPlateId(const archive::PlateRead& read,
-                           const std::vector<archive::AuditEntry>& trail);
+// The read as it is now (archive::CurrentState): its plate ID, status,
+// excluded wells, comments and the analysis in force.
+ShownPlate ShownPlateOfState(const archive::ReadState& state);

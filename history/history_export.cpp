@@ -13,20 +13,20 @@ bool EndsWith(const std::string& path, const char* suffix) {
   return QString::fromStdString(path).endsWith(QString::fromLatin1(suffix), Qt::CaseInsensitive);
 }
 
-bool WriteWorkbook(const std::string& path, const std::vector<archive::PlateRead>& reads,
+bool WriteWorkbook(const std::string& path, const std::vector<archive::ReadState>& reads,
                    std::string* error) {
   std::vector<analysis::WorkbookPlate> sheets;
   const analysis::PlateLayout* layout = nullptr;
   std::vector<ShownPlate> shown;
   shown.reserve(reads.size());
-  for (const archive::PlateRead& read : reads) {
-    shown.push_back(ShownPlateOfRead(read));
+  for (const archive::ReadState& read : reads) {
+    shown.push_back(ShownPlateOfState(read));
     const ShownPlate& plate = shown.back();
     analysis::WorkbookPlate sheet;
-    sheet.title = !read.plateId.empty() ? read.plateId : read.uuid;
+    sheet.title = !read.plateId.empty() ? read.plateId : read.read.uuid;
     sheet.plate = plate.plate;
-    sheet.context = plate.context;
-    if (plate.assay) {
+    sheet.context = ShownFileContext(plate);
+    if (plate.assay && plate.status == "completed") {
       sheet.analysis = AnalyseShownPlate(plate, plate.assay->layout);
       if (layout == nullptr) layout = &plate.assay->layout;
     }
@@ -37,7 +37,7 @@ bool WriteWorkbook(const std::string& path, const std::vector<archive::PlateRead
 
 }  // namespace
 
-bool ExportReads(const std::string& path, const std::vector<archive::PlateRead>& reads,
+bool ExportReads(const std::string& path, const std::vector<archive::ReadState>& reads,
                  bool decimalComma, std::string* error) {
   if (reads.empty()) {
     *error = "no read is selected";
@@ -50,7 +50,8 @@ bool ExportReads(const std::string& path, const std::vector<archive::PlateRead>&
   for (size_t i = 0; i < reads.size(); ++i) {
     TPlateResult plate;
     ResultContext context;
-    PlateOfRead(reads[i], &plate, &context);
+    PlateOfRead(reads[i].read, &plate, &context);
+    context.record = archive::RecordNotesOf(reads[i]);
     if (i > 0) text += json ? ",\n" : "\n";
     text += json ? BuildResultJson(plate, context) : BuildResultCsv(plate, context, decimalComma);
   }

@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "archive/plate_read.h"
+#include "archive/read_state.h"
 
-// Chosen by the file name: .json, .xlsx, else CSV. False with the reason.
-bool ExportReads(const std::string& path, const std::vector<archive::PlateRead>& reads,
+// Each read as it is now (plate ID, status, excluded wells, the analysis in
+// force). Chosen by the file name: .json, .xlsx, else CSV. False with the reason.
+bool ExportReads(const std::string& path, const std::vector<archive::ReadState>& reads,
                  bool decimalComma, std::string* error);

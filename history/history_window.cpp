@@ -227,22 +227,24 @@ void HistoryWindow::ShowAuditTrail() {
   audit_->resizeColumnsToContents();
 }
 
-std::vector<archive::PlateRead> HistoryWindow::SelectedReads(std::string* error) const {
+std::vector<archive::ReadState> HistoryWindow::SelectedReads(std::string* error) const {
   std::vector<int> rows;
   for (const QModelIndex& index : list_->selectionModel()->selectedRows()) {
     rows.push_back(index.row());
   }
   std::sort(rows.begin(), rows.end());
-  std::vector<archive::PlateRead> reads;
+  std::vector<archive::ReadState> reads;
   for (int row : rows) {
     const std::string& uuid = model_->Read(row).uuid;
     archive::PlateRead read;
+    std::vector<archive::AuditEntry> trail;
     archive::ChainedArchive* holder = source_.HolderOf(uuid);
-    if (holder == nullptr || !holder->GetRead(uuid, &read, error)) {
+    if (holder == nullptr || !holder->GetRead(uuid, &read, error) ||
+        !holder->AuditTrail(uuid, &trail, error)) {
       if (error->empty()) *error = "the read " + uuid + " is no longer in the archive";
       return {};
     }
-    reads.push_back(std::move(read));
+    reads.push_back(archive::CurrentState(read, trail));
   }
   return reads;
 }
@@ -262,10 +264,10 @@ TemplateDialog* HistoryWindow::OpenRead(int row) {
   }
   // Previews closed meanwhile are of no more use.
   std::erase_if(previews_, [](const std::unique_ptr<TemplateDialog>& p) { return p->isHidden(); });
-  ShownPlate shown = ShownPlateOfRead(read);
-  // An ID entered after the read is the plate's ID now.
+  // As the read is now: later plate ID, excluded wells, comments, status.
   std::vector<archive::AuditEntry> trail;
-  if (holder->AuditTrail(uuid, &trail, &error)) shown.plateId = CurrentPlateId(read, trail);
+  holder->AuditTrail(uuid, &trail, &error);
+  const ShownPlate shown = ShownPlateOfState(archive::CurrentState(read, trail));
   previews_.push_back(CreateDataPreview(this, shown));
   TemplateDialog* preview = previews_.back().get();
   preview->setModal(false);
@@ -275,7 +277,7 @@ TemplateDialog* HistoryWindow::OpenRead(int row) {
 
 bool HistoryWindow::ExportSelected(const std::string& path, std::string* error) {
   error->clear();
-  const std::vector<archive::PlateRead> reads = SelectedReads(error);
+  const std::vector<archive::ReadState> reads = SelectedReads(error);
   if (!error->empty()) return false;
   return ExportReads(path, reads, AppSettings.bDelimComma != 0, error);
 }

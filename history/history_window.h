@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "archive/archive_store.h"
+#include "archive/read_state.h"
 #include "history/history_model.h"
 #include "history/history_source.h"
 
@@ -35,7 +36,7 @@ class HistoryWindow : public QDialog {
   // Lists again with the filters as they are now.
   void ApplyFilters();
   // The reads selected in the list, in its order, read whole.
-  std::vector<archive::PlateRead> SelectedReads(std::string* error) const;
+  std::vector<archive::ReadState> SelectedReads(std::string* error) const;
   // The preview of the read in row (null when it cannot be read), left
   // open beside the History.
   TemplateDialog* OpenRead(int row);

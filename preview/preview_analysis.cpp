@@ -62,7 +62,9 @@ void AddAnalysisButtons(TemplateDialog& preview, PreviewHeatMap& heatMap, const 
   // The plate as kept on the preview when clicked: its plate ID may be new.
   const auto current = [&preview, shown] { return CurrentShownPlate(preview, shown); };
   QObject::connect(analysis, &QPushButton::clicked, &preview, [&preview, &heatMap, current, shown] {
-    RunAnalysisWindow(&preview, current());
+    const ShownPlate analysed = RunAnalysisWindow(&preview, current());
+    // Wells excluded there go into the preview's files and reports too.
+    if (ShownPlate* kept = KeptShownPlate(preview)) kept->excluded = analysed.excluded;
     // The layout may have been changed from there.
     ShowLayoutRoles(preview, heatMap, shown);
   });

@@ -56,7 +56,7 @@ SaveFileChooser chooseFile = AskWithFileDialog;
 
 void SavePlate(QWidget* owner, ShownPlate shown, bool decimalComma) {
   const TPlateResult& plate = shown.plate;
-  const ResultContext& context = shown.context;
+  const ResultContext context = ShownFileContext(shown);
   const QString name = chooseFile(owner, DefaultResultFileName(plate));
   if (name.isEmpty()) return;
   const std::string path = name.toLocal8Bit().toStdString();

@@ -118,6 +118,11 @@ std::string FormatIsoLocalTime(Clock::time_point when) {
   return text;
 }
 
+std::string PlateWellName(int well) {
+  return std::string(1, static_cast<char>('A' + well / kColumns)) +
+         std::to_string(well % kColumns + 1);
+}
+
 std::string BuildResultCsv(const TPlateResult& plate, const ResultContext& context,
                            bool decimalComma, bool withMetadata) {
   const char sep = decimalComma ? ';' : ',';
@@ -145,6 +150,21 @@ std::string BuildResultCsv(const TPlateResult& plate, const ResultContext& conte
       csv += sep;
       csv += Joined(overRange);
       csv += '\n';
+    }
+    const ReadRecordNotes& record = context.record;
+    const auto row = [&csv, sep](std::initializer_list<std::string> cells) {
+      bool first = true;
+      for (const std::string& cell : cells) {
+        if (!first) csv += sep;
+        csv += CsvField(cell, sep);
+        first = false;
+      }
+      csv += '\n';
+    };
+    if (!record.plateId.empty()) row({"plate id", record.plateId});
+    if (!record.status.empty()) row({"status", record.status, record.statusMessage});
+    for (const ExcludedWellNote& well : record.excluded) {
+      row({"excluded well", PlateWellName(well.well), well.reason, well.who, well.when});
     }
     csv += '\n';
   }
@@ -174,6 +194,24 @@ std::string BuildResultJson(const TPlateResult& plate, const ResultContext& cont
           ",\n";
   json += "  \"started\": " + JsonTimeOrNull(context.started) + ",\n";
   json += "  \"completed\": " + JsonTimeOrNull(ReadCompletionTime(plate, context)) + ",\n";
+  const ReadRecordNotes& record = context.record;
+  if (!record.plateId.empty()) json += "  \"plate_id\": " + JsonString(record.plateId) + ",\n";
+  if (!record.status.empty()) {
+    json += "  \"status\": " + JsonString(record.status) + ",\n";
+    json += "  \"status_message\": " + JsonTextOrNull(record.statusMessage) + ",\n";
+  }
+  if (!record.excluded.empty()) {
+    json += "  \"excluded\": [";
+    for (size_t i = 0; i < record.excluded.size(); ++i) {
+      const ExcludedWellNote& well = record.excluded[i];
+      json += std::string(i > 0 ? "," : "") +
+              "\n    {\"well\": " + JsonString(PlateWellName(well.well)) +
+              ", \"reason\": " + JsonString(well.reason) +
+              ", \"who\": " + JsonTextOrNull(well.who) +
+              ", \"when\": " + JsonTextOrNull(well.when) + "}";
+    }
+    json += "\n  ],\n";
+  }
   json += "  \"values\": [\n";
   for (int row = 0; row < kRows; ++row) {
     json += "    [";

@@ -6,11 +6,29 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "results/atomic_file.h"
 #include "results/shared_state.h"
 
 enum class ResultFormat { Tsv, Csv, Json };
+
+// A well left out of the analysis after the read: which, why, by whom, when.
+struct ExcludedWellNote {
+  int well = 0;  // 0..95, A1..H12
+  std::string reason;
+  std::string who;
+  std::string when;  // ISO 8601 with offset
+};
+
+// What a stored read's files say of it beyond the plate: written only when
+// set, so that a plain plate's files stay as they were.
+struct ReadRecordNotes {
+  std::string plateId;
+  std::string status;  // "aborted" or "failed"; empty for a completed read
+  std::string statusMessage;
+  std::vector<ExcludedWellNote> excluded;
+};
 
 // What the plate record does not hold itself. The filters come from the
 // record; the completion time falls back to its ftMeasured.
@@ -19,7 +37,11 @@ struct ResultContext {
   std::string readerId;    // the five-digit identification number; empty when not known
   std::optional<std::chrono::system_clock::time_point> started;
   std::optional<std::chrono::system_clock::time_point> completed;
+  ReadRecordNotes record{};
 };
+
+// "D7" for 42.
+std::string PlateWellName(int well);
 
 // Local time with its offset from UTC, e.g. 2026-12-07T16:20:05+01:00.
 std::string FormatIsoLocalTime(std::chrono::system_clock::time_point when);

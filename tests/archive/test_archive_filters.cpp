@@ -107,7 +107,8 @@ TEST(ArchiveFilters, SqliteVersionOneMigratesAndIsFoundByTextTimeAndVerdict) {
         db->Script("DROP INDEX entries_list;"
                    "ALTER TABLE entries DROP COLUMN verdict;"
                    "ALTER TABLE entries DROP COLUMN reader;"
-                   "DELETE FROM schema_version WHERE version = 2"))
+                   "DROP TABLE plate_ids;"
+                   "DELETE FROM schema_version WHERE version >= 2"))
         << db->Error();
   }
   SqliteOpenNotes notes;
@@ -130,7 +131,8 @@ TEST(ArchiveFilters, PostgresVersionOneMigratesAndIsFoundByTextTimeAndVerdict) {
         archive->Connection().Script("DROP INDEX entries_list;"
                                      "ALTER TABLE entries DROP COLUMN verdict;"
                                      "ALTER TABLE entries DROP COLUMN reader;"
-                                     "DELETE FROM schema_version WHERE version = 2"))
+                                     "DROP TABLE plate_ids;"
+                                     "DELETE FROM schema_version WHERE version >= 2"))
         << archive->Connection().Error();
   }
   auto archive = OpenPostgresArchive(server.url(), &note, &error);
