@@ -175,8 +175,12 @@ std::unique_ptr<ChainedArchive> OpenSqliteArchive(const std::string& path, Sqlit
 
 std::unique_ptr<ChainedArchive> OpenSqliteArchiveForReading(const std::string& path,
                                                             SqliteOpenNotes* notes) {
-  if (!Exists(path)) return OpenSqliteArchive(path, notes);
   notes->path = path;
+  // Reading never makes an archive: a mistyped path must not look like an empty one.
+  if (!Exists(path)) {
+    notes->writeProblem = "no archive at " + path;
+    return nullptr;
+  }
   std::string error;
   std::unique_ptr<SqliteConnection> db = SqliteConnection::Open(path, true, &error);
   if (!db) {
