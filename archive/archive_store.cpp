@@ -1,8 +1,12 @@
 #include "archive/archive_store.h"
 
+#include <exception>
+#include <utility>
+
 #include "archive/postgres_archive.h"
 #include "archive/spool.h"
 #include "archive/sqlite_archive.h"
+#include "archive/utf8.h"
 
 namespace archive {
 
@@ -46,8 +50,7 @@ ForwardOutcome Forward(ChainedArchive& local, const std::string& url) {
   return outcome;
 }
 
-StoreOutcome Store(const StoreConfig& config, const std::string& content) {
-  StoreOutcome outcome;
+void Store(const StoreConfig& config, const std::string& content, StoreOutcome& outcome) {
   const std::string path = LocalPath(config);
   SqliteOpenNotes notes;
   std::unique_ptr<ChainedArchive> local = OpenSqliteArchive(path, &notes);
@@ -73,7 +76,7 @@ StoreOutcome Store(const StoreConfig& config, const std::string& content) {
                           : "The archive is unavailable (" + problem +
                                 ") and the read could not be kept (" + error +
                                 "). Save the result yourself.";
-    return outcome;
+    return;
   }
   if (!config.labUrl.empty()) {
     const ForwardOutcome forward = Forward(*local, config.labUrl);
@@ -85,17 +88,89 @@ StoreOutcome Store(const StoreConfig& config, const std::string& content) {
   }
   local.reset();  // closed, so the file is as the next open will find it
   RememberSound(notes.path);
+}
+
+// Whatever goes wrong on the way (out of memory, a library's exception), the
+// caller hears of it, and a read not yet in the archive still goes to the spool.
+StoreOutcome GuardedStore(const StoreConfig& config, const std::string& content) {
+  StoreOutcome outcome;
+  std::string what;
+  try {
+    Store(config, content, outcome);
+    return outcome;
+  } catch (const std::exception& e) {
+    what = e.what();
+  } catch (...) {
+    what = "unknown error";
+  }
+  if (outcome.stored) {
+    outcome.messages.push_back("the archive failed after storing the read: " + what);
+    return outcome;
+  }
+  std::string error = "no spool could be written";
+  try {
+    outcome.spoolPath = SpoolEntry(LocalPath(config), content, &error);
+  } catch (...) {
+    outcome.spoolPath.clear();
+  }
+  outcome.spooled = !outcome.spoolPath.empty();
+  outcome.warning = outcome.spooled ? "The archive failed (" + what + "). The read is kept in " +
+                                          outcome.spoolPath +
+                                          " and goes into the archive at the next chance."
+                                    : "The archive failed (" + what +
+                                          ") and the read could not be kept (" + error +
+                                          "). Save the result yourself.";
   return outcome;
+}
+
+// A record that cannot be written whole is kept bare: the wells and who,
+// what and when, without what was computed from them.
+PlateRead BareRead(const PlateRead& read, const std::string& why) {
+  PlateRead bare;
+  for (auto [to, from] : {std::pair{&bare.uuid, &read.uuid}, {&bare.plateId, &read.plateId},
+                          {&bare.operatorName, &read.operatorName}, {&bare.host, &read.host},
+                          {&bare.readerFamily, &read.readerFamily},
+                          {&bare.readerId, &read.readerId}, {&bare.started, &read.started},
+                          {&bare.completed, &read.completed}}) {
+    *to = RepairedUtf8(*from);
+  }
+  bare.primaryNm = read.primaryNm;
+  bare.referenceNm = read.referenceNm;
+  bare.values = read.values;
+  bare.status = read.status;
+  bare.message = "kept without its assay and analysis: " + RepairedUtf8(why);
+  return bare;
 }
 
 }  // namespace
 
 StoreOutcome StoreRead(const StoreConfig& config, const PlateRead& read) {
-  return Store(config, ReadContent(read));
+  std::string content;
+  try {
+    content = ReadContent(WithValidText(read));
+  } catch (const std::exception& e) {
+    try {
+      content = ReadContent(BareRead(read, e.what()));
+    } catch (...) {
+      StoreOutcome outcome;
+      outcome.warning = std::string("The read could not be written down (") + e.what() +
+                        ") and is in no archive. Save the result yourself.";
+      return outcome;
+    }
+  }
+  return GuardedStore(config, content);
 }
 
 StoreOutcome StoreAudit(const StoreConfig& config, const AuditEntry& entry) {
-  return Store(config, AuditContent(entry));
+  std::string content;
+  try {
+    content = AuditContent(WithValidText(entry));
+  } catch (const std::exception& e) {
+    StoreOutcome outcome;
+    outcome.warning = std::string("The change could not be written down: ") + e.what();
+    return outcome;
+  }
+  return GuardedStore(config, content);
 }
 
 ForwardOutcome ForwardToLab(const StoreConfig& config) {

@@ -14,6 +14,7 @@
 #include "archive/archive_store.h"
 #include "archive/spool.h"
 #include "archive/sqlite_archive.h"
+#include "archive/sqlite_connection.h"
 #include "results/shared_state.h"
 #include "sim/reader_simulator.h"
 #include "tests/archive/archive_samples.h"
@@ -75,4 +76,51 @@ TEST_F(ArchiveFaults, ReadingCommandsNeverCreateAnArchive) {
         << run.err;
   }
   EXPECT_EQ(Tree(home_.path()), before);
+}
+
+// A plate ID typed in a Latin-1 terminal is refused before the reader is
+// touched; a Latin-1 file name is repaired into the record; a schema version
+// that is not a number is a damaged archive: the read waits in the spool.
+TEST_F(ArchiveFaults, TextThatIsNotUtf8OrADamagedVersionNeverCostsARead) {
+  sim::Options options;
+  options.measureMs = 50;
+  sim::PtySimulator reader(options);
+  const auto measure = [&](const std::vector<std::string>& more) {
+    std::vector<std::string> args = {"--port",  reader.slavePath(), "--family", "digiscan",
+                                     "measure", "--primary",        "450",      "--format",
+                                     "json"};
+    args.insert(args.end(), more.begin(), more.end());
+    return RunCliWith(args);
+  };
+  const std::string stored = home_.path() + "/data/platovix/archive.sqlite";
+
+  const CliRun refused = measure({"--plate-id", "Pr\xFC" "fung-1"});
+  EXPECT_EQ(refused.code, 64);
+  EXPECT_NE(refused.err.find("--plate-id is not UTF-8"), std::string::npos) << refused.err;
+  EXPECT_TRUE(refused.out.empty());
+  EXPECT_FALSE(fs::exists(stored));
+
+  const std::string layout = home_.path() + "/Pr\xFC" "fung.csv";
+  fs::copy_file(PLATOVIX_SOURCE_DIR "/examples/elisa-layout.csv", layout);
+  const CliRun measured = measure({"--plate-id", "Prüfung-2", "--layout", layout});
+  ASSERT_EQ(measured.code, 0) << measured.err;
+  EXPECT_TRUE(Json::parse(measured.out).contains("values"));
+  const CliRun listed = RunCliWith({"archive", "list", "--format", "json"});
+  ASSERT_EQ(listed.code, 0) << listed.err;
+  const Json reads = Json::parse(listed.out);
+  ASSERT_EQ(reads.size(), 1u);
+  EXPECT_EQ(reads[0]["plateId"], "Prüfung-2");
+  EXPECT_EQ(reads[0]["assayName"], "Pr\uFFFDfung.csv");
+
+  {
+    std::string error;
+    auto db = SqliteConnection::Open(stored, false, &error);
+    ASSERT_TRUE(db && db->Script("INSERT INTO schema_version (version) VALUES ('two')"));
+  }
+  const CliRun damaged = measure({"--plate-id", "P-3"});
+  EXPECT_EQ(damaged.code, 0) << damaged.err;
+  EXPECT_NE(damaged.err.find("schema version is not a number"), std::string::npos) << damaged.err;
+  EXPECT_NE(damaged.err.find("is kept in"), std::string::npos) << damaged.err;
+  EXPECT_TRUE(Json::parse(damaged.out).contains("values"));  // printed all the same
+  EXPECT_EQ(RunCliWith({"archive", "list"}).code, 1);  // damaged: said, not listed as empty
 }
