@@ -1,6 +1,7 @@
 #include "archive/archive_store.h"
 
 #include <exception>
+#include <filesystem>
 #include <utility>
 
 #include "archive/postgres_archive.h"
@@ -14,8 +15,12 @@ namespace {
 
 constexpr size_t kForwardSlice = 500;
 
+// Absolute, so that a spool is found again from any working folder.
 std::string LocalPath(const StoreConfig& config) {
-  return config.localPath.empty() ? DefaultArchivePath() : config.localPath;
+  const std::string path = config.localPath.empty() ? DefaultArchivePath() : config.localPath;
+  std::error_code ignored;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, ignored);
+  return absolute.empty() ? path : absolute.lexically_normal().string();
 }
 
 ForwardOutcome Forward(ChainedArchive& local, const std::string& url) {
@@ -58,7 +63,8 @@ void Store(const StoreConfig& config, const std::string& content, StoreOutcome& 
   std::string problem = notes.writeProblem;
   if (local && problem.empty()) {
     std::string error;
-    if (DrainSpools(notes.path, *local, &error) >= 0 && local->AppendContent(content, &error)) {
+    if (DrainSpools(notes.path, *local, &error, &outcome.messages) >= 0 &&
+        local->AppendContent(content, &error)) {
       outcome.stored = true;
     } else {
       problem = "cannot write " + notes.path + ": " + error;
@@ -114,12 +120,11 @@ StoreOutcome GuardedStore(const StoreConfig& config, const std::string& content)
     outcome.spoolPath.clear();
   }
   outcome.spooled = !outcome.spoolPath.empty();
-  outcome.warning = outcome.spooled ? "The archive failed (" + what + "). The read is kept in " +
-                                          outcome.spoolPath +
-                                          " and goes into the archive at the next chance."
-                                    : "The archive failed (" + what +
-                                          ") and the read could not be kept (" + error +
-                                          "). Save the result yourself.";
+  outcome.warning = outcome.spooled
+                        ? "The archive failed (" + what + "). The read is kept in " +
+                              outcome.spoolPath + " and goes into the archive at the next chance."
+                        : "The archive failed (" + what + ") and the read could not be kept (" +
+                              error + "). Save the result yourself.";
   return outcome;
 }
 
@@ -127,10 +132,13 @@ StoreOutcome GuardedStore(const StoreConfig& config, const std::string& content)
 // what and when, without what was computed from them.
 PlateRead BareRead(const PlateRead& read, const std::string& why) {
   PlateRead bare;
-  for (auto [to, from] : {std::pair{&bare.uuid, &read.uuid}, {&bare.plateId, &read.plateId},
-                          {&bare.operatorName, &read.operatorName}, {&bare.host, &read.host},
+  for (auto [to, from] : {std::pair{&bare.uuid, &read.uuid},
+                          {&bare.plateId, &read.plateId},
+                          {&bare.operatorName, &read.operatorName},
+                          {&bare.host, &read.host},
                           {&bare.readerFamily, &read.readerFamily},
-                          {&bare.readerId, &read.readerId}, {&bare.started, &read.started},
+                          {&bare.readerId, &read.readerId},
+                          {&bare.started, &read.started},
                           {&bare.completed, &read.completed}}) {
     *to = RepairedUtf8(*from);
   }

@@ -13,8 +13,8 @@ void RecordAnalysis(const analysis::PlateLayout& layout, const analysis::Analysi
                     PlateRead* read) {
   const analysis::PlateAnalysis analysed = analysis::AnalysePlate(read->values, layout, options);
   // Group names come from the user's files: a stray byte is replaced, not thrown at.
-  read->analysisJson =
-      analysis::AnalysisJson(analysed).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  read->analysisJson = analysis::AnalysisJson(analysed).dump(
+      -1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
   read->verdict = analysed.qc ? analysed.qc->Verdict() : "";
 }
 

@@ -65,11 +65,10 @@ std::string RepairedUtf8(std::string_view text) {
 }
 
 PlateRead WithValidText(PlateRead read) {
-  for (std::string* field :
-       {&read.uuid, &read.plateId, &read.operatorName, &read.host, &read.readerFamily,
-        &read.readerId, &read.readerDevice, &read.started, &read.completed, &read.programVersion,
-        &read.message, &read.assayName, &read.assayJson, &read.analysisJson, &read.verdict,
-        &read.trace}) {
+  for (std::string* field : {&read.uuid, &read.plateId, &read.operatorName, &read.host,
+                             &read.readerFamily, &read.readerId, &read.readerDevice, &read.started,
+                             &read.completed, &read.programVersion, &read.message, &read.assayName,
+                             &read.assayJson, &read.analysisJson, &read.verdict, &read.trace}) {
     Repair(field);
   }
   return read;

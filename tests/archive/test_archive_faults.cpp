@@ -69,9 +69,8 @@ TEST_F(ArchiveFaults, ReadingCommandsNeverCreateAnArchive) {
            {"archive", "list"}}) {
     const CliRun run = RunCliWith(args);
     EXPECT_EQ(run.code, 1) << args[1] << ": " << run.err;
-    EXPECT_NE(run.err.find("no archive at " + (args.back() == missing
-                                                   ? missing
-                                                   : home_.path() + "/data/platovix")),
+    EXPECT_NE(run.err.find("no archive at " +
+                           (args.back() == missing ? missing : home_.path() + "/data/platovix")),
               std::string::npos)
         << run.err;
   }
@@ -86,21 +85,25 @@ TEST_F(ArchiveFaults, TextThatIsNotUtf8OrADamagedVersionNeverCostsARead) {
   options.measureMs = 50;
   sim::PtySimulator reader(options);
   const auto measure = [&](const std::vector<std::string>& more) {
-    std::vector<std::string> args = {"--port",  reader.slavePath(), "--family", "digiscan",
-                                     "measure", "--primary",        "450",      "--format",
-                                     "json"};
+    std::vector<std::string> args = {"--port",   reader.slavePath(), "--family",
+                                     "digiscan", "measure",          "--primary",
+                                     "450",      "--format",         "json"};
     args.insert(args.end(), more.begin(), more.end());
     return RunCliWith(args);
   };
   const std::string stored = home_.path() + "/data/platovix/archive.sqlite";
 
-  const CliRun refused = measure({"--plate-id", "Pr\xFC" "fung-1"});
+  const CliRun refused = measure({"--plate-id",
+                                  "Pr\xFC"
+                                  "fung-1"});
   EXPECT_EQ(refused.code, 64);
   EXPECT_NE(refused.err.find("--plate-id is not UTF-8"), std::string::npos) << refused.err;
   EXPECT_TRUE(refused.out.empty());
   EXPECT_FALSE(fs::exists(stored));
 
-  const std::string layout = home_.path() + "/Pr\xFC" "fung.csv";
+  const std::string layout = home_.path() +
+                             "/Pr\xFC"
+                             "fung.csv";
   fs::copy_file(PLATOVIX_SOURCE_DIR "/examples/elisa-layout.csv", layout);
   const CliRun measured = measure({"--plate-id", "Prüfung-2", "--layout", layout});
   ASSERT_EQ(measured.code, 0) << measured.err;
@@ -122,5 +125,94 @@ TEST_F(ArchiveFaults, TextThatIsNotUtf8OrADamagedVersionNeverCostsARead) {
   EXPECT_NE(damaged.err.find("schema version is not a number"), std::string::npos) << damaged.err;
   EXPECT_NE(damaged.err.find("is kept in"), std::string::npos) << damaged.err;
   EXPECT_TRUE(Json::parse(damaged.out).contains("values"));  // printed all the same
-  EXPECT_EQ(RunCliWith({"archive", "list"}).code, 1);  // damaged: said, not listed as empty
+  EXPECT_EQ(RunCliWith({"archive", "list"}).code, 1);        // damaged: said, not listed as empty
+}
+
+// A power cut while a read was spooled tears the spool's last entry. The
+// reads spooled after it, one in the format of before, and the next one
+// made all reach the archive; the torn bytes are kept aside as they were.
+TEST_F(ArchiveFaults, ATornSpoolEntryIsKeptAsideAndBlocksNothingAfterIt) {
+  const std::string path = home_.path() + "/archive.sqlite";
+  const StoreConfig config{path, ""};
+  ASSERT_TRUE(StoreRead(config, SampleRead(0)).stored);
+  const auto schema = [&](const std::string& sql) {
+    std::string error;
+    auto db = SqliteConnection::Open(path, false, &error);
+    ASSERT_TRUE(db && db->Script(sql)) << error;
+  };
+  // A newer program's schema: this one only spools.
+  schema("INSERT INTO schema_version (version) VALUES (99)");
+  std::vector<PlateRead> reads;
+  for (int n = 1; n <= 2; ++n) {
+    reads.push_back(SampleRead(n));
+    ASSERT_TRUE(StoreRead(config, reads.back()).spooled);
+  }
+  const std::string spool = path + ".spool";
+  const std::string whole = FileBytes(spool);
+  const size_t cut = whole.rfind("#1 ") + 200;  // into the second entry's content
+  fs::resize_file(spool, cut);
+  const std::string torn = whole.substr(whole.rfind("#1 "), 200);
+  reads.erase(reads.begin() + 1);
+  for (int n = 3; n <= 4; ++n) {
+    reads.push_back(SampleRead(n));
+    ASSERT_TRUE(StoreRead(config, reads.back()).spooled);
+  }
+  reads.push_back(SampleRead(5));
+  std::ofstream(spool, std::ios::app) << ReadContent(reads.back()) << '\n';
+
+  schema("DELETE FROM schema_version WHERE version = 99");
+  reads.push_back(SampleRead(6));
+  const StoreOutcome outcome = StoreRead(config, reads.back());
+  EXPECT_TRUE(outcome.stored);
+  ASSERT_EQ(outcome.messages.size(), 1u);
+  const std::string& message = outcome.messages[0];
+  const size_t named = message.find(spool + ".damaged-");
+  ASSERT_NE(named, std::string::npos) << message;
+  const std::string aside = message.substr(named, message.find(',', named) - named);
+  EXPECT_EQ(FileBytes(aside), torn + '\n');  // ended by the next entry's line break
+  EXPECT_EQ(FileBytes(spool), "");
+
+  std::vector<PlateRead> found;
+  std::string error;
+  SqliteOpenNotes notes;
+  auto archive = OpenSqliteArchive(path, &notes);
+  ASSERT_TRUE(archive->FindReads({}, &found, &error)) << error;
+  std::set<std::string> uuids;
+  for (const PlateRead& read : found) uuids.insert(read.uuid);
+  EXPECT_EQ(found.size(), reads.size() + 1);  // and the first one
+  for (const PlateRead& read : reads) EXPECT_EQ(uuids.count(read.uuid), 1u) << read.plateId;
+  EXPECT_TRUE(archive->Verify().ok);
+}
+
+// Reads waiting in the state folder belong to their own archive; the one
+// spool all archives once shared goes only into the default archive.
+TEST_F(ArchiveFaults, EachArchiveDrainsOnlyItsOwnSpool) {
+  const std::string a = home_.path() + "/a/archive.sqlite";
+  const std::string b = home_.path() + "/b/archive.sqlite";
+  const std::string byDefault = DefaultArchivePath();
+  const PlateRead forA = SampleRead(1), forDefault = SampleRead(2);
+  const auto append = [](const std::string& file, const std::string& text) {
+    fs::create_directories(fs::path(file).parent_path());
+    std::ofstream(file, std::ios::app) << text;
+  };
+  append(SpoolPaths(a)[1], ReadContent(forA) + '\n');
+  append(home_.path() + "/state/platovix/archive.spool", ReadContent(forDefault) + '\n');
+  EXPECT_NE(SpoolPaths(a)[1], SpoolPaths(b)[1]);
+
+  const auto uuids = [](const std::string& path) {
+    SqliteOpenNotes notes;
+    std::vector<PlateRead> reads;
+    std::string error;
+    OpenSqliteArchive(path, &notes)->FindReads({}, &reads, &error);
+    std::set<std::string> found;
+    for (const PlateRead& read : reads) found.insert(read.uuid);
+    return found;
+  };
+  const PlateRead inB = SampleRead(3), inA = SampleRead(4), inDefault = SampleRead(5);
+  ASSERT_TRUE(StoreRead({b, ""}, inB).stored);
+  EXPECT_EQ(uuids(b), std::set<std::string>{inB.uuid});
+  ASSERT_TRUE(StoreRead({a, ""}, inA).stored);
+  EXPECT_EQ(uuids(a), (std::set<std::string>{forA.uuid, inA.uuid}));
+  ASSERT_TRUE(StoreRead({"", ""}, inDefault).stored);
+  EXPECT_EQ(uuids(byDefault), (std::set<std::string>{forDefault.uuid, inDefault.uuid}));
 }
