@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "archive/archive_url.h"
 #include "archive/postgres_archive.h"
 #include "archive/spool.h"
 #include "archive/sqlite_archive.h"
@@ -18,6 +19,7 @@ constexpr size_t kForwardSlice = 500;
 // Absolute, so that a spool is found again from any working folder.
 std::string LocalPath(const StoreConfig& config) {
   const std::string path = config.localPath.empty() ? DefaultArchivePath() : config.localPath;
+  if (KindOfArchive(path) != ArchiveKind::Sqlite) return path;  // refused when opened
   std::error_code ignored;
   const std::filesystem::path absolute = std::filesystem::absolute(path, ignored);
   return absolute.empty() ? path : absolute.lexically_normal().string();

@@ -2,6 +2,8 @@
 
 #include <libpq-fe.h>
 
+#include "archive/archive_url.h"
+
 namespace archive {
 
 namespace {
@@ -18,11 +20,17 @@ std::string Trimmed(const char* text) {
 }  // namespace
 
 std::unique_ptr<PgConnection> PgConnection::Open(const std::string& url, std::string* error) {
+  // libpq's text for a string it cannot parse repeats it, password and all.
+  if (KindOfArchive(url, error) != ArchiveKind::Postgres) {
+    if (error->empty()) *error = "the archive URL is not valid: " + ShownLocation(url);
+    return nullptr;
+  }
   const char* keys[] = {"dbname", "connect_timeout", "application_name", nullptr};
   const char* values[] = {url.c_str(), kConnectTimeout, "platovix", nullptr};
   PGconn* connection = PQconnectdbParams(keys, values, 1);  // 1: dbname may be a URL
   if (connection == nullptr || PQstatus(connection) != CONNECTION_OK) {
-    *error = connection != nullptr ? Trimmed(PQerrorMessage(connection)) : "out of memory";
+    *error = connection != nullptr ? WithoutSecrets(Trimmed(PQerrorMessage(connection)), url)
+                                   : "out of memory";
     PQfinish(connection);
     return nullptr;
   }

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "archive/archive_url.h"
 #include "archive/sha256.h"
 #include "archive/spool_entry.h"
 #include "archive/sqlite_archive.h"
@@ -114,6 +115,9 @@ std::string SetAside(const std::string& spool, const std::string& bytes, std::st
 }  // namespace
 
 std::vector<std::string> SpoolPaths(const std::string& archivePath) {
+  // No archive of its own (a refused URL): only the state folder, by a name without it.
+  if (KindOfArchive(archivePath) != ArchiveKind::Sqlite)
+    return {StateFolder() + "/spool/" + Sha256Hex(archivePath).substr(0, 16) + ".spool"};
   const std::string absolute = Absolute(archivePath);
   const size_t slash = absolute.rfind('/');
   const std::string name = absolute.substr(slash + 1);

@@ -208,6 +208,7 @@ void SaveSettings() {
   WriteArchiveSettings(file);
   WriteAssaySettings(file);
   WritePorts(file);
+  KeepArchiveCredentialsPrivate(path);
   SaveIniFile(path, file);
 }
 

@@ -16,6 +16,7 @@
 #include "archive/sqlite_archive.h"
 #include "archive/sqlite_connection.h"
 #include "results/shared_state.h"
+#include "settings/settings.h"
 #include "sim/reader_simulator.h"
 #include "tests/archive/archive_samples.h"
 #include "tests/archive/postgres_server.h"
@@ -215,4 +216,81 @@ TEST_F(ArchiveFaults, EachArchiveDrainsOnlyItsOwnSpool) {
   EXPECT_EQ(uuids(a), (std::set<std::string>{forA.uuid, inA.uuid}));
   ASSERT_TRUE(StoreRead({"", ""}, inDefault).stored);
   EXPECT_EQ(uuids(byDefault), (std::set<std::string>{forDefault.uuid, inDefault.uuid}));
+}
+
+// A password in the archive setting appears in no output, whatever is wrong
+// with the setting; a keyword connection string reaches PostgreSQL; a URL of
+// another form is refused and made no file; the settings file holding such
+// a setting is the user's alone.
+TEST_F(ArchiveFaults, NoSecretIsShownAndEveryFormGoesWhereItBelongs) {
+  const std::string secret = "S3cret-Pw";
+  const std::string cwd = fs::current_path();
+  fs::current_path(home_.path());
+  const std::set<std::string> before = Tree(home_.path());
+  for (const std::string& where :
+       {"postgresql://lab:" + secret + "@[::1/plates",         // libpq cannot parse it
+        "postgresql://lab:" + secret + "@127.0.0.1:1/plates",  // nobody listens
+        "host=127.0.0.1 port=1 user=lab password=" + secret + " dbname=plates",
+        "postgresql:/lab:" + secret + "@db.lab/plates",  // neither URL nor path
+        "https://lab:" + secret + "@db.lab/plates"}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"archive", "list", "--archive", where},
+                                               {"archive", "verify", "--archive", where},
+                                               {"archive", "forward", "--archive", where}}) {
+      const CliRun run = RunCliWith(args);
+      // refused, or the local archive shown in its place: said either way
+      EXPECT_EQ((run.out + run.err).find(secret), std::string::npos) << run.out << run.err;
+      EXPECT_FALSE(run.err.empty()) << where;
+    }
+    const StoreOutcome stored = StoreRead({"", where}, SampleRead(1));
+    EXPECT_TRUE(stored.stored);  // here at least, and said why not there
+    for (const std::string& message : stored.messages)
+      EXPECT_EQ(message.find(secret), std::string::npos) << message;
+  }
+  const CliRun refused = RunCliWith({"archive", "list", "--archive", "postgresql:/db.lab/x"});
+  EXPECT_NE(refused.err.find("the archive URL is not valid: postgresql:/db.lab/x"),
+            std::string::npos)
+      << refused.err;
+  const StoreOutcome spooled =
+      StoreRead({"postgresql:/lab:" + secret + "@db/x", ""}, SampleRead(2));
+  EXPECT_FALSE(spooled.stored);
+  EXPECT_TRUE(spooled.spooled);  // in the state folder, under a name without the secret
+  EXPECT_EQ((spooled.warning + spooled.spoolPath).find(secret), std::string::npos)
+      << spooled.warning;
+  fs::current_path(cwd);
+  // Only the default archive and the state folder's spool are new: no file
+  // or folder named after a connection string.
+  for (const std::string& name : Tree(home_.path())) {
+    if (before.count(name) > 0) continue;
+    EXPECT_TRUE(name.rfind(home_.path() + "/data", 0) == 0 ||
+                name.rfind(home_.path() + "/state", 0) == 0)
+        << name;
+    EXPECT_EQ(name.find(secret), std::string::npos) << name;
+  }
+
+  AppSettings.ArchiveUrl = "postgresql://lab:" + secret + "@db.lab/plates";
+  SaveSettings();
+  struct stat info {};
+  ASSERT_EQ(stat(SettingsFilePath().c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+  if (!PostgresServer::Available()) GTEST_SKIP() << "no PostgreSQL server binaries";
+  PostgresServer server;
+  ASSERT_TRUE(server.running());
+  const PlateRead read = SampleRead(3);
+  ASSERT_TRUE(StoreRead({home_.path() + "/local.sqlite", server.url()}, read).stored);
+  // postgresql:///postgres?host=H&port=P[&user=U] as keywords
+  std::string keywords = "dbname=postgres";
+  const std::string query = server.url().substr(server.url().find('?') + 1);
+  for (size_t from = 0; from < query.size();) {
+    const size_t to = std::min(query.find('&', from), query.size());
+    std::string pair = query.substr(from, to - from);
+    keywords += " " + pair;
+    from = to + 1;
+  }
+  const CliRun listed = RunCliWith({"archive", "list", "--archive", keywords, "--format", "json"});
+  ASSERT_EQ(listed.code, 0) << listed.err;
+  const Json reads = Json::parse(listed.out);
+  ASSERT_EQ(reads.size(), 1u);
+  EXPECT_EQ(reads[0]["uuid"], read.uuid);
 }
