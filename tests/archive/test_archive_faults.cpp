@@ -12,6 +12,7 @@
 #include <set>
 
 #include "archive/archive_store.h"
+#include "archive/pg_connection.h"
 #include "archive/spool.h"
 #include "archive/sqlite_archive.h"
 #include "archive/sqlite_connection.h"
@@ -293,4 +294,31 @@ TEST_F(ArchiveFaults, NoSecretIsShownAndEveryFormGoesWhereItBelongs) {
   const Json reads = Json::parse(listed.out);
   ASSERT_EQ(reads.size(), 1u);
   EXPECT_EQ(reads[0]["uuid"], read.uuid);
+}
+
+// Another computer holds the lab's append lock and went quiet: the store
+// gives up on the lab within its time-out, the read is safe locally, and
+// it is forwarded once the lock is gone.
+TEST_F(ArchiveFaults, AHeldLabLockLeavesTheReadLocalToBeForwardedLater) {
+  if (!PostgresServer::Available()) GTEST_SKIP() << "no PostgreSQL server binaries";
+  PostgresServer server;
+  ASSERT_TRUE(server.running());
+  const StoreConfig config{home_.path() + "/local.sqlite", server.url()};
+  ASSERT_TRUE(StoreRead(config, SampleRead(0)).stored);  // the lab's schema is there
+  std::string error;
+  std::unique_ptr<PgConnection> other = PgConnection::Open(server.url(), &error);
+  ASSERT_TRUE(other) << error;
+  ASSERT_TRUE(other->Script("BEGIN; LOCK TABLE entries IN SHARE ROW EXCLUSIVE MODE"));
+
+  const PlateRead read = SampleRead(1);
+  const StoreOutcome outcome = StoreRead(config, read);
+  EXPECT_TRUE(outcome.stored);
+  ASSERT_EQ(outcome.messages.size(), 1u);
+  EXPECT_NE(outcome.messages[0].find("1 entries wait"), std::string::npos) << outcome.messages[0];
+
+  ASSERT_TRUE(other->Script("ROLLBACK"));
+  const ForwardOutcome forward = ForwardToLab(config);
+  EXPECT_TRUE(forward.ok) << forward.error;
+  EXPECT_EQ(forward.sent, 1);
+  EXPECT_EQ(forward.pending, 0);
 }
