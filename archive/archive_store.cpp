@@ -78,12 +78,16 @@ void Store(const StoreConfig& config, const std::string& content, StoreOutcome& 
     std::string error;
     outcome.spoolPath = SpoolEntry(notes.path.empty() ? path : notes.path, content, &error);
     outcome.spooled = !outcome.spoolPath.empty();
-    outcome.warning = outcome.spooled
-                          ? "The archive is unavailable (" + problem + "). The read is kept in " +
-                                outcome.spoolPath + " and goes into the archive at the next chance."
-                          : "The archive is unavailable (" + problem +
-                                ") and the read could not be kept (" + error +
-                                "). Save the result yourself.";
+    const bool refused = KindOfArchive(path) != ArchiveKind::Sqlite;
+    outcome.warning =
+        outcome.spooled && refused
+            ? "The archive setting is refused (" + problem + "). The read is kept in " +
+                  outcome.spoolPath + "; correct the setting."
+        : outcome.spooled
+            ? "The archive is unavailable (" + problem + "). The read is kept in " +
+                  outcome.spoolPath + " and goes into the archive at the next chance."
+            : "The archive is unavailable (" + problem + ") and the read could not be kept (" +
+                  error + "). Save the result yourself.";
     return;
   }
   if (!config.labUrl.empty()) {

@@ -8,6 +8,7 @@
 
 #include "analysis/assay.h"
 #include "archive/archive_store.h"
+#include "archive/archive_url.h"
 #include "cli/archive_config.h"
 #include "cli/archive_reading.h"
 #include "cli/asm_output.h"
@@ -210,6 +211,9 @@ class ArchiveCommand {
   }
 
   int Forward() {
+    std::string refused;
+    if (archive::KindOfArchive(config_.localPath, &refused) == archive::ArchiveKind::Invalid)
+      return Failure(refused);
     if (config_.labUrl.empty()) {
       return Failure("no lab archive: give --archive postgresql://... or set [Archive] Url=");
     }
