@@ -1,8 +1,14 @@
 #include "archive/archive_store.h"
 
+#include <exception>
+#include <filesystem>
+#include <utility>
+
+#include "archive/archive_url.h"
 #include "archive/postgres_archive.h"
 #include "archive/spool.h"
 #include "archive/sqlite_archive.h"
+#include "archive/utf8.h"
 
 namespace archive {
 
@@ -10,8 +16,13 @@ namespace {
 
 constexpr size_t kForwardSlice = 500;
 
+// Absolute, so that a spool is found again from any working folder.
 std::string LocalPath(const StoreConfig& config) {
-  return config.localPath.empty() ? DefaultArchivePath() : config.localPath;
+  const std::string path = config.localPath.empty() ? DefaultArchivePath() : config.localPath;
+  if (KindOfArchive(path) != ArchiveKind::Sqlite) return path;  // refused when opened
+  std::error_code ignored;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, ignored);
+  return absolute.empty() ? path : absolute.lexically_normal().string();
 }
 
 ForwardOutcome Forward(ChainedArchive& local, const std::string& url) {
@@ -46,8 +57,7 @@ ForwardOutcome Forward(ChainedArchive& local, const std::string& url) {
   return outcome;
 }
 
-StoreOutcome Store(const StoreConfig& config, const std::string& content) {
-  StoreOutcome outcome;
+void Store(const StoreConfig& config, const std::string& content, StoreOutcome& outcome) {
   const std::string path = LocalPath(config);
   SqliteOpenNotes notes;
   std::unique_ptr<ChainedArchive> local = OpenSqliteArchive(path, &notes);
@@ -55,7 +65,8 @@ StoreOutcome Store(const StoreConfig& config, const std::string& content) {
   std::string problem = notes.writeProblem;
   if (local && problem.empty()) {
     std::string error;
-    if (DrainSpools(notes.path, *local, &error) >= 0 && local->AppendContent(content, &error)) {
+    if (DrainSpools(notes.path, *local, &error, &outcome.messages) >= 0 &&
+        local->AppendContent(content, &error)) {
       outcome.stored = true;
     } else {
       problem = "cannot write " + notes.path + ": " + error;
@@ -67,13 +78,17 @@ StoreOutcome Store(const StoreConfig& config, const std::string& content) {
     std::string error;
     outcome.spoolPath = SpoolEntry(notes.path.empty() ? path : notes.path, content, &error);
     outcome.spooled = !outcome.spoolPath.empty();
-    outcome.warning = outcome.spooled
-                          ? "The archive is unavailable (" + problem + "). The read is kept in " +
-                                outcome.spoolPath + " and goes into the archive at the next chance."
-                          : "The archive is unavailable (" + problem +
-                                ") and the read could not be kept (" + error +
-                                "). Save the result yourself.";
-    return outcome;
+    const bool refused = KindOfArchive(path) != ArchiveKind::Sqlite;
+    outcome.warning =
+        outcome.spooled && refused
+            ? "The archive setting is refused (" + problem + "). The read is kept in " +
+                  outcome.spoolPath + "; correct the setting."
+        : outcome.spooled
+            ? "The archive is unavailable (" + problem + "). The read is kept in " +
+                  outcome.spoolPath + " and goes into the archive at the next chance."
+            : "The archive is unavailable (" + problem + ") and the read could not be kept (" +
+                  error + "). Save the result yourself.";
+    return;
   }
   if (!config.labUrl.empty()) {
     const ForwardOutcome forward = Forward(*local, config.labUrl);
@@ -85,17 +100,91 @@ StoreOutcome Store(const StoreConfig& config, const std::string& content) {
   }
   local.reset();  // closed, so the file is as the next open will find it
   RememberSound(notes.path);
+}
+
+// Whatever goes wrong on the way (out of memory, a library's exception), the
+// caller hears of it, and a read not yet in the archive still goes to the spool.
+StoreOutcome GuardedStore(const StoreConfig& config, const std::string& content) {
+  StoreOutcome outcome;
+  std::string what;
+  try {
+    Store(config, content, outcome);
+    return outcome;
+  } catch (const std::exception& e) {
+    what = e.what();
+  } catch (...) {
+    what = "unknown error";
+  }
+  if (outcome.stored) {
+    outcome.messages.push_back("the archive failed after storing the read: " + what);
+    return outcome;
+  }
+  std::string error = "no spool could be written";
+  try {
+    outcome.spoolPath = SpoolEntry(LocalPath(config), content, &error);
+  } catch (...) {
+    outcome.spoolPath.clear();
+  }
+  outcome.spooled = !outcome.spoolPath.empty();
+  outcome.warning = outcome.spooled
+                        ? "The archive failed (" + what + "). The read is kept in " +
+                              outcome.spoolPath + " and goes into the archive at the next chance."
+                        : "The archive failed (" + what + ") and the read could not be kept (" +
+                              error + "). Save the result yourself.";
   return outcome;
+}
+
+// A record that cannot be written whole is kept bare: the wells and who,
+// what and when, without what was computed from them.
+PlateRead BareRead(const PlateRead& read, const std::string& why) {
+  PlateRead bare;
+  for (auto [to, from] : {std::pair{&bare.uuid, &read.uuid},
+                          {&bare.plateId, &read.plateId},
+                          {&bare.operatorName, &read.operatorName},
+                          {&bare.host, &read.host},
+                          {&bare.readerFamily, &read.readerFamily},
+                          {&bare.readerId, &read.readerId},
+                          {&bare.started, &read.started},
+                          {&bare.completed, &read.completed}}) {
+    *to = RepairedUtf8(*from);
+  }
+  bare.primaryNm = read.primaryNm;
+  bare.referenceNm = read.referenceNm;
+  bare.values = read.values;
+  bare.status = read.status;
+  bare.message = "kept without its assay and analysis: " + RepairedUtf8(why);
+  return bare;
 }
 
 }  // namespace
 
 StoreOutcome StoreRead(const StoreConfig& config, const PlateRead& read) {
-  return Store(config, ReadContent(read));
+  std::string content;
+  try {
+    content = ReadContent(WithValidText(read));
+  } catch (const std::exception& e) {
+    try {
+      content = ReadContent(BareRead(read, e.what()));
+    } catch (...) {
+      StoreOutcome outcome;
+      outcome.warning = std::string("The read could not be written down (") + e.what() +
+                        ") and is in no archive. Save the result yourself.";
+      return outcome;
+    }
+  }
+  return GuardedStore(config, content);
 }
 
 StoreOutcome StoreAudit(const StoreConfig& config, const AuditEntry& entry) {
-  return Store(config, AuditContent(entry));
+  std::string content;
+  try {
+    content = AuditContent(WithValidText(entry));
+  } catch (const std::exception& e) {
+    StoreOutcome outcome;
+    outcome.warning = std::string("The change could not be written down: ") + e.what();
+    return outcome;
+  }
+  return GuardedStore(config, content);
 }
 
 ForwardOutcome ForwardToLab(const StoreConfig& config) {

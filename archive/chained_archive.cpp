@@ -26,6 +26,24 @@ std::string PlateIdMatches(const std::string& comparison, std::vector<std::strin
          comparison + own + " AND uuid NOT IN (SELECT read_uuid FROM plate_ids)))";
 }
 
+// False for anything but a whole decimal number: a damaged row, not a crash.
+bool ParseNumber(const std::string& text, int64_t* number) {
+  const char* end = text.data() + text.size();
+  const auto [stop, problem] = std::from_chars(text.data(), end, *number);
+  return problem == std::errc() && stop == end;
+}
+
+// The schema version a database holds: 0 without one, -1 when it is not a number.
+int VersionOf(const std::vector<SqlRow>& rows) {
+  if (rows.empty() || rows[0][0].empty()) return 0;
+  int64_t version = 0;
+  return ParseNumber(rows[0][0], &version) && version >= 0 && version < (1 << 30)
+             ? static_cast<int>(version)
+             : -1;
+}
+
+constexpr char kBadVersion[] = "the archive is damaged: its schema version is not a number";
+
 // A LIKE pattern that matches text literally.
 std::string LikeLiteral(const std::string& text) {
   std::string escaped;
@@ -56,7 +74,8 @@ std::string ChainHash(const std::string& previous, const std::string& content) {
 }
 
 int64_t ChainNumber(const std::string& text) {
-  return text.empty() ? 0 : std::stoll(text);
+  int64_t number = 0;
+  return ParseNumber(text, &number) ? number : 0;
 }
 
 std::string EntryTablesSql(const char* seqType) {
@@ -88,7 +107,11 @@ bool ChainedArchive::Failed(std::string* error) {
 bool ChainedArchive::Prepare(const SqlDialect& dialect, std::string* note, std::string* error) {
   std::vector<SqlRow> rows;
   const bool versioned = db_->Exec("SELECT max(version) FROM schema_version", {}, &rows);
-  const int found = versioned && !rows.empty() ? static_cast<int>(ChainNumber(rows[0][0])) : 0;
+  const int found = versioned ? VersionOf(rows) : 0;
+  if (found < 0) {
+    *error = kBadVersion;
+    return false;
+  }
   if (found > kSchemaVersion) {
     readOnly_ = true;
     *note = "the archive's schema (version " + std::to_string(found) +
@@ -111,7 +134,12 @@ bool ChainedArchive::Prepare(const SqlDialect& dialect, std::string* note, std::
   rows.clear();
   // Another program may have migrated it meanwhile.
   if (!db_->Exec("SELECT max(version) FROM schema_version", {}, &rows)) return Failed(error);
-  int version = rows.empty() ? 0 : static_cast<int>(ChainNumber(rows[0][0]));
+  int version = VersionOf(rows);
+  if (version < 0 || version > kSchemaVersion) {
+    db_->Script("ROLLBACK");
+    *error = version < 0 ? kBadVersion : "another program wrote a newer schema meanwhile";
+    return false;
+  }
   for (; version < kSchemaVersion; ++version) {
     if (!db_->Script(dialect.migrations[version])) return Failed(error);
     if (!db_->Exec("INSERT INTO schema_version (version) VALUES ($1)",

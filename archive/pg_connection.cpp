@@ -2,6 +2,8 @@
 
 #include <libpq-fe.h>
 
+#include "archive/archive_url.h"
+
 namespace archive {
 
 namespace {
@@ -18,15 +20,28 @@ std::string Trimmed(const char* text) {
 }  // namespace
 
 std::unique_ptr<PgConnection> PgConnection::Open(const std::string& url, std::string* error) {
-  const char* keys[] = {"dbname", "connect_timeout", "application_name", nullptr};
-  const char* values[] = {url.c_str(), kConnectTimeout, "platovix", nullptr};
-  PGconn* connection = PQconnectdbParams(keys, values, 1);  // 1: dbname may be a URL
+  // libpq's text for a string it cannot parse repeats it, password and all.
+  if (KindOfArchive(url, error) != ArchiveKind::Postgres) {
+    if (error->empty()) *error = "the archive URL is not valid: " + ShownLocation(url);
+    return nullptr;
+  }
+  // Ours first: what the connection string says wins (1: dbname may be a URL).
+  // Keepalives find a server gone from the network within seconds, not hours.
+  const char* keys[] = {
+      "connect_timeout",  "keepalives",       "keepalives_idle", "keepalives_interval",
+      "keepalives_count", "application_name", "dbname",          nullptr};
+  const char* values[] = {kConnectTimeout, "1", "5", "2", "3", "platovix", url.c_str(), nullptr};
+  PGconn* connection = PQconnectdbParams(keys, values, 1);
   if (connection == nullptr || PQstatus(connection) != CONNECTION_OK) {
-    *error = connection != nullptr ? Trimmed(PQerrorMessage(connection)) : "out of memory";
+    *error = connection != nullptr ? WithoutSecrets(Trimmed(PQerrorMessage(connection)), url)
+                                   : "out of memory";
     PQfinish(connection);
     return nullptr;
   }
   PQsetClientEncoding(connection, "UTF8");
+  // A table lock held by a computer that lost its network must not hold a
+  // read up: the store gives up, the read stays local and is forwarded later.
+  PQclear(PQexec(connection, "SET lock_timeout = '5s'"));
   return std::unique_ptr<PgConnection>(new PgConnection(connection));
 }
 
@@ -110,7 +125,9 @@ bool PgConnection::Script(const std::string& sql) {
 
 bool PgConnection::BeginAppend() {
   // Readers may go on; a second appender waits for this one's commit.
-  return Script("BEGIN; LOCK TABLE entries IN SHARE ROW EXCLUSIVE MODE");
+  // An append is a few short statements; one that runs long waits on something else.
+  return Script(
+      "BEGIN; SET LOCAL statement_timeout = '5s'; LOCK TABLE entries IN SHARE ROW EXCLUSIVE MODE");
 }
 
 bool PgConnection::BeginSchema() {

@@ -1,5 +1,6 @@
 #include "archive/postgres_archive.h"
 
+#include "archive/archive_url.h"
 #include "archive/pg_connection.h"
 
 namespace archive {
@@ -54,7 +55,7 @@ INSERT INTO plate_ids (read_uuid, plate_id, seq)
 }  // namespace
 
 bool IsPostgresUrl(const std::string& url) {
-  return url.rfind("postgresql://", 0) == 0 || url.rfind("postgres://", 0) == 0;
+  return KindOfArchive(url) == ArchiveKind::Postgres;
 }
 
 std::unique_ptr<ChainedArchive> OpenPostgresArchive(const std::string& url, std::string* note,

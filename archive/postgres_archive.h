@@ -10,6 +10,7 @@
 
 namespace archive {
 
+// A postgresql:// or postgres:// URL or a libpq keyword string (archive_url.h).
 bool IsPostgresUrl(const std::string& url);
 
 // nullptr with *error when the server cannot be reached or the schema not

@@ -13,7 +13,9 @@ void RecordAnalysis(const analysis::PlateLayout& layout, const analysis::Analysi
                     PlateRead* read) {
   const analysis::PlateAnalysis analysed =
       analysis::AnalysePlate(read->values, read->overRange, layout, options);
-  read->analysisJson = analysis::AnalysisJson(analysed).dump();
+  // Group names come from the user's files: a stray byte is replaced, not thrown at.
+  read->analysisJson = analysis::AnalysisJson(analysed).dump(
+      -1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
   read->verdict = analysed.qc ? analysed.qc->Verdict() : "";
 }
 

@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 
+#include "archive/archive_url.h"
 #include "archive/sqlite_connection.h"
 
 namespace archive {
@@ -116,6 +117,15 @@ std::string Sibling(const std::string& path, int n) {
   return path.substr(0, cut) + '-' + std::to_string(n) + path.substr(cut);
 }
 
+// A URL of no kind this program knows (postgresql:/host, https://...) is
+// never made a file or a folder.
+bool Refused(const std::string& path, SqliteOpenNotes* notes) {
+  std::string why;
+  if (KindOfArchive(path, &why) == ArchiveKind::Sqlite) return false;
+  notes->writeProblem = why.empty() ? "the archive URL is not valid: " + ShownLocation(path) : why;
+  return true;
+}
+
 }  // namespace
 
 std::string DefaultArchivePath() {
@@ -145,6 +155,7 @@ std::string DamageOf(const std::string& path) {
 }
 
 std::unique_ptr<ChainedArchive> OpenSqliteArchive(const std::string& path, SqliteOpenNotes* notes) {
+  if (Refused(path, notes)) return nullptr;
   MakeFolders(path);
   // A damaged file is never opened for writing: the next free name beside it is.
   std::string chosen = path;
@@ -190,8 +201,13 @@ std::unique_ptr<ChainedArchive> OpenSqliteArchive(const std::string& path, Sqlit
 
 std::unique_ptr<ChainedArchive> OpenSqliteArchiveForReading(const std::string& path,
                                                             SqliteOpenNotes* notes) {
-  if (!Exists(path)) return OpenSqliteArchive(path, notes);
+  if (Refused(path, notes)) return nullptr;
   notes->path = path;
+  // Reading never makes an archive: a mistyped path must not look like an empty one.
+  if (!Exists(path)) {
+    notes->writeProblem = "no archive at " + path;
+    return nullptr;
+  }
   std::string error;
   std::unique_ptr<SqliteConnection> db = SqliteConnection::Open(path, true, &error);
   if (!db) {

@@ -28,7 +28,8 @@ struct SqliteOpenNotes {
 std::unique_ptr<ChainedArchive> OpenSqliteArchive(const std::string& path, SqliteOpenNotes* notes);
 
 // Opens the archive only to read from it: no damage check (nothing is
-// written), no schema change. A path with no archive yet gets an empty one.
+// written), no schema change. nullptr with "no archive at PATH" in
+// notes->writeProblem when there is none.
 std::unique_ptr<ChainedArchive> OpenSqliteArchiveForReading(const std::string& path,
                                                             SqliteOpenNotes* notes);
 

@@ -8,6 +8,7 @@
 
 #include "analysis/assay.h"
 #include "archive/archive_store.h"
+#include "archive/archive_url.h"
 #include "archive/read_state.h"
 #include "cli/archive_config.h"
 #include "cli/archive_reading.h"
@@ -250,6 +251,9 @@ class ArchiveCommand {
   }
 
   int Forward() {
+    std::string refused;
+    if (archive::KindOfArchive(config_.localPath, &refused) == archive::ArchiveKind::Invalid)
+      return Failure(refused);
     if (config_.labUrl.empty()) {
       return Failure("no lab archive: give --archive postgresql://... or set [Archive] Url=");
     }

@@ -4,6 +4,7 @@
 
 #include "archive/postgres_archive.h"
 #include "archive/read_analysis.h"
+#include "archive/utf8.h"
 #include "results/shared_state.h"
 
 archive::StoreConfig ArchiveConfigFor(const CliOptions& options) {
@@ -48,15 +49,21 @@ archive::PlateRead ReadRecordOf(const TPlateResult& plate, const ResultContext& 
   read.programVersion = PLATOVIX_VERSION;
   std::copy(std::begin(plate.nValue), std::end(plate.nValue), read.values.begin());
   std::copy(std::begin(plate.bOverRange), std::end(plate.bOverRange), read.overRange.begin());
-  if (options.assay) {
-    archive::RecordAssay(*options.assay, &read);
-  } else if (!options.layoutPath.empty()) {
-    const size_t slash = options.layoutPath.rfind('/');
-    read.assayName =
-        slash == std::string::npos ? options.layoutPath : options.layoutPath.substr(slash + 1);
+  // What fails here costs the record its assay or analysis, never the read.
+  try {
+    if (options.assay) {
+      archive::RecordAssay(*options.assay, &read);
+    } else if (!options.layoutPath.empty()) {
+      const size_t slash = options.layoutPath.rfind('/');
+      read.assayName =
+          slash == std::string::npos ? options.layoutPath : options.layoutPath.substr(slash + 1);
+    }
+    // The analysis as it stood at read time, so the record can be shown as it was.
+    if (options.layout && plate.bValid)
+      archive::RecordAnalysis(*options.layout, options.analysis, &read);
+  } catch (const std::exception& e) {
+    read.message = std::string("kept without its analysis: ") + e.what();
   }
-  // The analysis as it stood at read time, so the record can be shown as it was.
-  if (options.layout && plate.bValid)
-    archive::RecordAnalysis(*options.layout, options.analysis, &read);
-  return read;
+  // As stored, so a report's content hash is the stored record's.
+  return archive::WithValidText(std::move(read));
 }

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "archive/plate_read.h"
+#include "archive/utf8.h"
 #include "cli/cli_analysis_options.h"
 
 namespace {
@@ -174,10 +175,15 @@ class Parser {
       if (options_.reportPath.empty()) Usage("--report needs a file name");
     } else if (name == "--operator") {
       options_.operatorName = Value(name, inlineValue);
+      if (!archive::ValidUtf8(options_.operatorName))
+        Usage("--operator is not UTF-8 text (set the terminal to UTF-8)");
     } else if (name == "--title") {
       options_.title = Value(name, inlineValue);
     } else if (name == "--plate-id") {
       options_.plateId = Value(name, inlineValue);
+      // Refused before the reader is touched: stored, it would not be the plate's name.
+      if (!archive::ValidUtf8(options_.plateId))
+        Usage("--plate-id is not UTF-8 text (set the terminal to UTF-8)");
     } else if (name == "--every") {
       options_.everySeconds = Seconds(Value(name, inlineValue));
     } else if (name == "--archive") {
@@ -468,7 +474,9 @@ aborts the running operation and releases the reader.
 
 Exit codes:
   0 success   1 reader or line failure   2 reader not responding
-  3 aborted   4 QC failed (with --fail-on-qc)   64 bad usage
+  3 aborted   4 QC failed (with --fail-on-qc)
+  5 the read is in no archive nor spool (the result is still printed)
+  64 bad usage
 
 Examples:
   platovix-cli --port /dev/ttyUSB0 --family digiscan measure --primary 450

@@ -104,6 +104,7 @@ int Measure(Session& session) {
   const Steady::time_point first = Steady::now();
   int result = kExitSuccess;
   bool qcFailed = false;
+  bool keptNowhere = false;
 
   for (int read = 0; read < reads && result == kExitSuccess; ++read) {
     // A kinetic series keeps its rhythm: read n starts n intervals after the
@@ -156,7 +157,10 @@ int Measure(Session& session) {
       record = ReadRecordOf(plate, context, options, session.device);
       record->trace = session.trace.OperationText();
       const archive::StoreOutcome stored = StoreReadFirst(options, *record, session.io.err);
-      if (!stored.stored && !stored.spooled) record.reset();  // kept nowhere: no record to name
+      if (!stored.stored && !stored.spooled) {
+        record.reset();  // kept nowhere: no record to name
+        keptNowhere = true;
+      }
     }
     qcFailed = ReportVerdict(plate, options, session.io.err) || qcFailed;
     std::string error;
@@ -183,6 +187,7 @@ int Measure(Session& session) {
     }
   }
   output.Finish();
+  if (result == kExitSuccess && keptNowhere) return kExitNotKept;
   if (result == kExitSuccess && qcFailed && options.failOnQc) return kExitQcFailed;
   return result;
 }

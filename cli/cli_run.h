@@ -13,6 +13,7 @@ enum CliExit : int {
   kExitNotResponding = 2,  // the reader did not answer (805)
   kExitAborted = 3,        // Ctrl+C, SIGTERM or a cancelled plate request (804)
   kExitQcFailed = 4,       // --fail-on-qc: the read completed but the assay's QC failed
+  kExitNotKept = 5,        // the read is in no archive nor spool; the result was still printed
   kExitUsage = 64,         // bad arguments; the port was not touched
 };
 

@@ -31,7 +31,7 @@ status=0
 pids=()
 names=()
 for target in fuzz_link_reply fuzz_reply_parsers fuzz_data_blocks fuzz_settings fuzz_sim_commands \
-    fuzz_plate_layout $( [ -x "$bin/fuzz_sila_requests" ] && echo fuzz_sila_requests); do
+    fuzz_plate_layout fuzz_spool $( [ -x "$bin/fuzz_sila_requests" ] && echo fuzz_sila_requests); do
   mkdir -p "$here/corpus/$target"
   run_one "$target" &
   pids+=($!)

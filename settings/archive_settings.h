@@ -12,3 +12,7 @@
 
 void ReadArchiveSettings(const IniFile& file);
 void WriteArchiveSettings(IniFile& file);
+
+// A Url= with a user or password in it makes the settings file the user's
+// alone (mode 0600) before it is written: the new file takes the old one's mode.
+void KeepArchiveCredentialsPrivate(const std::string& settingsPath);

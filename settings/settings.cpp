@@ -205,6 +205,7 @@ void SaveSettings() {
   WriteArchiveSettings(file);
   WriteAssaySettings(file);
   WritePorts(file);
+  KeepArchiveCredentialsPrivate(path);
   SaveIniFile(path, file);
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "archive/archive_store.h"
+#include "archive/spool.h"
 #include "sim/reader_simulator.h"
 #include "tests/support/temp_home.h"
 #include "tests/ui/ui_test_support.h"
@@ -103,6 +104,22 @@ TEST_F(DesktopArchive, UnavailableArchiveGivesOneWarningAndTheReadWaitsInTheSpoo
   ASSERT_EQ(BoxRecorder::Boxes().size(), 1u) << BoxRecorder::Texts();
   EXPECT_EQ(BoxRecorder::Boxes()[0].caption, "Archive");
   EXPECT_NE(BoxRecorder::Texts().find("is kept in"), std::string::npos) << BoxRecorder::Texts();
-  EXPECT_TRUE(std::filesystem::file_size(folder_ + "/state/platovix/archive.spool") > 0);
+  // In the state folder's spool of this archive, not one all archives share.
+  const std::string spool = archive::SpoolPaths(AppSettings.ArchiveUrl)[1];
+  EXPECT_EQ(spool.rfind(folder_ + "/state/platovix/spool/", 0), 0u) << spool;
+  EXPECT_TRUE(std::filesystem::file_size(spool) > 0);
   EXPECT_FALSE(QGuiApplication::clipboard()->text().isEmpty());  // the result is still there
+}
+
+TEST_F(DesktopArchive, AMalformedArchiveUrlIsNamedWithoutItsPassword) {
+  AppSettings.bAutoView = 0;
+  AppSettings.ArchiveUrl = "postgresql://lab:S3cret-Pw@[::1/platovix";
+  Press(kMeasureButton);
+  ASSERT_TRUE(WaitUntilIdle());
+  ASSERT_EQ(BoxRecorder::Boxes().size(), 1u) << BoxRecorder::Texts();
+  EXPECT_NE(BoxRecorder::Texts().find("the archive URL is not valid"), std::string::npos)
+      << BoxRecorder::Texts();
+  EXPECT_EQ(BoxRecorder::Texts().find("S3cret"), std::string::npos) << BoxRecorder::Texts();
+  EXPECT_NE(BoxRecorder::Texts().find("is kept in"), std::string::npos);  // nothing lost
+  EXPECT_FALSE(QGuiApplication::clipboard()->text().isEmpty());
 }
