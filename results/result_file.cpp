@@ -118,11 +118,6 @@ std::string FormatIsoLocalTime(Clock::time_point when) {
   return text;
 }
 
-std::string PlateWellName(int well) {
-  return std::string(1, static_cast<char>('A' + well / kColumns)) +
-         std::to_string(well % kColumns + 1);
-}
-
 std::string BuildResultCsv(const TPlateResult& plate, const ResultContext& context,
                            bool decimalComma, bool withMetadata) {
   const char sep = decimalComma ? ';' : ',';

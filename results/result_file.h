@@ -10,6 +10,7 @@
 
 #include "results/atomic_file.h"
 #include "results/shared_state.h"
+#include "results/well_names.h"  // PlateWellName(), which the notes' users need
 
 enum class ResultFormat { Tsv, Csv, Json };
 
@@ -40,8 +41,6 @@ struct ResultContext {
   ReadRecordNotes record{};
 };
 
-// "D7" for 42.
-std::string PlateWellName(int well);
 
 // Local time with its offset from UTC, e.g. 2026-12-07T16:20:05+01:00.
 std::string FormatIsoLocalTime(std::chrono::system_clock::time_point when);
