@@ -87,9 +87,10 @@ std::string CheckKineticOptions(CliOptions& options, const std::function<bool(co
   if (options.asmFormat) return "--kinetic has no meaning for asm";
   if (options.xlsx) return "--kinetic writes json or csv";
   if (options.analysisOnly) return "--analysis-only has no meaning with --kinetic";
-  if (measure && options.repeat < 1) return "--kinetic needs a series: --repeat N --every S";
+  if (measure && options.repeat < 1)
+    return "a kinetic analysis needs a series: --repeat N --every S";
   if (measure && options.output.empty()) {
-    return "--kinetic writes the series to -o FILE and its analysis to stdout: give -o FILE";
+    return "a kinetic analysis writes the series to -o FILE and itself to stdout: give -o FILE";
   }
   return "";
 }
