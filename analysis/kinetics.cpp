@@ -122,6 +122,7 @@ void Growth(KineticWell& well, const Points& points, const KineticOptions& optio
   well.doublingTime = std::log(2.0) / window->slope;
   well.lag = std::max(points.t.front(), (logs.y.front() - window->intercept) / window->slope);
 
+  if (well.role == WellRole::Blank) return;  // broth without cells: nothing to fit
   const LogisticFitResult fit = FitGrowthLogistic(points.t, points.y, std::nullopt, window->slope);
   if (!fit.converged) {
     well.flags |= kKineticNoLogistic;

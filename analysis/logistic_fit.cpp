@@ -72,6 +72,14 @@ LogisticFitResult FitGrowthLogistic(const std::vector<double>& t, const std::vec
     const double span = t.back() - t.front();
     const double r = rHint > 0 ? rHint : (span > 0 ? 8 / span : 1);
     start = GrowthLogistic{k, first < k ? std::log(k / first - 1) : 0, r};
+    // Where the data first reach half of K is near t_mid = b / r: a start
+    // close enough that the solver needs only a few steps.
+    for (size_t i = 1; i < t.size(); ++i) {
+      if (y[i] < k / 2 || y[i - 1] >= k / 2) continue;
+      const double half = t[i - 1] + (t[i] - t[i - 1]) * (k / 2 - y[i - 1]) / (y[i] - y[i - 1]);
+      if (half > 0) start->b = r * half;
+      break;
+    }
   }
   const GrowthResiduals residuals(t, y);
   Eigen::VectorXd q(3);
