@@ -106,7 +106,8 @@ PlateLayout ReadEmbeddedLayout(const Json& json) {
 }
 
 void ReadAnalysis(const Json& json, Assay& assay) {
-  OnlyKnownKeys(json, "analysis", {"model", "weighting", "unit", "significantDigits", "kinetic"});
+  OnlyKnownKeys(json, "analysis",
+                {"model", "weighting", "unit", "significantDigits", "kinetic", "response"});
   if (Member(json, "model")) {
     const std::string name = Text(json, "analysis", "model");
     const auto model = CurveModelFromName(name);
@@ -138,6 +139,13 @@ void ReadAnalysis(const Json& json, Assay& assay) {
     options.window = Whole(*kinetic, "analysis.kinetic", "window").value_or(options.window);
     options.r2Min = Number(*kinetic, "analysis.kinetic", "r2Min").value_or(options.r2Min);
     assay.kinetic = options;
+  }
+  if (Member(json, "response")) {
+    const std::string response = Text(json, "analysis", "response");
+    if (response != "rate" && response != "absorbance") {
+      Fail("analysis.response", "must be absorbance or rate");
+    }
+    assay.rateResponse = response == "rate";
   }
 }
 
@@ -214,6 +222,9 @@ void CheckRules(const Assay& assay) {
       Fail("analysis.kinetic.window", "must be between 2 and 1000");
     }
     Between(assay.kinetic->r2Min, "analysis.kinetic.r2Min", 0, 1);
+  }
+  if (assay.rateResponse && (!assay.kinetic || assay.kinetic->mode != KineticMode::Rate)) {
+    Fail("analysis.response", "rate needs analysis.kinetic in rate mode");
   }
   if (assay.significantDigits < 1 || assay.significantDigits > 15) {
     Fail("analysis.significantDigits", "must be between 1 and 15");
@@ -314,6 +325,7 @@ std::string WriteAssay(const Assay& assay) {
     json["analysis"]["kinetic"] = {
         {"mode", KineticModeName(k->mode)}, {"window", k->window}, {"r2Min", k->r2Min}};
   }
+  if (assay.rateResponse) json["analysis"]["response"] = "rate";
   Json rules = Json::object();
   const auto put = [&](const char* key, const auto& value) {
     if (value) rules[key] = *value;

@@ -9,7 +9,8 @@
 //    "layout": ["Role,1,2,...", "A,blank,...", ...],
 //    "analysis": {"model": "4pl", "weighting": "none", "unit": "pg/mL",
 //                 "significantDigits": 4,
-//                 "kinetic": {"mode": "rate", "window": 5, "r2Min": 0.95}},
+//                 "kinetic": {"mode": "rate", "window": 5, "r2Min": 0.95},
+//                 "response": "rate"},
 //    "qc": {"blankMax": 0.1, "r2Min": 0.98, "recoveryPercent": 20,
 //           "recoveryPercentAtEnds": 25, "levelsPassingShare": 0.75,
 //           "levelsMin": 4, "cvMax": 20, "controlsInRange": true}}
@@ -59,6 +60,9 @@ struct Assay {
   int significantDigits = kDefaultSignificantDigits;  // 1..15, concentrations and curve parameters
   QcRules qc;
   std::optional<KineticOptions> kinetic;  // the series' analysis; unset = none
+  // The wells' rates (mOD/min), not their absorbances, go through the
+  // standard curve and QC; needs a kinetic analysis in rate mode.
+  bool rateResponse = false;
   bool operator==(const Assay&) const = default;
 
   // The analysis options this assay asks for (model, weighting, QC rules,

@@ -165,7 +165,10 @@ int Measure(Session& session) {
       const archive::StoreOutcome stored = StoreReadFirst(options, *record, session.io.err);
       if (!stored.stored && !stored.spooled) record.reset();  // kept nowhere: no record to name
     }
-    qcFailed = ReportVerdict(plate, options, session.io.err) || qcFailed;
+    // An assay of rates has its verdict once the series is analysed.
+    if (!options.assay || !options.assay->rateResponse) {
+      qcFailed = ReportVerdict(plate, options, session.io.err) || qcFailed;
+    }
     std::string error;
     std::string text;
     if (options.asmFormat) {
@@ -191,8 +194,9 @@ int Measure(Session& session) {
   }
   output.Finish();
   // An aborted or failed series is analysed as far as it got.
-  if (options.kinetic && !series.empty())
-    session.io.out << FormatKinetics(series, options) << std::flush;
+  if (options.kinetic && !series.empty()) {
+    session.io.out << FormatKinetics(series, options, session.io.err, &qcFailed) << std::flush;
+  }
   if (result == kExitSuccess && qcFailed && options.failOnQc) return kExitQcFailed;
   return result;
 }

@@ -2,8 +2,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <optional>
 
+#include "analysis/analysis_report.h"
 #include "analysis/kinetics_output.h"
+#include "analysis/plate_analysis.h"
+#include "cli/analysis_output.h"
 
 namespace {
 
@@ -50,19 +55,31 @@ bool KineticReadsOf(const std::vector<SavedPlate>& plates,
 }
 
 std::string FormatKinetics(const std::vector<analysis::KineticRead>& reads,
-                           const CliOptions& options) {
+                           const CliOptions& options, std::ostream& err, bool* qcFailed) {
   const analysis::PlateLayout* layout = options.layout ? &*options.layout : nullptr;
   const analysis::KineticAnalysis result =
       analysis::AnalyseKinetics(reads, layout, *options.kinetic);
-  switch (options.format) {
-    case ResultFormat::Json:
-      return analysis::KineticsJson(result).dump(2) + "\n";
-    case ResultFormat::Csv:
-      return analysis::KineticsCsv(result, reads, options.comma ? ';' : ',', options.comma);
-    case ResultFormat::Tsv:
-      break;
+  std::optional<analysis::PlateAnalysis> rates;
+  if (options.assay && options.assay->rateResponse && layout &&
+      options.kinetic->mode == analysis::KineticMode::Rate) {
+    // The rates as a plate: thousandths of mOD/min read as the response.
+    int32_t values[kWells];
+    std::fill(std::begin(values), std::end(values), kNoValue);
+    for (const analysis::KineticWell& well : result.wells) {
+      if (well.rate) values[well.well] = static_cast<int32_t>(std::lround(*well.rate * 1000));
+    }
+    rates = analysis::AnalysePlate(values, *layout, options.analysis);
+    *qcFailed = ReportVerdict(*rates, err) || *qcFailed;
   }
-  return analysis::KineticsCsv(result, reads, '\t', options.comma);
+  if (options.format == ResultFormat::Json) {
+    nlohmann::ordered_json json = analysis::KineticsJson(result);
+    if (rates) json["analysis"] = analysis::AnalysisJson(*rates);
+    return json.dump(2) + "\n";
+  }
+  const char separator = options.format == ResultFormat::Tsv ? '\t' : (options.comma ? ';' : ',');
+  std::string text = analysis::KineticsCsv(result, reads, separator, options.comma);
+  if (rates) text += "\n" + analysis::AnalysisCsv(*rates, options.comma);
+  return text;
 }
 
 int RunKineticAnalyse(const CliOptions& options, const CliIo& io) {
@@ -82,12 +99,13 @@ int RunKineticAnalyse(const CliOptions& options, const CliIo& io) {
     io.err << kProgram << path << ": " << error << '\n';
     return kExitFailure;
   }
-  const std::string text = FormatKinetics(reads, options);
+  bool qcFailed = false;
+  const std::string text = FormatKinetics(reads, options, io.err, &qcFailed);
   if (options.output.empty()) {
     io.out << text << std::flush;
   } else if (!WriteFileAtomically(options.output, text, &error)) {
     io.err << kProgram << "cannot write " << options.output << ": " << error << '\n';
     return kExitFailure;
   }
-  return kExitSuccess;
+  return qcFailed && options.failOnQc ? kExitQcFailed : kExitSuccess;
 }

@@ -20,9 +20,13 @@ analysis::KineticRead KineticReadOf(const TPlateResult& plate, double seconds);
 bool KineticReadsOf(const std::vector<SavedPlate>& plates,
                     std::vector<analysis::KineticRead>* reads, std::string* error);
 
-// The analysis of the reads in options.format (tsv: the per-well table with tabs).
+// The analysis of the reads in options.format (tsv: the per-well table with
+// tabs). With an assay whose response is the rate, the rates also go
+// through its standard curve and QC ("analysis" beside "kinetics", or the
+// analysis block after the table); the verdict then goes to err and
+// *qcFailed says whether it failed.
 std::string FormatKinetics(const std::vector<analysis::KineticRead>& reads,
-                           const CliOptions& options);
+                           const CliOptions& options, std::ostream& err, bool* qcFailed);
 
 // analyse --kinetic SERIES: exit code as RunCli gives it.
 int RunKineticAnalyse(const CliOptions& options, const CliIo& io);

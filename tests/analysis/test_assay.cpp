@@ -105,7 +105,8 @@ TEST(Assay, RoundTripsThroughItsFileAndKeepsTheDefaultsOfANewAssay) {
   EXPECT_EQ(WriteAssay(assay).find("kinetic"), std::string::npos);
   Assay kinetic = assay;
   kinetic.reading.kinetic = AssayKineticReading{96, 7.5};
-  kinetic.kinetic = KineticOptions{KineticMode::Growth, 7, 0.9};
+  kinetic.kinetic = KineticOptions{KineticMode::Rate, 7, 0.9};
+  kinetic.rateResponse = true;
   const AssayParse back = ParseAssay(WriteAssay(kinetic));
   ASSERT_TRUE(back.ok) << back.message;
   EXPECT_EQ(back.assay, kinetic);
@@ -163,6 +164,9 @@ TEST(Assay, NamesTheFieldAndTheRuleOfEveryMistake) {
        "analysis.kinetic.window: must be between 2 and 1000"},
       {Changed({"analysis", "kinetic"}, {{"r2Min", 2}}),
        "analysis.kinetic.r2Min: must be between 0 and 1"},
+      {Changed({"analysis", "response"}, "slope"), "analysis.response: must be absorbance or rate"},
+      {Changed({"analysis", "response"}, "rate"),
+       "analysis.response: rate needs analysis.kinetic in rate mode"},
   };
   for (const auto& [text, error] : cases) {
     const AssayParse parse = ParseAssay(text);
