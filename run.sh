@@ -30,7 +30,7 @@ other option goes to the simulator (platovix-sim); the ones most often wanted:
 
   --family NAME      digiscan (default), jupiter or expert
   --scenario NAME    the plate in the reader: elisa (default), bradford,
-                     kinetic or random
+                     kinetic, growth or random
   --seed N           another plate of the same scenario
   --overflow         a few wells read above the reader's range
   --no-value         a few wells carry the reader's "no value" code

@@ -76,13 +76,21 @@ std::optional<bool> Flag(const Json& object, const std::string& path, const char
 }
 
 AssayReading ReadReading(const Json& json) {
-  OnlyKnownKeys(json, "reading", {"primary", "reference", "askForPlate"});
+  OnlyKnownKeys(json, "reading", {"primary", "reference", "askForPlate", "kinetic"});
   AssayReading reading;
   const std::optional<int> primary = Whole(json, "reading", "primary");
   if (!primary) Fail("reading.primary", "is required");
   reading.primary = *primary;
   reading.reference = Whole(json, "reading", "reference");
   reading.askForPlate = Flag(json, "reading", "askForPlate").value_or(true);
+  if (const Json* kinetic = Member(json, "kinetic")) {
+    OnlyKnownKeys(*kinetic, "reading.kinetic", {"reads", "intervalSeconds"});
+    const std::optional<int> reads = Whole(*kinetic, "reading.kinetic", "reads");
+    const std::optional<double> interval = Number(*kinetic, "reading.kinetic", "intervalSeconds");
+    if (!reads) Fail("reading.kinetic.reads", "is required");
+    if (!interval) Fail("reading.kinetic.intervalSeconds", "is required");
+    reading.kinetic = AssayKineticReading{*reads, *interval};
+  }
   return reading;
 }
 
@@ -99,7 +107,8 @@ PlateLayout ReadEmbeddedLayout(const Json& json) {
 }
 
 void ReadAnalysis(const Json& json, Assay& assay) {
-  OnlyKnownKeys(json, "analysis", {"model", "weighting", "unit", "significantDigits"});
+  OnlyKnownKeys(json, "analysis",
+                {"model", "weighting", "unit", "significantDigits", "kinetic", "response"});
   if (Member(json, "model")) {
     const std::string name = Text(json, "analysis", "model");
     const auto model = CurveModelFromName(name);
@@ -120,6 +129,25 @@ void ReadAnalysis(const Json& json, Assay& assay) {
   }
   assay.significantDigits =
       Whole(json, "analysis", "significantDigits").value_or(kDefaultSignificantDigits);
+  if (const Json* kinetic = Member(json, "kinetic")) {
+    OnlyKnownKeys(*kinetic, "analysis.kinetic", {"mode", "window", "r2Min"});
+    KineticOptions options;
+    if (Member(*kinetic, "mode")) {
+      const auto mode = KineticModeFromName(Text(*kinetic, "analysis.kinetic", "mode"));
+      if (!mode) Fail("analysis.kinetic.mode", "must be rate or growth");
+      options.mode = *mode;
+    }
+    options.window = Whole(*kinetic, "analysis.kinetic", "window").value_or(options.window);
+    options.r2Min = Number(*kinetic, "analysis.kinetic", "r2Min").value_or(options.r2Min);
+    assay.kinetic = options;
+  }
+  if (Member(json, "response")) {
+    const std::string response = Text(json, "analysis", "response");
+    if (response != "rate" && response != "absorbance") {
+      Fail("analysis.response", "must be absorbance or rate");
+    }
+    assay.rateResponse = response == "rate";
+  }
 }
 
 // Absent keys are rules not checked.
@@ -181,6 +209,23 @@ void CheckRules(const Assay& assay) {
   }
   if (r.reference && *r.reference == r.primary) {
     Fail("reading.reference", "must differ from the primary filter");
+  }
+  if (r.kinetic) {
+    if (r.kinetic->reads < 1 || r.kinetic->reads > 100000) {
+      Fail("reading.kinetic.reads", "must be between 1 and 100000");
+    }
+    if (!(r.kinetic->intervalSeconds >= 0 && r.kinetic->intervalSeconds <= 7 * 86400)) {
+      Fail("reading.kinetic.intervalSeconds", "must be between 0 and 604800");
+    }
+  }
+  if (assay.kinetic) {
+    if (assay.kinetic->window < 2 || assay.kinetic->window > 1000) {
+      Fail("analysis.kinetic.window", "must be between 2 and 1000");
+    }
+    Between(assay.kinetic->r2Min, "analysis.kinetic.r2Min", 0, 1);
+  }
+  if (assay.rateResponse && (!assay.kinetic || assay.kinetic->mode != KineticMode::Rate)) {
+    Fail("analysis.response", "rate needs analysis.kinetic in rate mode");
   }
   if (assay.significantDigits < 1 || assay.significantDigits > 15) {
     Fail("analysis.significantDigits", "must be between 1 and 15");
@@ -294,6 +339,15 @@ std::string WriteAssay(const Assay& assay) {
         {"unit", assay.layout.unit},
         {"significantDigits", assay.significantDigits}}},
   };
+  // Kinetic members only where there is a series: other assays' files stay as they were.
+  if (const auto& k = assay.reading.kinetic) {
+    json["reading"]["kinetic"] = {{"reads", k->reads}, {"intervalSeconds", k->intervalSeconds}};
+  }
+  if (const auto& k = assay.kinetic) {
+    json["analysis"]["kinetic"] = {
+        {"mode", KineticModeName(k->mode)}, {"window", k->window}, {"r2Min", k->r2Min}};
+  }
+  if (assay.rateResponse) json["analysis"]["response"] = "rate";
   Json rules = Json::object();
   const auto put = [&](const char* key, const auto& value) {
     if (value) rules[key] = *value;

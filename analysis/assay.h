@@ -4,15 +4,19 @@
 // layout CSV, so it holds exactly what a layout file holds.
 //
 //   {"format": 1, "name": "...", "version": "...", "description": "...",
-//    "reading": {"primary": 450, "reference": 620 | null, "askForPlate": true},
+//    "reading": {"primary": 450, "reference": 620 | null, "askForPlate": true,
+//                "kinetic": {"reads": 30, "intervalSeconds": 20}},
 //    "layout": ["Role,1,2,...", "A,blank,...", ...],
 //    "analysis": {"model": "4pl", "weighting": "none", "unit": "pg/mL",
-//                 "significantDigits": 4},
+//                 "significantDigits": 4,
+//                 "kinetic": {"mode": "rate", "window": 5, "r2Min": 0.95},
+//                 "response": "rate"},
 //    "qc": {"blankMax": 0.1, "r2Min": 0.98, "recoveryPercent": 20,
 //           "recoveryPercentAtEnds": 25, "levelsPassingShare": 0.75,
 //           "levelsMin": 4, "cvMax": 20, "controlsInRange": true}}
 //
-// A QC key left out (or null) means that rule is not checked. Unknown keys
+// The kinetic members appear only in kinetic assays. A QC key left out (or
+// null) means that rule is not checked. Unknown keys
 // are errors: a misspelt rule must not pass silently.
 #pragma once
 
@@ -20,6 +24,7 @@
 #include <string>
 #include <string_view>
 
+#include "analysis/kinetics.h"
 #include "analysis/number_format.h"
 #include "analysis/plate_analysis.h"
 #include "analysis/plate_layout.h"
@@ -29,10 +34,18 @@ namespace analysis {
 
 inline constexpr int kAssayFormat = 1;
 
+// A series of reads of the same plate, start to start.
+struct AssayKineticReading {
+  int reads = 2;                // 1..100000
+  double intervalSeconds = 60;  // 0..one week
+  bool operator==(const AssayKineticReading&) const = default;
+};
+
 struct AssayReading {
   int primary = 450;             // nm, 100..999
   std::optional<int> reference;  // nm, 100..999, not the primary; unset = none
   bool askForPlate = true;       // Jupiter: ask the operator for the plate (as without an assay)
+  std::optional<AssayKineticReading> kinetic{};  // unset = one read
   bool operator==(const AssayReading&) const = default;
 };
 
@@ -46,6 +59,10 @@ struct Assay {
   Weighting weighting = Weighting::None;
   int significantDigits = kDefaultSignificantDigits;  // 1..15, concentrations and curve parameters
   QcRules qc;
+  std::optional<KineticOptions> kinetic;  // the series' analysis; unset = none
+  // The wells' rates (mOD/min), not their absorbances, go through the
+  // standard curve and QC; needs a kinetic analysis in rate mode.
+  bool rateResponse = false;
   bool operator==(const Assay&) const = default;
 
   // The analysis options this assay asks for (model, weighting, QC rules,

@@ -5,7 +5,9 @@
 #include <map>
 #include <sstream>
 #include <unsupported/Eigen/LevenbergMarquardt>
+#include <utility>
 
+#include "analysis/least_squares.h"
 #include "analysis/logistic_curve.h"
 
 namespace analysis {
@@ -91,46 +93,10 @@ struct LogisticResiduals : Eigen::DenseFunctor<double> {
   }
 };
 
-bool Converged(Eigen::LevenbergMarquardtSpace::Status status) {
-  using namespace Eigen::LevenbergMarquardtSpace;
-  switch (status) {
-    case RelativeReductionTooSmall:
-    case RelativeErrorTooSmall:
-    case RelativeErrorAndReductionTooSmall:
-    case CosinusTooSmall:
-    case FtolTooSmall:
-    case XtolTooSmall:
-    case GtolTooSmall:
-      return true;
-    default:
-      return false;
-  }
-}
-
-struct LogisticRun {
-  bool converged = false;
-  Eigen::VectorXd q;
-  double cost = 0;
-  int iterations = 0;
-};
+using LogisticRun = LeastSquaresRun;
 
 LogisticRun RunSolver(const LogisticResiduals& residuals, Eigen::VectorXd start) {
-  Eigen::LevenbergMarquardt<LogisticResiduals> solver(const_cast<LogisticResiduals&>(residuals));
-  solver.setXtol(1e-12);
-  solver.setFtol(1e-12);
-  solver.setMaxfev(2000);
-  LogisticRun run;
-  const auto status = solver.minimize(start);
-  run.q = start;
-  run.iterations = static_cast<int>(solver.iterations());
-  run.converged = Converged(status) && start.allFinite();
-  if (run.converged) {
-    Eigen::VectorXd r(residuals.values());
-    residuals(start, r);
-    run.cost = r.squaredNorm();
-    run.converged = std::isfinite(run.cost);
-  }
-  return run;
+  return SolveLeastSquares(residuals, std::move(start));
 }
 
 // Mean response per standard level, lowest concentration first.

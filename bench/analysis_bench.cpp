@@ -181,11 +181,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", assay.message.c_str());
     return 1;
   }
-  const std::vector<BenchRow> rows = {OnePlate(ReadFile(layoutPath), runs),
-                                      OnePlateWithAssay(assay.assay, runs),
-                                      AsmOfOnePlate(ReadFile(layoutPath), runs),
-                                      ManyPlates(PLATOVIX_CLI, {"--layout", layoutPath}, plates, 3),
-                                      ManyPlates(PLATOVIX_CLI, {"--assay", assayPath}, plates, 1)};
+  std::vector<BenchRow> rows = {OnePlate(ReadFile(layoutPath), runs),
+                                OnePlateWithAssay(assay.assay, runs),
+                                AsmOfOnePlate(ReadFile(layoutPath), runs),
+                                ManyPlates(PLATOVIX_CLI, {"--layout", layoutPath}, plates, 3),
+                                ManyPlates(PLATOVIX_CLI, {"--assay", assayPath}, plates, 1)};
+  for (BenchRow& row : KineticFigures(std::max(1, runs / 10))) rows.push_back(std::move(row));
   std::printf("%-60s %-30s %-10s %s\n", "figure", "measured", "goal", "");
   for (const BenchRow& row : rows) {
     std::printf("%-60s %-30s %-10s %s\n", row.figure.c_str(), row.measured.c_str(),

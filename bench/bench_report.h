@@ -20,6 +20,9 @@ std::vector<BenchRow> MeasurementFigures(int runs);
 // Abort latency in a byte wait and in a long abortable wait.
 std::vector<BenchRow> AbortFigures(int trials);
 
+// The kinetic analysis of a 96 x 100 series in rate and in growth mode.
+std::vector<BenchRow> KineticFigures(int runs);
+
 inline double Milliseconds(std::chrono::steady_clock::duration duration) {
   return std::chrono::duration<double, std::milli>(duration).count();
 }

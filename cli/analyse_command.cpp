@@ -5,6 +5,7 @@
 #include "analysis/analysis_workbook.h"
 #include "cli/analysis_output.h"
 #include "cli/asm_output.h"
+#include "cli/kinetic_output.h"
 #include "results/result_file_reader.h"
 
 namespace {
@@ -53,6 +54,7 @@ int WriteAsmDocuments(const CliOptions& options, const CliIo& io,
 }  // namespace
 
 int RunAnalyse(const CliOptions& options, const CliIo& io) {
+  if (options.kinetic) return RunKineticAnalyse(options, io);
   int result = kExitSuccess;
   std::vector<analysis::WorkbookPlate> plates;
   std::vector<std::string> plateIds;

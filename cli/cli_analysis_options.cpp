@@ -1,5 +1,7 @@
 #include "cli/cli_analysis_options.h"
 
+#include <cstdlib>
+
 bool TakeAnalysisOption(const std::string& name, const std::function<std::string()>& value,
                         CliOptions& options, std::string* error) {
   if (name == "--layout") {
@@ -22,6 +24,20 @@ bool TakeAnalysisOption(const std::string& name, const std::function<std::string
     if (options.assayPath.empty()) *error = "--assay needs a file name";
   } else if (name == "--fail-on-qc") {
     options.failOnQc = true;
+  } else if (name == "--kinetic") {
+    const std::string text = value();
+    const auto mode = analysis::KineticModeFromName(text);
+    if (mode) options.kinetic = analysis::KineticOptions{.mode = *mode};
+    if (!mode) *error = "--kinetic must be rate or growth, not '" + text + "'";
+  } else if (name == "--window") {
+    const std::string text = value();
+    char* end = nullptr;
+    const long window = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || window < 2 || window > 1000) {
+      *error = "--window must be 2 to 1000 reads, not '" + text + "'";
+    } else {
+      options.kineticWindow = static_cast<int>(window);
+    }
   } else {
     return false;
   }
@@ -44,6 +60,38 @@ std::string TakeAssay(CliOptions& options, const std::function<bool(const char*)
   if (!seen("--primary")) options.primary = assay.reading.primary;
   if (!seen("--reference")) options.reference = assay.reading.reference.value_or(0);
   if (!assay.reading.askForPlate) options.yes = true;
+  if (assay.kinetic && !seen("--kinetic")) options.kinetic = assay.kinetic;
+  if (assay.kinetic && seen("--kinetic")) {
+    options.kinetic = analysis::KineticOptions{options.kinetic->mode, assay.kinetic->window,
+                                               assay.kinetic->r2Min};
+  }
+  if (assay.reading.kinetic && options.command == CliCommand::Measure) {
+    if (!seen("--repeat")) options.repeat = assay.reading.kinetic->reads;
+    if (!seen("--every")) options.everySeconds = assay.reading.kinetic->intervalSeconds;
+  }
+  return "";
+}
+
+// --kinetic and --window: which commands they belong to and what they need.
+std::string CheckKineticOptions(CliOptions& options, const std::function<bool(const char*)>& seen) {
+  const bool measure = options.command == CliCommand::Measure;
+  const bool analyse = options.command == CliCommand::Analyse;
+  for (const char* name : {"--kinetic", "--window"}) {
+    if (seen(name) && !measure && !analyse) {
+      return std::string(name) + " belongs to measure and analyse";
+    }
+  }
+  if (options.kineticWindow && !options.kinetic) return "--window needs --kinetic rate|growth";
+  if (!options.kinetic || (!measure && !analyse)) return "";
+  if (options.kineticWindow) options.kinetic->window = *options.kineticWindow;
+  if (options.asmFormat) return "--kinetic has no meaning for asm";
+  if (options.xlsx) return "--kinetic writes json or csv";
+  if (options.analysisOnly) return "--analysis-only has no meaning with --kinetic";
+  if (measure && options.repeat < 1)
+    return "a kinetic analysis needs a series: --repeat N --every S";
+  if (measure && options.output.empty()) {
+    return "a kinetic analysis writes the series to -o FILE and itself to stdout: give -o FILE";
+  }
   return "";
 }
 
@@ -74,7 +122,7 @@ std::string CheckAnalysisOptions(CliOptions& options,
                              "--report", "--operator", "--title"}) {
       if (seen(name)) return std::string(name) + " belongs to measure";
     }
-    if (!seen("--layout") && !assay) return "analyse needs --layout FILE";
+    if (!seen("--layout") && !assay && !seen("--kinetic")) return "analyse needs --layout FILE";
     if (seen("--format") && !options.xlsx && options.format == ResultFormat::Tsv) {
       return "analyse writes json, csv or xlsx, not tsv";
     }
@@ -95,5 +143,5 @@ std::string CheckAnalysisOptions(CliOptions& options,
     if (!parse.ok) return parse.error;
     options.layout = parse.layout;
   }
-  return "";
+  return CheckKineticOptions(options, seen);
 }

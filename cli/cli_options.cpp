@@ -363,7 +363,8 @@ class Parser {
     if (Seen("--every") && !Seen("--repeat")) Usage("--every belongs to --repeat");
     if (options_.asmFormat && Seen("--repeat"))
       Usage("--format asm writes one plate, not a series");
-    if (options_.repeat > 1 && !Seen("--every")) {
+    const bool assaySeries = options_.assay && options_.assay->reading.kinetic;
+    if (options_.repeat > 1 && !Seen("--every") && !assaySeries) {
       Usage("--repeat " + std::to_string(options_.repeat) + " needs --every SECONDS");
     }
   }
@@ -443,7 +444,8 @@ Measure options:
   --no-header            tsv without the filter/time line, csv without metadata
   -o, --output FILE      write the result to FILE (replaced only when complete)
   --repeat N --every S   kinetic series: N reads, one every S seconds; each read
-                         is stamped with its completion time (json: an array)
+                         is stamped with its start, completion and elapsed time
+                         (json: an array)
 
 Archive options (measure and archive):
   --plate-id ID          the plate's barcode or name, stored with the read (and
@@ -467,6 +469,11 @@ Analysis options (measure and analyse):
   --analysis-only        only the analysis (with tsv: the results table)
   --format json|csv|xlsx what analyse writes (default json; xlsx needs -o)
   --fail-on-qc           exit 4 when the assay's QC verdict is Fail (else 0)
+  --kinetic rate|growth  analyse a series per well: the steepest window's rate
+                         (mOD/min), or growth (µmax, doubling time, lag, K,
+                         AUC, logistic fit); measure then writes the series to
+                         -o FILE and the analysis to stdout
+  --window N             reads in the sliding window (default 5)
 
 Progress goes to stderr. The Jupiter asks on the terminal before it loads a
 plate; without a terminal and without --yes the read is cancelled. Ctrl+C
@@ -487,6 +494,8 @@ Examples:
   platovix-cli measure --primary 450 --reference 620 --layout elisa.csv --format json
   platovix-cli analyse --layout elisa.csv --format xlsx -o elisa.xlsx plate*.csv
   platovix-cli --yes measure --assay examples/elisa-assay.json --format json
+  platovix-cli measure --primary 405 --repeat 30 --every 20 --kinetic rate -o series.json
+  platovix-cli analyse --kinetic growth --layout growth.csv --format csv series.json
   platovix-cli ports --format json
 )";
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/assay.h"
+#include "analysis/kinetics.h"
 #include "analysis/plate_analysis.h"
 #include "analysis/plate_layout.h"
 #include "driver/reader_line.h"
@@ -65,6 +66,9 @@ struct CliOptions : ReaderLineOptions {
   std::string title;                     // --title, the report's title
   std::vector<std::string> plateFiles;   // analyse's operands
   std::string recordUuid;                // report --record UUID: an archived read
+  // --kinetic rate|growth (or the assay's): the series' analysis per well
+  std::optional<analysis::KineticOptions> kinetic;
+  std::optional<int> kineticWindow;  // --window N
 
   // measure and archive: where reads are stored (archive_command.h)
   std::optional<std::string> archiveUrl;  // --archive URL (or a SQLite file)

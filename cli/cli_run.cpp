@@ -21,6 +21,7 @@
 #include "cli/asm_output.h"
 #include "cli/cli_options.h"
 #include "cli/cli_trace.h"
+#include "cli/kinetic_output.h"
 #include "cli/ports_command.h"
 #include "cli/report_command.h"
 #include "cli/result_output.h"
@@ -105,6 +106,7 @@ int Measure(Session& session) {
   int result = kExitSuccess;
   bool qcFailed = false;
   bool keptNowhere = false;
+  std::vector<analysis::KineticRead> series;  // the completed reads, for --kinetic
 
   for (int read = 0; read < reads && result == kExitSuccess; ++read) {
     // A kinetic series keeps its rhythm: read n starts n intervals after the
@@ -123,6 +125,10 @@ int Measure(Session& session) {
     plate.nReference = options.reference;
     ResultContext context;
     context.started = Clock::now();
+    // The series' own clock: the wall clock may be set while it runs.
+    if (options.repeat > 0) {
+      context.elapsedSeconds = std::chrono::duration<double>(Steady::now() - first).count();
+    }
     const size_t firstText = session.dialog.StatusTexts().size();
 
     const std::string details = TraceMeasureDetails(plate.nPrimary, plate.nReference);
@@ -151,6 +157,7 @@ int Measure(Session& session) {
     context.readerKind =
         ReaderKindName(AppSettings.readerSubType, session.dialog.StatusTexts(), firstText);
     context.readerId = session.driver.szReaderId;
+    if (options.kinetic) series.push_back(KineticReadOf(plate, *context.elapsedSeconds));
     // Stored before anything is printed: what a script sees is in the archive.
     std::optional<archive::PlateRead> record;
     if (ArchivingOn(options)) {
@@ -162,7 +169,10 @@ int Measure(Session& session) {
         keptNowhere = true;
       }
     }
-    qcFailed = ReportVerdict(plate, options, session.io.err) || qcFailed;
+    // An assay of rates has its verdict once the series is analysed.
+    if (!options.assay || !options.assay->rateResponse) {
+      qcFailed = ReportVerdict(plate, options, session.io.err) || qcFailed;
+    }
     std::string error;
     std::string text;
     if (options.asmFormat) {
@@ -187,6 +197,10 @@ int Measure(Session& session) {
     }
   }
   output.Finish();
+  // An aborted or failed series is analysed as far as it got.
+  if (options.kinetic && !series.empty()) {
+    session.io.out << FormatKinetics(series, options, session.io.err, &qcFailed) << std::flush;
+  }
   if (result == kExitSuccess && keptNowhere) return kExitNotKept;
   if (result == kExitSuccess && qcFailed && options.failOnQc) return kExitQcFailed;
   return result;

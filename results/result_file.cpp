@@ -64,8 +64,8 @@ std::string JsonTextOrNull(const std::string& text) {
   return text.empty() ? "null" : JsonString(text);
 }
 
-std::string JsonTimeOrNull(const std::optional<Clock::time_point>& when) {
-  return when ? JsonString(FormatIsoLocalTime(*when)) : "null";
+std::string JsonTimeOrNull(const std::optional<Clock::time_point>& when, bool milliseconds) {
+  return when ? JsonString(FormatIsoLocalTime(*when, milliseconds)) : "null";
 }
 
 std::string JsonNames(const std::vector<std::string>& names) {
@@ -105,16 +105,23 @@ std::optional<Clock::time_point> ReadCompletionTime(const TPlateResult& plate,
   return context.completed ? context.completed : InstantFromFileTime(plate.ftMeasured);
 }
 
-std::string FormatIsoLocalTime(Clock::time_point when) {
-  const std::time_t seconds = Clock::to_time_t(when);
+std::string FormatIsoLocalTime(Clock::time_point when, bool milliseconds) {
+  const auto whole = std::chrono::floor<std::chrono::seconds>(when);
+  const std::time_t seconds = Clock::to_time_t(whole);
   std::tm local{};
   localtime_r(&seconds, &local);
   const long offsetMinutes = local.tm_gmtoff / 60;
   const long absMinutes = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
+  char fraction[8] = "";
+  if (milliseconds) {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when - whole).count();
+    std::snprintf(fraction, sizeof fraction, ".%03d", static_cast<int>(ms));
+  }
   char text[64];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02ld:%02ld",
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%s%c%02ld:%02ld",
                 local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                local.tm_sec, offsetMinutes < 0 ? '-' : '+', absMinutes / 60, absMinutes % 60);
+                local.tm_sec, fraction, offsetMinutes < 0 ? '-' : '+', absMinutes / 60,
+                absMinutes % 60);
   return text;
 }
 
@@ -187,8 +194,14 @@ std::string BuildResultJson(const TPlateResult& plate, const ResultContext& cont
   json += "  \"primary_nm\": " + (plate.nPrimary ? std::to_string(plate.nPrimary) : "null") + ",\n";
   json += "  \"reference_nm\": " + (plate.nReference ? std::to_string(plate.nReference) : "null") +
           ",\n";
-  json += "  \"started\": " + JsonTimeOrNull(context.started) + ",\n";
-  json += "  \"completed\": " + JsonTimeOrNull(ReadCompletionTime(plate, context)) + ",\n";
+  const bool series = context.elapsedSeconds.has_value();
+  json += "  \"started\": " + JsonTimeOrNull(context.started, series) + ",\n";
+  json += "  \"completed\": " + JsonTimeOrNull(ReadCompletionTime(plate, context), series) + ",\n";
+  if (series) {
+    char elapsed[32];
+    std::snprintf(elapsed, sizeof elapsed, "%.3f", *context.elapsedSeconds);
+    json += "  \"elapsedSeconds\": " + std::string(elapsed) + ",\n";
+  }
   const ReadRecordNotes& record = context.record;
   if (!record.plateId.empty()) json += "  \"plate_id\": " + JsonString(record.plateId) + ",\n";
   if (!record.status.empty()) {

@@ -39,11 +39,15 @@ struct ResultContext {
   std::optional<std::chrono::system_clock::time_point> started;
   std::optional<std::chrono::system_clock::time_point> completed;
   ReadRecordNotes record{};
+  // Reads of a kinetic series: seconds from the series' first start on a
+  // monotonic clock; their times then carry milliseconds.
+  std::optional<double> elapsedSeconds{};
 };
 
-
-// Local time with its offset from UTC, e.g. 2026-12-07T16:20:05+01:00.
-std::string FormatIsoLocalTime(std::chrono::system_clock::time_point when);
+// Local time with its offset from UTC, e.g. 2026-12-07T16:20:05+01:00
+// (2026-12-07T16:20:05.250+01:00 with milliseconds).
+std::string FormatIsoLocalTime(std::chrono::system_clock::time_point when,
+                               bool milliseconds = false);
 
 // A record's local file time (ftMeasured, ftStarted) as an instant; none for 0.
 std::optional<std::chrono::system_clock::time_point> InstantOfFileTime(uint64_t fileTime);
@@ -60,7 +64,8 @@ std::string BuildResultCsv(const TPlateResult& plate, const ResultContext& conte
                            bool decimalComma, bool withMetadata = true);
 
 // One JSON object: the metadata and "values", 8 arrays of 12 integers in
-// thousandths, null for a well without a value.
+// thousandths, null for a well without a value. A read of a series adds
+// "elapsedSeconds".
 std::string BuildResultJson(const TPlateResult& plate, const ResultContext& context);
 
 // CSV unless the name ends in ".json" (any case).

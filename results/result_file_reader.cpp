@@ -126,6 +126,12 @@ SavedPlate PlateFromJson(const nlohmann::json& object, const std::string& where)
   saved.context.readerId = JsonText(object, "reader_id", where);
   saved.context.started = TimeOrNothing(JsonText(object, "started", where), where);
   saved.context.completed = TimeOrNothing(JsonText(object, "completed", where), where);
+  if (const auto elapsed = object.find("elapsedSeconds"); elapsed != object.end()) {
+    if (!elapsed->is_number() || elapsed->get<double>() < 0) {
+      Fail(where + ": \"elapsedSeconds\" is not a number of seconds");
+    }
+    saved.context.elapsedSeconds = elapsed->get<double>();
+  }
   Finish(saved);
   return saved;
 }
@@ -288,11 +294,23 @@ std::vector<SavedPlate> ReadClipboardText(std::string_view text) {
 
 bool ParseIsoTime(const std::string& text, Clock::time_point* when) {
   int year, month, day, hour, minute, second, offsetHours = 0, offsetMinutes = 0, length = 0;
-  char zone = 0;
-  if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c%n", &year, &month, &day, &hour, &minute,
-                  &second, &zone, &length) != 7) {
+  if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%n", &year, &month, &day, &hour, &minute,
+                  &second, &length) != 6) {
     return false;
   }
+  // A read of a kinetic series carries milliseconds (any fraction is taken).
+  std::chrono::nanoseconds fraction{0};
+  if (length < static_cast<int>(text.size()) && text[length] == '.') {
+    long long scale = 100000000;
+    int digits = 0;
+    while (++length < static_cast<int>(text.size()) && text[length] >= '0' && text[length] <= '9') {
+      fraction += std::chrono::nanoseconds((text[length] - '0') * scale);
+      scale /= 10;
+      ++digits;
+    }
+    if (digits == 0) return false;
+  }
+  const char zone = length < static_cast<int>(text.size()) ? text[length++] : '\0';
   if (zone == '+' || zone == '-') {
     int more = 0;
     if (std::sscanf(text.c_str() + length, "%2d:%2d%n", &offsetHours, &offsetMinutes, &more) != 2 ||
@@ -307,7 +325,8 @@ bool ParseIsoTime(const std::string& text, Clock::time_point* when) {
                                          std::chrono::day(day)};
   if (!date.ok() || hour > 23 || minute > 59 || second > 60) return false;
   *when = std::chrono::sys_days(date) + std::chrono::hours(hour - offsetHours) +
-          std::chrono::minutes(minute - offsetMinutes) + std::chrono::seconds(second);
+          std::chrono::minutes(minute - offsetMinutes) + std::chrono::seconds(second) +
+          std::chrono::duration_cast<Clock::duration>(fraction);
   return true;
 }
 

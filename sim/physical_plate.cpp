@@ -37,6 +37,7 @@ double PhysicalPlate::Absorbance(int nm, int well, double seconds) const {
   liquid[recipe.product] += ProductMm(recipe, seconds);
   liquid.pathCm *= fill_[well];
   od += MeniscusScatter(nm, meniscus_[well]) + LiquidAbsorbance(liquid, nm);
+  od += CellsOd(recipe.growth, seconds, nm) * fill_[well];
   if (overflow_ && IsOverflowWell(well)) od += kSpillOd;
   return od;
 }

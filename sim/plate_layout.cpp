@@ -30,7 +30,10 @@ std::string WellLine(int well, const WellTruth& truth) {
     case WellKind::Standard:
       return line + "standard " + Number(truth.value) + "\n";
     case WellKind::Sample:
-      return line + "sample " + truth.name + " " + Number(truth.value) + "\n";
+      line += "sample " + truth.name + " " + Number(truth.value);
+      if (truth.lagHours) line += " " + Number(*truth.lagHours);
+      if (truth.k) line += " " + Number(*truth.k);
+      return line + "\n";
     case WellKind::Control:
       return line + "control " + truth.name + " " + Number(truth.value) + "\n";
   }

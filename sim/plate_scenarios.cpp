@@ -7,7 +7,8 @@ namespace sim {
 namespace {
 
 constexpr PlateScenario kScenarios[] = {PlateScenario::Random, PlateScenario::Elisa,
-                                        PlateScenario::Bradford, PlateScenario::Kinetic};
+                                        PlateScenario::Bradford, PlateScenario::Kinetic,
+                                        PlateScenario::Growth};
 
 }  // namespace
 
@@ -19,6 +20,8 @@ ScenarioPlate BuildScenario(PlateScenario scenario) {
       return BradfordPlate();
     case PlateScenario::Kinetic:
       return KineticPlate();
+    case PlateScenario::Growth:
+      return GrowthPlate();
     case PlateScenario::Random:
       break;
   }
@@ -33,6 +36,8 @@ const char* ScenarioName(PlateScenario scenario) {
       return "bradford";
     case PlateScenario::Kinetic:
       return "kinetic";
+    case PlateScenario::Growth:
+      return "growth";
     case PlateScenario::Random:
       break;
   }
@@ -60,6 +65,15 @@ int WellIndex(int row, int column) {
 double ProductMm(const WellRecipe& recipe, double seconds) {
   if (seconds <= 0) return 0;
   return recipe.rateMmPerS * seconds / (1 + seconds / kReactionTauSeconds);
+}
+
+double CellsOd(const GrowthCurve& growth, double seconds, int nm) {
+  if (growth.k <= 0 || nm <= 0) return 0;
+  const double hours = seconds / 3600 - growth.lagHours;
+  const double od = hours <= 0 ? growth.n0
+                               : growth.k / (1 + (growth.k - growth.n0) / growth.n0 *
+                                                     std::exp(-growth.muPerHour * hours));
+  return od * 690.0 / nm;
 }
 
 double Significant(double value, int digits) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 
 #include "sim/dye_spectra.h"
@@ -17,18 +18,32 @@ struct WellTruth {
   WellKind kind = WellKind::Empty;
   std::string name;  // samples and controls; replicates share it
   double value = 0;  // concentration (or rate) in the scenario's unit
+  // Growing cultures: when they start to grow, and how far.
+  std::optional<double> lagHours{};
+  std::optional<double> k{};
+};
+
+// Cells growing along a logistic curve after a lag; OD at 690 nm.
+struct GrowthCurve {
+  double k = 0;  // carrying capacity; 0 = no cells
+  double n0 = 0;
+  double muPerHour = 0;
+  double lagHours = 0;
 };
 
 struct WellRecipe {
   Liquid liquid;                   // when the plate goes in, at the nominal path
   Dye product = Dye::Nitrophenol;  // what the well's enzyme makes
   double rateMmPerS = 0;           // its initial rate; 0 = no enzyme
+  GrowthCurve growth{};            // cells in broth, if any
 };
 
 inline constexpr double kNominalPathCm = 0.6;  // 200 uL in a flat-bottom well
 // An enzyme slows down as its substrate runs out: the product grows as
 // rate * t / (1 + t / tau), t the time since the plate went in.
 inline constexpr double kReactionTauSeconds = 600;
+// The inoculum of the growth plate, OD at 690 nm.
+inline constexpr double kGrowthStartOd = 0.02;
 
 struct ScenarioPlate {
   PlateScenario scenario = PlateScenario::Random;
@@ -53,6 +68,8 @@ int WellIndex(int row, int column);  // both 0-based
 
 // Product concentration after `seconds` for a well's recipe.
 double ProductMm(const WellRecipe& recipe, double seconds);
+// The turbidity of a well's cells after `seconds`, at nm.
+double CellsOd(const GrowthCurve& growth, double seconds, int nm);
 
 // Rounded to a few significant digits, as a concentration is written down.
 double Significant(double value, int digits);
@@ -61,5 +78,6 @@ double Significant(double value, int digits);
 ScenarioPlate ElisaPlate();
 ScenarioPlate BradfordPlate();
 ScenarioPlate KineticPlate();
+ScenarioPlate GrowthPlate();
 
 }  // namespace sim

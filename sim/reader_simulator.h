@@ -16,7 +16,7 @@ enum class Family { DigiScan, Jupiter, Expert };
 
 // What the simulated plate holds: shuffled plausible readings (Random) or a
 // physical model of an assay plate; see plate_scenarios.h.
-enum class PlateScenario { Random, Elisa, Bradford, Kinetic };
+enum class PlateScenario { Random, Elisa, Bradford, Kinetic, Growth };
 
 enum class Fault {
   NakCommand,          // NAK the next command frame (the program must resend it)

@@ -50,6 +50,9 @@ after the other until SIGINT or SIGTERM; programs may come and go.
                                    reader has 595 in position 4, not 540)
                          kinetic   phosphatase rates at 405 nm, a dilution
                                    series per row; read it with --repeat
+                         growth    bacteria at 690 nm along logistic curves:
+                                   µmax by row, lag and K by column, blanks
+                                   in column 12; grows over hours
   --write-layout FILE  write the scenario's ground truth (which well holds
                        what, at which concentration) to FILE and exit
   --demo-filters       print the six filters, then the scenario's primary

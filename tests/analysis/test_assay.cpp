@@ -95,10 +95,25 @@ TEST(Assay, RoundTripsThroughItsFileAndKeepsTheDefaultsOfANewAssay) {
   EXPECT_EQ(missing.message, (dir / "none.json").string() + ": No such file or directory");
   fs::remove_all(dir);
 
-  for (const char* name : {"elisa-assay.json", "bradford-assay.json"}) {
+  for (const char* name : {"elisa-assay.json", "bradford-assay.json", "kinetic-assay.json"}) {
     const AssayParse example = ReadAssayFile(kExamples + name);
     EXPECT_TRUE(example.ok) << example.message;
   }
+
+  // A kinetic assay keeps its series and its analysis; other assays' files
+  // say nothing of either.
+  EXPECT_EQ(WriteAssay(assay).find("kinetic"), std::string::npos);
+  Assay kinetic = assay;
+  kinetic.reading.kinetic = AssayKineticReading{96, 7.5};
+  kinetic.kinetic = KineticOptions{KineticMode::Rate, 7, 0.9};
+  kinetic.rateResponse = true;
+  const AssayParse back = ParseAssay(WriteAssay(kinetic));
+  ASSERT_TRUE(back.ok) << back.message;
+  EXPECT_EQ(back.assay, kinetic);
+  const AssayParse defaults = ParseAssay(
+      R"({"format": 1, "name": "x", "reading": {"primary": 405}, "analysis": {"kinetic": {}}})");
+  ASSERT_TRUE(defaults.ok) << defaults.message;
+  EXPECT_EQ(defaults.assay.kinetic, KineticOptions{});
 }
 
 TEST(Assay, NamesTheFieldAndTheRuleOfEveryMistake) {
@@ -135,6 +150,23 @@ TEST(Assay, NamesTheFieldAndTheRuleOfEveryMistake) {
       {Changed({"qc", "levelsMin"}, 2.5), "qc.levelsMin: must be a whole number"},
       {Changed({"qc", "cvMax"}, 120), "qc.cvMax: must be between 0 and 100"},
       {Changed({"qc", "cvMaxx"}, 12), "qc.cvMaxx: is not a field of an assay"},
+      {Changed({"reading", "kinetic"}, {{"reads", 0}, {"intervalSeconds", 5}}),
+       "reading.kinetic.reads: must be between 1 and 100000"},
+      {Changed({"reading", "kinetic"}, {{"reads", 10}}),
+       "reading.kinetic.intervalSeconds: is required"},
+      {Changed({"reading", "kinetic"}, {{"reads", 10}, {"intervalSeconds", -1}}),
+       "reading.kinetic.intervalSeconds: must be between 0 and 604800"},
+      {Changed({"reading", "kinetic"}, {{"reads", 10}, {"every", 5}}),
+       "reading.kinetic.every: is not a field of an assay"},
+      {Changed({"analysis", "kinetic"}, {{"mode", "speed"}}),
+       "analysis.kinetic.mode: must be rate or growth"},
+      {Changed({"analysis", "kinetic"}, {{"window", 1}}),
+       "analysis.kinetic.window: must be between 2 and 1000"},
+      {Changed({"analysis", "kinetic"}, {{"r2Min", 2}}),
+       "analysis.kinetic.r2Min: must be between 0 and 1"},
+      {Changed({"analysis", "response"}, "slope"), "analysis.response: must be absorbance or rate"},
+      {Changed({"analysis", "response"}, "rate"),
+       "analysis.response: rate needs analysis.kinetic in rate mode"},
   };
   for (const auto& [text, error] : cases) {
     const AssayParse parse = ParseAssay(text);

@@ -43,6 +43,24 @@ TEST(CliOptions, ReadsAMeasureWithEveryOptionInEitherSpelling) {
   EXPECT_EQ(device.options.devicePath, "/dev/ttyUSB0");
   EXPECT_EQ(device.options.family, 0);
   EXPECT_EQ(device.options.command, CliCommand::PlateOut);
+
+  // A kinetic assay brings its series and analysis; the command line wins.
+  const std::string assay = PLATOVIX_SOURCE_DIR "/examples/kinetic-assay.json";
+  const CliParse kinetic = Parse({"measure", "--assay", assay, "-o", "s.json"});
+  ASSERT_TRUE(kinetic.ok) << kinetic.error;
+  EXPECT_EQ(kinetic.options.repeat, 12);
+  EXPECT_DOUBLE_EQ(kinetic.options.everySeconds, 5);
+  EXPECT_EQ(kinetic.options.kinetic,
+            analysis::KineticOptions({analysis::KineticMode::Rate, 5, 0.9}));
+  const CliParse growth = Parse({"measure", "--assay", assay, "--repeat", "3", "--kinetic",
+                                 "growth", "--window", "3", "-o", "s.json"});
+  ASSERT_TRUE(growth.ok) << growth.error;
+  EXPECT_EQ(growth.options.repeat, 3);
+  EXPECT_EQ(growth.options.kinetic,
+            analysis::KineticOptions({analysis::KineticMode::Growth, 3, 0.9}));
+  const CliParse analyse = Parse({"analyse", "--kinetic", "rate", "series.json"});
+  ASSERT_TRUE(analyse.ok) << analyse.error;
+  EXPECT_EQ(analyse.options.format, ResultFormat::Json);
 }
 
 TEST(CliOptions, CalibrationTakesPositionsAndClearsWithZero) {
@@ -98,6 +116,15 @@ TEST(CliOptions, RefusesBadUsageWithOneLine) {
       {"--baud", "fast", "id"},
       {"--yes=1", "id"},
       {"--unknown", "id"},
+      {"measure", "--primary", "405", "--repeat", "3", "--every", "5", "--kinetic", "speed", "-o",
+       "s.json"},
+      {"measure", "--primary", "405", "--kinetic", "rate", "-o", "s.json"},  // no series
+      {"measure", "--primary", "405", "--repeat", "3", "--every", "5", "--kinetic", "rate"},
+      {"measure", "--primary", "405", "--repeat", "3", "--every", "5", "--window", "4", "-o",
+       "s.json"},  // no --kinetic
+      {"analyse", "--kinetic", "rate", "--window", "1", "s.json"},
+      {"analyse", "--kinetic", "growth", "--format", "xlsx", "-o", "s.xlsx", "s.json"},
+      {"filters", "--kinetic", "rate"},
   };
   for (const auto& args : bad) {
     const CliParse parse = Parse(args);

@@ -83,6 +83,29 @@ TEST(ResultFileReader, ReadsKineticSeries) {
     ASSERT_EQ(read.plates.size(), 2u);
     ExpectSamePlate(read.plates[1], second);
   }
+
+  // A read of measure --repeat: its elapsed time, and times to the millisecond.
+  ResultContext timed = SomeContext();
+  timed.started = *timed.started + std::chrono::milliseconds(250);
+  timed.completed = *timed.completed + std::chrono::milliseconds(7);
+  timed.elapsedSeconds = 12.3456;
+  const std::string series = BuildResultJson(SomePlate(), timed);
+  EXPECT_NE(series.find("\"elapsedSeconds\": 12.346,"), std::string::npos) << series;
+  EXPECT_NE(series.find(".007" + FormatIsoLocalTime(*timed.completed).substr(19)),
+            std::string::npos)
+      << series;
+  const SavedPlates read = ParseResultText(series);
+  ASSERT_TRUE(read.ok) << read.error;
+  EXPECT_EQ(read.plates[0].context.started, timed.started);
+  EXPECT_EQ(read.plates[0].context.completed, timed.completed);
+  EXPECT_EQ(read.plates[0].context.elapsedSeconds, 12.346);
+  // A single read says nothing of either.
+  EXPECT_EQ(BuildResultJson(SomePlate(), SomeContext()).find("elapsed"), std::string::npos);
+  EXPECT_FALSE(ParseResultText(BuildResultJson(SomePlate(), {})).plates[0].context.elapsedSeconds);
+  std::string late = series;
+  late.replace(late.find("12.346"), 6, "\"soon\"");
+  EXPECT_EQ(ParseResultText(late).error,
+            "the plate: \"elapsedSeconds\" is not a number of seconds");
 }
 
 TEST(ResultFileReader, NamesWhatIsWrong) {
@@ -105,6 +128,9 @@ TEST(ResultFileReader, IsoTimes) {
   EXPECT_EQ(Clock::to_time_t(when), 1796656805);
   ASSERT_TRUE(ParseIsoTime("2026-12-07T15:20:05Z", &when));
   EXPECT_EQ(Clock::to_time_t(when), 1796656805);
+  ASSERT_TRUE(ParseIsoTime("2026-12-07T16:20:05.125+01:00", &when));
+  EXPECT_EQ(when, Clock::time_point(std::chrono::milliseconds(1796656805125)));
+  EXPECT_FALSE(ParseIsoTime("2026-12-07T16:20:05.+01:00", &when));
   EXPECT_FALSE(ParseIsoTime("2026-12-07 15:20:05", &when));
   EXPECT_FALSE(ParseIsoTime("2026-02-30T15:20:05Z", &when));
 }

@@ -290,5 +290,13 @@ TEST(PlateLayout, BradfordAndKineticHaveTheirBlanksStandardsAndSamples) {
   EXPECT_EQ(bradford["sample"], 72);
   EXPECT_EQ(kinetic["blank"], 8);
   EXPECT_EQ(kinetic["sample"], 88);
+  // The growth plate: µmax, then lag (hours) and K (OD) on every sample line.
+  const std::string growthText = sim::LayoutText(sim::BuildScenario(PlateScenario::Growth));
+  std::map<std::string, int> growth;
+  for (const auto& l : ParseLayout(growthText)) ++growth[l.kind];
+  EXPECT_EQ(growth["blank"], 8);
+  EXPECT_EQ(growth["sample"], 88);
+  EXPECT_NE(growthText.find("\nA3 sample S1 0.4 1 0.7\n"), std::string::npos) << growthText;
+  EXPECT_NE(growthText.find("\nH11 sample S8 1.1 3 0.6\n"), std::string::npos);
   EXPECT_EQ(sim::BuildScenario(PlateScenario::Bradford).filters[3], 595);
 }

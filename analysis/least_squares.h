@@ -1,0 +1,56 @@
+// The Levenberg-Marquardt run every nonlinear fit of the analysis shares:
+// the standard curves and the growth curves stop on the same tolerances
+// and count as converged on the same terms.
+#pragma once
+
+#include <Eigen/Core>
+#include <cmath>
+#include <unsupported/Eigen/LevenbergMarquardt>
+
+namespace analysis {
+
+struct LeastSquaresRun {
+  bool converged = false;
+  Eigen::VectorXd q;  // the parameters where the solver stopped
+  double cost = 0;    // the sum of squared residuals there
+  int iterations = 0;
+};
+
+inline bool LeastSquaresConverged(Eigen::LevenbergMarquardtSpace::Status status) {
+  using namespace Eigen::LevenbergMarquardtSpace;
+  switch (status) {
+    case RelativeReductionTooSmall:
+    case RelativeErrorTooSmall:
+    case RelativeErrorAndReductionTooSmall:
+    case CosinusTooSmall:
+    case FtolTooSmall:
+    case XtolTooSmall:
+    case GtolTooSmall:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Functor: an Eigen::DenseFunctor<double> with operator() and df.
+template <typename Functor>
+LeastSquaresRun SolveLeastSquares(const Functor& residuals, Eigen::VectorXd start) {
+  Eigen::LevenbergMarquardt<Functor> solver(const_cast<Functor&>(residuals));
+  solver.setXtol(1e-12);
+  solver.setFtol(1e-12);
+  solver.setMaxfev(2000);
+  LeastSquaresRun run;
+  const auto status = solver.minimize(start);
+  run.q = start;
+  run.iterations = static_cast<int>(solver.iterations());
+  run.converged = LeastSquaresConverged(status) && start.allFinite();
+  if (run.converged) {
+    Eigen::VectorXd r(residuals.values());
+    residuals(start, r);
+    run.cost = r.squaredNorm();
+    run.converged = std::isfinite(run.cost);
+  }
+  return run;
+}
+
+}  // namespace analysis

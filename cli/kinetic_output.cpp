@@ -1,0 +1,111 @@
+#include "cli/kinetic_output.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <optional>
+
+#include "analysis/analysis_report.h"
+#include "analysis/kinetics_output.h"
+#include "analysis/plate_analysis.h"
+#include "cli/analysis_output.h"
+
+namespace {
+
+constexpr char kProgram[] = "platovix-cli: ";
+
+}  // namespace
+
+analysis::KineticRead KineticReadOf(const TPlateResult& plate, double seconds) {
+  analysis::KineticRead read;
+  read.seconds = seconds;
+  std::copy(std::begin(plate.nValue), std::end(plate.nValue), read.values.begin());
+  std::copy(std::begin(plate.bOverRange), std::end(plate.bOverRange), read.overRange.begin());
+  return read;
+}
+
+bool KineticReadsOf(const std::vector<SavedPlate>& plates,
+                    std::vector<analysis::KineticRead>* reads, std::string* error) {
+  const bool elapsed = std::all_of(plates.begin(), plates.end(), [](const SavedPlate& p) {
+    return p.context.elapsedSeconds.has_value();
+  });
+  reads->clear();
+  for (size_t i = 0; i < plates.size(); ++i) {
+    const SavedPlate& saved = plates[i];
+    double seconds = 0;
+    if (elapsed) {
+      seconds = *saved.context.elapsedSeconds;
+    } else {
+      const auto completed = ReadCompletionTime(saved.plate, saved.context);
+      const auto first = ReadCompletionTime(plates.front().plate, plates.front().context);
+      if (!completed || !first) {
+        *error =
+            "read " + std::to_string(i + 1) + " has neither elapsedSeconds nor a completion time";
+        return false;
+      }
+      seconds = std::chrono::duration<double>(*completed - *first).count();
+    }
+    if (!reads->empty() && seconds < reads->back().seconds) {
+      *error = "read " + std::to_string(i + 1) + " is earlier than the read before it";
+      return false;
+    }
+    reads->push_back(KineticReadOf(saved.plate, seconds));
+  }
+  return true;
+}
+
+std::string FormatKinetics(const std::vector<analysis::KineticRead>& reads,
+                           const CliOptions& options, std::ostream& err, bool* qcFailed) {
+  const analysis::PlateLayout* layout = options.layout ? &*options.layout : nullptr;
+  const analysis::KineticAnalysis result =
+      analysis::AnalyseKinetics(reads, layout, *options.kinetic);
+  std::optional<analysis::PlateAnalysis> rates;
+  if (options.assay && options.assay->rateResponse && layout &&
+      options.kinetic->mode == analysis::KineticMode::Rate) {
+    // The rates as a plate: thousandths of mOD/min read as the response.
+    int32_t values[kWells];
+    std::fill(std::begin(values), std::end(values), kNoValue);
+    for (const analysis::KineticWell& well : result.wells) {
+      if (well.rate) values[well.well] = static_cast<int32_t>(std::lround(*well.rate * 1000));
+    }
+    rates = analysis::AnalysePlate(values, *layout, options.analysis);
+    *qcFailed = ReportVerdict(*rates, err) || *qcFailed;
+  }
+  if (options.format == ResultFormat::Json) {
+    nlohmann::ordered_json json = analysis::KineticsJson(result);
+    if (rates) json["analysis"] = analysis::AnalysisJson(*rates);
+    return json.dump(2) + "\n";
+  }
+  const char separator = options.format == ResultFormat::Tsv ? '\t' : (options.comma ? ';' : ',');
+  std::string text = analysis::KineticsCsv(result, reads, separator, options.comma);
+  if (rates) text += "\n" + analysis::AnalysisCsv(*rates, options.comma);
+  return text;
+}
+
+int RunKineticAnalyse(const CliOptions& options, const CliIo& io) {
+  if (options.plateFiles.size() != 1) {
+    io.err << kProgram << "analyse --kinetic takes one series file\n";
+    return kExitUsage;
+  }
+  const std::string& path = options.plateFiles.front();
+  const SavedPlates saved = ReadResultFile(path);
+  if (!saved.ok) {
+    io.err << kProgram << saved.error << '\n';
+    return kExitFailure;
+  }
+  std::vector<analysis::KineticRead> reads;
+  std::string error;
+  if (!KineticReadsOf(saved.plates, &reads, &error)) {
+    io.err << kProgram << path << ": " << error << '\n';
+    return kExitFailure;
+  }
+  bool qcFailed = false;
+  const std::string text = FormatKinetics(reads, options, io.err, &qcFailed);
+  if (options.output.empty()) {
+    io.out << text << std::flush;
+  } else if (!WriteFileAtomically(options.output, text, &error)) {
+    io.err << kProgram << "cannot write " << options.output << ": " << error << '\n';
+    return kExitFailure;
+  }
+  return qcFailed && options.failOnQc ? kExitQcFailed : kExitSuccess;
+}
