@@ -2,40 +2,27 @@
 #include "analysis_ui/report_actions.h"
 
 #include <QCheckBox>
-#include <QClipboard>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QInputDialog>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <QtCharts/QChartView>
-#include <chrono>
-#include <set>
-
-#include <QFileInfo>
 
 #include "analysis/analysis_report.h"
 #include "analysis/number_format.h"
 #include "analysis_ui/assay_in_use.h"
-#include "analysis_ui/file_questions.h"
 #include "analysis_ui/layout_editor.h"
 #include "analysis_ui/layout_in_use.h"
 #include "analysis_ui/read_caption.h"
 #include "analysis_ui/standard_curve_chart.h"
-#include "archive/plate_read.h"
 #include "archive_ui/audit_reason.h"
 #include "archive_ui/desktop_archive.h"
-#include "link/operator_message.h"
-#include "results/atomic_file.h"
 
 namespace {
 
@@ -351,66 +338,6 @@ void AnalysisWindow::SetPlate(const ShownPlate& shown) {
   Recompute();
 }
 
-void AnalysisWindow::ToggleExcludedWell(int well, const std::string& reason) {
-  const auto same = [well](const analysis::ExcludedWell& e) { return e.well == well; };
-  const auto found = std::find_if(excluded_.begin(), excluded_.end(), same);
-  const bool included = found != excluded_.end();
-  if (included) {
-    excluded_.erase(found);
-    std::erase_if(shown_.excluded, [well](const ExcludedWellNote& e) { return e.well == well; });
-  } else {
-    excluded_.push_back({well, reason});
-    shown_.excluded.push_back(
-        {well, reason, archive::LoginName(), FormatIsoLocalTime(std::chrono::system_clock::now())});
-  }
-  Recompute();
-  if (!shown_.archiveUuid.empty()) {
-    StoreDesktopAudit(this, shown_.archiveUuid, included ? "well included" : "well excluded",
-                      reason, analysis::WellName(well));
-  }
-}
-
-void AnalysisWindow::AskToExcludeWell() {
-  bool ok = false;
-  const QString name =
-      QInputDialog::getText(this, QStringLiteral("Exclude well"),
-                            QStringLiteral("Well (an excluded one is taken back in):"),
-                            QLineEdit::Normal, QString(), &ok)
-          .trimmed()
-          .toUpper();
-  if (!ok || name.isEmpty()) return;
-  int well = -1;
-  for (int w = 0; w < kWells; ++w) {
-    if (QString::fromStdString(analysis::WellName(w)) == name) well = w;
-  }
-  if (well < 0) {
-    ShowMessageBox(this, "\"" + name.toStdString() + "\" is no well (A1 to H12).", "Warning",
-                   kIconWarning);
-    return;
-  }
-  const bool excluded =
-      std::any_of(excluded_.begin(), excluded_.end(),
-                  [well](const analysis::ExcludedWell& e) { return e.well == well; });
-  QString reason;
-  if (!shown_.archiveUuid.empty()) {
-    // An archived read keeps why, either way.
-    const std::optional<std::string> why =
-        AskAuditReason(this,
-                       (excluded ? QStringLiteral("Reason for taking %1 back in:")
-                                 : QStringLiteral("Reason for leaving out %1:"))
-                           .arg(name),
-                       excluded ? QString() : QStringLiteral("outlier"));
-    if (!why) return;
-    reason = QString::fromStdString(*why);
-  } else if (!excluded) {
-    reason = QInputDialog::getText(this, QStringLiteral("Exclude well"),
-                                   QStringLiteral("Reason for leaving out %1:").arg(name),
-                                   QLineEdit::Normal, QStringLiteral("outlier"), &ok);
-    if (!ok) return;
-  }
-  ToggleExcludedWell(well, reason.simplified().toStdString());
-}
-
 void AnalysisWindow::ShowVerdict() {
   if (!hasResult_ || !result_.qc) {
     verdict_->hide();
@@ -425,66 +352,6 @@ void AnalysisWindow::ShowVerdict() {
   verdict_->setStyleSheet(qc.passed ? QStringLiteral("color: #1b7a1b; font-size: 14pt;")
                                     : QStringLiteral("color: #c00000; font-size: 14pt;"));
   verdict_->show();
-}
-
-bool AnalysisWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == table_ && event->type() == QEvent::KeyPress &&
-      static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
-    CopySelection();
-    return true;
-  }
-  return QDialog::eventFilter(watched, event);
-}
-
-void AnalysisWindow::CopySelection() {
-  std::set<int> rows, columns;
-  for (const QModelIndex& index : table_->selectionModel()->selectedIndexes()) {
-    rows.insert(index.row());
-    columns.insert(index.column());
-  }
-  if (rows.empty()) return;
-  QString text;
-  const auto line = [&text, &columns](const auto& cell) {
-    QStringList cells;
-    for (int column : columns) cells << cell(column);
-    text += cells.join(QLatin1Char('\t')) + QStringLiteral("\r\n");
-  };
-  line([this](int column) { return table_->horizontalHeaderItem(column)->text(); });
-  for (int row : rows) {
-    line([this, row](int column) {
-      const QTableWidgetItem* item = table_->item(row, column);
-      return item != nullptr && item->isSelected() ? item->text() : QString();
-    });
-  }
-  if (QClipboard* clipboard = QGuiApplication::clipboard()) clipboard->setText(text);
-}
-
-void AnalysisWindow::CopyResults() {
-  if (!hasResult_) return;
-  if (QClipboard* clipboard = QGuiApplication::clipboard()) {
-    clipboard->setText(
-        QString::fromStdString(analysis::ResultsTableText(result_, AppSettings.bDelimComma != 0)));
-  }
-}
-
-bool AnalysisWindow::SaveResults() {
-  if (!hasResult_) return false;
-  const QFileInfo plateFile(shown_.fileName);
-  const QString suggested = plateFile.completeBaseName() + QStringLiteral("-analysis.csv");
-  const QString name = AskForFile(this, FileQuestion::kSaveAnalysis, suggested);
-  if (name.isEmpty()) return false;
-  const std::string path = name.toLocal8Bit().toStdString();
-  std::string error;
-  // Here the only JSON is the Allotrope ASM document.
-  const QString lower = name.toLower();
-  const bool saved =
-      lower.endsWith(".xlsx") ? SaveWorkbook(path, shown_, AnalysedLayout(this), &error, excluded_)
-      : lower.endsWith(".json")
-          ? SaveAsmDocument(path, shown_, AnalysedLayout(this), &error, excluded_)
-          : WriteFileAtomically(path, analysis::AnalysisCsv(result_, AppSettings.bDelimComma != 0),
-                                &error);
-  if (!saved) ShowMessageBox(this, path + "\n" + error, "Error", kIconError);
-  return saved;
 }
 
 ShownPlate RunAnalysisWindow(QWidget* owner, const ShownPlate& shown) {
