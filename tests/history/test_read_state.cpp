@@ -50,6 +50,25 @@ std::string PdfText(const fs::path& pdf) {
   return CommandOutput("pdftotext -layout '" + pdf.string() + "' - 2>/dev/null");
 }
 
+// The report of the reopened read lists the excluded well with its reason
+// and the comment, each on its line under its heading.
+void ExpectNotesListed(const std::string& pdf) {
+  const size_t exclusions = pdf.find("Exclusions");
+  const size_t comments = pdf.find("Comments");
+  ASSERT_NE(exclusions, std::string::npos) << pdf;
+  ASSERT_NE(comments, std::string::npos) << pdf;
+  EXPECT_LT(exclusions, comments);
+  const auto lineAfter = [&pdf](size_t heading) {
+    const size_t start = pdf.find('\n', heading) + 1;
+    return pdf.substr(start, pdf.find('\n', start) - start);
+  };
+  const std::string excluded = lineAfter(exclusions);
+  EXPECT_NE(excluded.find("D7"), std::string::npos) << pdf;
+  EXPECT_NE(excluded.find("bubble in the well"), std::string::npos) << pdf;
+  EXPECT_NE(excluded.find(archive::LoginName()), std::string::npos) << pdf;
+  EXPECT_NE(lineAfter(comments).find("plate dropped, re-read advised"), std::string::npos) << pdf;
+}
+
 // Answers the reason dialog that opens next with text.
 class ReasonGiven {
  public:
@@ -198,6 +217,7 @@ TEST_F(ReadState, WhatIsEnteredAfterTheReadIsInTheHistoryReportsAndExports) {
   pdf = PdfText(reportPath);
   EXPECT_NE(pdf.find("PL-LATER-7"), std::string::npos) << pdf;
   EXPECT_NE(pdf.find(assay.assay.name), std::string::npos) << pdf;
+  ExpectNotesListed(pdf);
 
   // Every export of the History says the ID and the excluded well.
   history.findChild<QTableView*>("reads")->selectRow(0);
@@ -247,6 +267,7 @@ TEST_F(ReadState, WhatIsEnteredAfterTheReadIsInTheHistoryReportsAndExports) {
   pdf = PdfText(cliReport);
   EXPECT_NE(pdf.find("PL-LATER-7"), std::string::npos) << pdf;
   EXPECT_NE(pdf.find(assay.assay.name), std::string::npos) << pdf;
+  ExpectNotesListed(pdf);
   EXPECT_EQ(BoxRecorder::Texts(), "");
 }
 
