@@ -72,6 +72,29 @@ Json CalculatedData(const AsmPlate& in, const std::string& time, const std::stri
   return documents;
 }
 
+// What the archive knows of the read beyond its numbers: a read that did
+// not complete, and the wells left out of its analysis, each with why, who
+// and when. Null for a completed read without exclusions, whose document
+// stays as it was.
+Json RecordInformation(const ReadRecordNotes& record) {
+  Json documents = Json::array();
+  const auto add = [&documents](const std::string& label, const std::string& text) {
+    documents.push_back({{"datum label", label}, {"scalar string datum", text}});
+  };
+  if (!record.status.empty()) add("read status", record.status);
+  if (!record.statusMessage.empty()) add("read status message", record.statusMessage);
+  for (const ExcludedWellNote& note : record.excluded) {
+    std::string text = analysis::WellName(note.well);
+    if (!note.reason.empty()) text += ": " + note.reason;
+    std::string by = note.who;
+    if (!note.when.empty()) by += (by.empty() ? "" : ", ") + note.when;
+    if (!by.empty()) text += " (" + by + ")";
+    add("excluded well", text);
+  }
+  if (documents.empty()) return nullptr;
+  return {{"custom information document", std::move(documents)}};
+}
+
 }  // namespace
 
 AsmDocument BuildAsmDocument(const AsmPlate& in) {
@@ -113,6 +136,7 @@ AsmDocument BuildAsmDocument(const AsmPlate& in) {
   }
   if (!measured) {
     out.error = "no well of the plate has a value";
+    if (!in.context.record.status.empty()) out.error += ": the read " + in.context.record.status;
     return out;
   }
 
@@ -124,6 +148,9 @@ AsmDocument BuildAsmDocument(const AsmPlate& in) {
   if (!in.calculated.empty()) {
     aggregate["calculated data aggregate document"] = {
         {"calculated data document", CalculatedData(in, time, device)}};
+  }
+  if (Json information = RecordInformation(in.context.record); !information.is_null()) {
+    aggregate["custom information aggregate document"] = std::move(information);
   }
   const Json document{{"$asm.manifest", kAsmPlateReaderManifest},
                       {"plate reader aggregate document", std::move(aggregate)}};

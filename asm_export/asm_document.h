@@ -3,7 +3,9 @@
 // well read above the range gets one too, with an error document), the
 // absorbance in mAU (our thousandths are exactly mAU), the filters as the
 // detector and reference wavelength settings, and calculated data (the
-// analysis' concentrations) pointing back at the wells they come from.
+// analysis' concentrations) pointing back at the wells they come from. A
+// read that did not complete says so, and the wells left out of its
+// analysis are listed with their reasons, as custom information.
 #pragma once
 
 #include <array>

@@ -1,5 +1,8 @@
 #include "asm_export/asm_from_analysis.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 const char* AsmRole(analysis::WellRole role) {
@@ -48,8 +51,14 @@ AsmPlate AsmPlateOf(const TPlateResult& plate, const ResultContext& context,
   const std::string unit = analysis->unit.empty() ? "(unitless)" : analysis->unit;
   for (const analysis::GroupResult& group : analysis->groups) {
     if (!group.concentration || group.role == analysis::WellRole::Standard) continue;
+    // Wells left out of the analysis are no source of its result.
+    std::vector<int> sources;
+    std::copy_if(group.wells.begin(), group.wells.end(), std::back_inserter(sources), [&](int w) {
+      return std::find(group.excludedWells.begin(), group.excludedWells.end(), w) ==
+             group.excludedWells.end();
+    });
     out.calculated.push_back({group.name + " concentration", Description(group, analysis->fit),
-                              *group.concentration, unit, group.wells});
+                              *group.concentration, unit, std::move(sources)});
   }
   return out;
 }

@@ -14,6 +14,7 @@
 
 #include "analysis/plate_layout.h"
 #include "asm_export/asm_document.h"
+#include "asm_export/asm_from_analysis.h"
 #include "cli/cli_run.h"
 #include "results/shared_state.h"
 #include "sim/reader_simulator.h"
@@ -145,7 +146,52 @@ TEST_F(AsmExport, EveryOutputPassesTheSchemaAndReadsBackThePlate) {
   ASSERT_EQ(analyse.code, kExitSuccess) << analyse.err;
   expected["again-1.json"] = expected["again-2.json"] = expected["analysed.json"];
 
-  std::string files;
+  // A read that failed half way, with a well left out later: its status
+  // and the exclusion are the document's custom information, and the
+  // excluded well is no source of its group's concentration.
+  {
+    AsmPlate failed;
+    const std::array<int, 96> primary = elisa_plate::Primary(false);
+    std::copy(primary.begin(), primary.end(), failed.plate.nValue);
+    std::fill(std::begin(failed.plate.nValue) + 48, std::end(failed.plate.nValue), kNoValue);
+    failed.plate.nPrimary = 450;
+    failed.context.started = std::chrono::system_clock::now();
+    failed.context.record.status = "failed";
+    failed.context.record.statusMessage = "The reader did not answer.";
+    failed.context.record.excluded = {
+        {4, "bubble in the well", "lab", "2026-12-09T10:00:00+01:00"}};
+    const analysis::LayoutParse parsed = analysis::ReadLayoutFile(layout);
+    ASSERT_TRUE(parsed.ok);
+    analysis::AnalysisOptions options;
+    options.excluded = {{4, "bubble in the well"}};
+    const analysis::PlateAnalysis result =
+        analysis::AnalysePlate(failed.plate.nValue, parsed.layout, options);
+    failed = AsmPlateOf(failed.plate, failed.context, "", &parsed.layout, &result);
+    const AsmDocument document = BuildAsmDocument(failed);
+    ASSERT_TRUE(document.ok) << document.error;
+    std::ofstream(home_ / "failed.json") << document.json;
+    const json aggregate = json::parse(document.json)["plate reader aggregate document"];
+    EXPECT_EQ(aggregate["custom information aggregate document"]["custom information document"],
+              json::parse(R"json([
+                {"datum label": "read status", "scalar string datum": "failed"},
+                {"datum label": "read status message",
+                 "scalar string datum": "The reader did not answer."},
+                {"datum label": "excluded well", "scalar string datum":
+                 "A5: bubble in the well (lab, 2026-12-09T10:00:00+01:00)"}])json"));
+    bool s1 = false;
+    for (const json& value :
+         aggregate["calculated data aggregate document"]["calculated data document"]) {
+      if (value["calculated data name"] != "S1 concentration") continue;
+      s1 = true;
+      const json& sources = value["data source aggregate document"]["data source document"];
+      ASSERT_EQ(sources.size(), 1u);
+      EXPECT_NE(sources[0]["data source identifier"].get<std::string>().find(":A4"),
+                std::string::npos);
+    }
+    EXPECT_TRUE(s1) << document.json;
+  }
+
+  std::string files = " " + (home_ / "failed.json").string();
   for (const auto& [file, plate] : expected) files += " " + (home_ / file).string();
   const std::string report = (home_ / "validation.txt").string();
   const std::string command = "/usr/bin/python3 " PLATOVIX_ASM_KIT
@@ -204,6 +250,8 @@ TEST_F(AsmExport, APlateThatMakesNoValidDocumentIsRefusedWithAReason) {
   std::fill(std::begin(empty.plate.nValue), std::end(empty.plate.nValue), kNoValue);
   empty.context.started = std::chrono::system_clock::now();
   EXPECT_EQ(BuildAsmDocument(empty).error, "no well of the plate has a value");
+  empty.context.record.status = "aborted";
+  EXPECT_EQ(BuildAsmDocument(empty).error, "no well of the plate has a value: the read aborted");
   AsmPlate timeless{};
   EXPECT_EQ(BuildAsmDocument(timeless).error,
             "the read has no time, and an ASM document needs one");

@@ -240,6 +240,7 @@ TEST_F(ReadState, WhatIsEnteredAfterTheReadIsInTheHistoryReportsAndExports) {
   const fs::path asmPath = dir_ / "read.asm.json";
   ASSERT_TRUE(SaveAsmDocument(asmPath.string(), shown, nullptr, &error)) << error;
   EXPECT_NE(Text(asmPath).find("\"well plate identifier\": \"PL-LATER-7\""), std::string::npos);
+  EXPECT_NE(Text(asmPath).find("\"D7: bubble in the well ("), std::string::npos) << Text(asmPath);
 
   // The command line sees the same read.
   const CliRun listed =
@@ -260,6 +261,7 @@ TEST_F(ReadState, WhatIsEnteredAfterTheReadIsInTheHistoryReportsAndExports) {
                                     cliAsm.string(), "--archive", archivePath});
   ASSERT_EQ(asmRun.code, 0) << asmRun.err;
   EXPECT_NE(Text(cliAsm).find("\"well plate identifier\": \"PL-LATER-7\""), std::string::npos);
+  EXPECT_NE(Text(cliAsm).find("\"D7: bubble in the well ("), std::string::npos) << Text(cliAsm);
   const fs::path cliReport = dir_ / "cli.pdf";
   const CliRun record =
       RunCliWith({"report", "--record", uuid, "-o", cliReport.string(), "--archive", archivePath});
