@@ -57,6 +57,18 @@ std::string Column(std::string text) {
   return text.empty() ? "-" : text;
 }
 
+// The read as stored, but with the plate ID entered last: parsed only when
+// that one differs from the read's own, so that a long list stays fast.
+std::string WithCurrentPlateId(const archive::ReadSummary& read) {
+  if (read.content.find("\"plateId\":" + Json(read.plateId).dump()) != std::string::npos) {
+    return read.content;
+  }
+  Json object = Json::parse(read.content, nullptr, false);
+  if (!object.is_object()) return read.content;
+  object["plateId"] = read.plateId;
+  return object.dump();
+}
+
 class ArchiveCommand {
  public:
   ArchiveCommand(const CliOptions& options, const CliIo& io)
@@ -88,7 +100,8 @@ class ArchiveCommand {
   }
 
   // Each read printed as the database hands it over: a long archive never
-  // sits in memory whole, and JSON goes out as stored, without parsing it.
+  // sits in memory whole, and JSON goes out as stored, parsed only for a
+  // plate ID entered after the read.
   int List() {
     constexpr size_t kFlushBytes = 1 << 20;
     const bool json = options_.format == ResultFormat::Json;
@@ -103,7 +116,7 @@ class ArchiveCommand {
     const auto print = [&](const archive::ReadSummary& read) {
       if (json) {
         text += first ? "\n" : ",\n";
-        text += read.content;
+        text += WithCurrentPlateId(read);
       } else {
         text += read.atUtc + '\t' + read.uuid + '\t' + Column(read.plateId) + '\t' + read.status +
                 '\t' + Column(read.operatorName) + '\t' + Column(read.assay) + '\n';

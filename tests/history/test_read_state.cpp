@@ -247,6 +247,13 @@ TEST_F(ReadState, WhatIsEnteredAfterTheReadIsInTheHistoryReportsAndExports) {
       RunCliWith({"archive", "list", "--archive", archivePath, "--plate-id", "PL-LATER-7"});
   EXPECT_EQ(listed.code, 0) << listed.err;
   EXPECT_NE(listed.out.find(uuid + "\tPL-LATER-7\t"), std::string::npos) << listed.out;
+  const CliRun listedJson = RunCliWith({"archive", "list", "--archive", archivePath, "--plate-id",
+                                        "PL-LATER-7", "--format", "json"});
+  ASSERT_EQ(listedJson.code, 0) << listedJson.err;
+  const nlohmann::json listedReads = nlohmann::json::parse(listedJson.out);
+  ASSERT_EQ(listedReads.size(), 1u) << listedJson.out;
+  EXPECT_EQ(listedReads[0]["plateId"], "PL-LATER-7");
+  EXPECT_EQ(listedReads[0]["uuid"], uuid);
   const CliRun show = RunCliWith({"archive", "show", uuid, "--archive", archivePath});
   ASSERT_EQ(show.code, 0) << show.err;
   const nlohmann::json current = nlohmann::json::parse(show.out)["current"];
