@@ -191,6 +191,8 @@ class Parser {
       if (options_.archiveUrl->empty()) Usage("--archive needs a URL");
     } else if (name == "--no-archive") {
       options_.noArchive = true;
+    } else if (name == "--check") {
+      options_.checkForwarded = true;
     } else if (name == "--record") {
       options_.recordUuid = Value(name, inlineValue);
       if (options_.recordUuid.empty()) Usage("--record needs a read's UUID");
@@ -284,6 +286,9 @@ class Parser {
     if (Seen("--plate-id") && !list && !measure && !report)
       Usage("--plate-id belongs to measure, report and archive list");
     if (Seen("--no-archive") && !measure) Usage("--no-archive belongs to measure");
+    if (Seen("--check") &&
+        !(options_.command == CliCommand::Archive && action == ArchiveAction::Forward))
+      Usage("--check belongs to archive forward");
     const bool record = report && Seen("--record");
     if (record && (Seen("--plate-id") || Seen("--operator")))
       Usage("report --record takes the plate ID and operator from the record");
@@ -418,9 +423,12 @@ Commands:
   archive show UUID [--format json|csv]   one stored read
   archive export UUID... -o FILE          stored reads to FILE (.json, else CSV; --format asm:
                                           one Allotrope ASM document per read)
-  archive verify                          check the archive's hash chain; exit 1
-                                          naming the first entry that does not match
+  archive verify                          check the archive's hash chain and file, and its
+                                          head against the one last seen; exit 1 naming
+                                          the first entry that does not match
   archive forward [--archive URL]         send the reads kept here to the lab archive
+  archive forward --check                 find reads marked sent that the lab archive
+                                          does not hold; exit 1 naming them
 
 Reader options:
   --port COMn|DEVICE     COM1 to COM4 as set up in Platovix, or a device path
