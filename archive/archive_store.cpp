@@ -204,8 +204,10 @@ ForwardOutcome ForwardToLab(const StoreConfig& config) {
   std::string error;
   if (notes.writeProblem.empty() && notes.path != path)
     CarryToContinuation(path, *local, true, &notes.messages);
-  if (notes.writeProblem.empty() && DrainSpools(notes.path, *local, &error) > 0)
+  if (notes.writeProblem.empty()) {
+    DrainSpools(notes.path, *local, &error);
     local->RecordHead(&error);
+  }
   return Forward(*local, config.labUrl);
 }
 
