@@ -54,6 +54,10 @@ struct VerifyReport {
   int64_t firstBadSeq = 0;  // the first entry that does not match, 0 = none
   std::string firstBadUuid;
   std::string problem;  // what did not match, or why nothing could be checked
+  int64_t lastSeq = 0;  // the chain's head as found
+  std::string lastHash;
+  int64_t witnessSeq = 0;  // the head last seen after a store, 0 = none kept
+  std::string witnessPath;
 };
 
 class Archive {

@@ -53,6 +53,7 @@ ForwardOutcome Forward(ChainedArchive& local, const std::string& url) {
     }
   }
   std::string ignored;
+  if (lab && !lab->ReadOnly()) lab->RecordHead(&ignored);
   local.CountUnforwarded(&outcome.pending, &ignored);
   return outcome;
 }
@@ -65,9 +66,13 @@ void Store(const StoreConfig& config, const std::string& content, StoreOutcome& 
   std::string problem = notes.writeProblem;
   if (local && problem.empty()) {
     std::string error;
+    if (notes.path != path)
+      CarryToContinuation(path, *local, !config.labUrl.empty(), &outcome.messages);
     if (DrainSpools(notes.path, *local, &error, &outcome.messages) >= 0 &&
         local->AppendContent(content, &error)) {
       outcome.stored = true;
+      if (!local->RecordHead(&error))
+        outcome.messages.push_back("the chain's head could not be kept: " + error);
     } else {
       problem = "cannot write " + notes.path + ": " + error;
     }
@@ -189,14 +194,20 @@ StoreOutcome StoreAudit(const StoreConfig& config, const AuditEntry& entry) {
 
 ForwardOutcome ForwardToLab(const StoreConfig& config) {
   SqliteOpenNotes notes;
-  std::unique_ptr<ChainedArchive> local = OpenSqliteArchive(LocalPath(config), &notes);
+  const std::string path = LocalPath(config);
+  std::unique_ptr<ChainedArchive> local = OpenSqliteArchive(path, &notes);
   if (!local) {
     ForwardOutcome outcome;
     outcome.error = notes.writeProblem;
     return outcome;
   }
   std::string error;
-  if (notes.writeProblem.empty()) DrainSpools(notes.path, *local, &error);
+  if (notes.writeProblem.empty() && notes.path != path)
+    CarryToContinuation(path, *local, true, &notes.messages);
+  if (notes.writeProblem.empty()) {
+    DrainSpools(notes.path, *local, &error);
+    local->RecordHead(&error);
+  }
   return Forward(*local, config.labUrl);
 }
 

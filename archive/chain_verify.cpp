@@ -3,6 +3,7 @@
 #include <map>
 
 #include "archive/chained_archive.h"
+#include "archive/witness.h"
 
 namespace archive {
 
@@ -14,8 +15,39 @@ constexpr char kEntryColumns[] =
 
 }  // namespace
 
+bool ChainedArchive::CheckFile(VerifyReport& report) {
+  if (integrityCheck_.empty()) return true;
+  std::vector<SqlRow> rows;
+  if (db_->Exec(integrityCheck_, {}, &rows) && rows.size() == 1 && rows[0][0] == "ok") return true;
+  report.problem = "the file is damaged (" +
+                   (rows.empty()      ? db_->Error()
+                    : rows[0].empty() ? ""
+                                      : rows[0][0]) +
+                   ")";
+  return false;
+}
+
 VerifyReport ChainedArchive::Verify() {
   VerifyReport report;
+  if (!CheckFile(report)) return report;
+  // Entries numbered below the chain's start are outside the walk below:
+  // none is ever stored, so one there was put there behind the program's back.
+  std::vector<SqlRow> forged;
+  if (!db_->Exec("SELECT seq, uuid FROM entries WHERE seq < 1 ORDER BY seq LIMIT 1", {}, &forged)) {
+    report.problem = db_->Error();
+    return report;
+  }
+  if (!forged.empty()) {
+    report.firstBadSeq = ChainNumber(forged[0][0]);
+    report.firstBadUuid = forged[0][1];
+    report.problem = "its sequence number is below 1, outside the chain";
+    return report;
+  }
+  ChainHead witness;
+  if (!identity_.empty() && ReadWitness(identity_, &witness)) {
+    report.witnessSeq = witness.seq;
+    report.witnessPath = WitnessPath(identity_);
+  }
   std::string previous = kChainStart;
   int64_t expectedSeq = 1;
   // What plate_ids must hold: each read's last "plate ID" entry.
@@ -45,6 +77,8 @@ VerifyReport ChainedArchive::Verify() {
       }
       if (row[10] != previous) return bad("its previous hash does not match the entry before");
       if (row[11] != ChainHash(previous, row[9])) return bad("its content does not match its hash");
+      if (seq == witness.seq && row[11] != witness.hash)
+        return bad("it is not the entry last seen there (" + report.witnessPath + ")");
       EntryKeys keys;
       const EntryKeys stored{row[2], row[1], row[3], row[4],  row[5],
                              row[6], row[7], row[8], row[12], row[13]};
@@ -60,6 +94,15 @@ VerifyReport ChainedArchive::Verify() {
       ++report.entries;
     }
     if (rows.size() < static_cast<size_t>(kSlice)) break;
+  }
+  report.lastSeq = expectedSeq - 1;
+  report.lastHash = report.lastSeq > 0 ? previous : "";
+  if (witness.seq > report.lastSeq) {
+    const int64_t removed = witness.seq - report.lastSeq;
+    report.problem = "the chain ends at " + std::to_string(report.lastSeq) + ", last seen " +
+                     std::to_string(witness.seq) + ": " + std::to_string(removed) + " entr" +
+                     (removed == 1 ? "y" : "ies") + " removed";
+    return report;
   }
   return CheckLaterIds(laterIds, report);
 }

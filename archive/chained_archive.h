@@ -60,6 +60,25 @@ class ChainedArchive : public Archive {
   SqlFailure LastFailure() const { return db_->Failure(); }
   SqlConnection& Connection() { return *db_; }
 
+  // The name its witness is kept under (witness.h); Verify compares the
+  // head with it, and RecordHead moves it on. Empty: no witness.
+  void SetIdentity(std::string identity) { identity_ = std::move(identity); }
+  const std::string& Identity() const { return identity_; }
+  // Run first by Verify: the database's own check of its file ("ok" when sound).
+  void SetIntegrityCheck(std::string sql) { integrityCheck_ = std::move(sql); }
+  const std::string& IntegrityCheck() const { return integrityCheck_; }
+  // The connection handed to a wrapper (continued_archive.h); this one is done.
+  std::unique_ptr<SqlConnection> ReleaseConnection() { return std::move(db_); }
+  bool Head(int64_t* seq, std::string* hash, std::string* error);
+  // After a store: the head into the witness. A failure is only said.
+  bool RecordHead(std::string* error);
+  // Which of these entries' UUIDs the archive holds.
+  bool HeldUuids(const std::vector<std::string>& uuids, std::vector<std::string>* held,
+                 std::string* error);
+  // The UUIDs marked sent to the lab archive, in slices after `after`.
+  bool ForwardedUuids(const std::string& after, size_t limit, std::vector<std::string>* uuids,
+                      std::string* error);
+
  private:
   struct LaterId {
     std::string plateId;
@@ -68,12 +87,17 @@ class ChainedArchive : public Archive {
   };
   // plate_ids against the plate IDs the audit trail entered.
   VerifyReport CheckLaterIds(const std::map<std::string, LaterId>& expected, VerifyReport report);
+  // The file's own check and the head against the witness; false with the problem in report.
+  bool CheckFile(VerifyReport& report);
+  bool CheckWitness(VerifyReport& report);
   bool Failed(std::string* error);
   bool SelectReads(const std::string& columns, const ReadQuery& query, std::vector<SqlRow>* rows,
                    std::string* error);
   std::unique_ptr<SqlConnection> db_;
   bool readOnly_;
   bool olderSchema_ = false;
+  std::string identity_;
+  std::string integrityCheck_;
 };
 
 // The entries table and its indexes, the same in every database but for

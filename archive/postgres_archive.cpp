@@ -66,6 +66,7 @@ std::unique_ptr<ChainedArchive> OpenPostgresArchive(const std::string& url, std:
   db->Script("SET client_min_messages = warning");
   auto archive = std::make_unique<ChainedArchive>(std::move(db), false);
   if (!archive->Prepare(PostgresDialect(), note, error)) return nullptr;
+  archive->SetIdentity(ShownLocation(url));
   return archive;
 }
 

@@ -18,14 +18,14 @@
 
 namespace archive {
 
-namespace {
-
 std::string StateFolder() {
   const char* state = std::getenv("XDG_STATE_HOME");
   if (state != nullptr && state[0] == '/') return std::string(state) + "/platovix";
   const char* home = std::getenv("HOME");
   return std::string(home != nullptr && home[0] != '\0' ? home : ".") + "/.local/state/platovix";
 }
+
+namespace {
 
 std::string Absolute(const std::string& path) {
   std::error_code ignored;

@@ -11,6 +11,9 @@
 
 namespace archive {
 
+// $XDG_STATE_HOME/platovix, else ~/.local/state/platovix.
+std::string StateFolder();
+
 // Beside the archive first; in the user's state folder, named after the
 // archive's absolute path, when that folder cannot be written
 // ($XDG_STATE_HOME/platovix/spool, else ~/.local/state/platovix/spool).

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "archive/archive_url.h"
+#include "archive/continued_archive.h"
 #include "archive/sqlite_connection.h"
 
 namespace archive {
@@ -196,18 +197,20 @@ std::unique_ptr<ChainedArchive> OpenSqliteArchive(const std::string& path, Sqlit
     notes->messages.push_back(chosen + ": " + note);
     if (notes->writeProblem.empty()) notes->writeProblem = note;
   }
+  archive->SetIdentity(chosen);
+  archive->SetIntegrityCheck("PRAGMA integrity_check");
   return archive;
 }
 
-std::unique_ptr<ChainedArchive> OpenSqliteArchiveForReading(const std::string& path,
-                                                            SqliteOpenNotes* notes) {
-  if (Refused(path, notes)) return nullptr;
-  notes->path = path;
-  // Reading never makes an archive: a mistyped path must not look like an empty one.
-  if (!Exists(path)) {
-    notes->writeProblem = "no archive at " + path;
-    return nullptr;
-  }
+std::string ContinuationPath(const std::string& path, int n) {
+  return Sibling(path, n);
+}
+
+namespace {
+
+// One file, read-only; an older schema is brought up to date when migrate.
+std::unique_ptr<ChainedArchive> OpenOneForReading(const std::string& path, SqliteOpenNotes* notes,
+                                                  bool migrate) {
   std::string error;
   std::unique_ptr<SqliteConnection> db = SqliteConnection::Open(path, true, &error);
   if (!db) {
@@ -218,7 +221,7 @@ std::unique_ptr<ChainedArchive> OpenSqliteArchiveForReading(const std::string& p
   std::string note;
   if (!archive->Prepare(SqliteDialect(), &note, &error)) {
     // An archive of an older version is brought up to date once.
-    if (archive->OlderSchema()) {
+    if (archive->OlderSchema() && migrate) {
       archive.reset();
       return OpenSqliteArchive(path, notes);
     }
@@ -226,7 +229,41 @@ std::unique_ptr<ChainedArchive> OpenSqliteArchiveForReading(const std::string& p
     return nullptr;
   }
   if (!note.empty()) notes->messages.push_back(path + ": " + note);
+  archive->SetIdentity(path);
+  archive->SetIntegrityCheck("PRAGMA integrity_check");
   return archive;
+}
+
+}  // namespace
+
+std::unique_ptr<ChainedArchive> OpenSqliteArchiveForReading(const std::string& path,
+                                                            SqliteOpenNotes* notes) {
+  if (Refused(path, notes)) return nullptr;
+  notes->path = path;
+  // Reading never makes an archive: a mistyped path must not look like an empty one.
+  if (!Exists(path)) {
+    notes->writeProblem = "no archive at " + path;
+    return nullptr;
+  }
+  // A continuation beside it: the file was found damaged by a store, and
+  // the reads go on in the last one. What the earlier files still give is
+  // shown with it.
+  int last = 1;
+  while (Exists(Sibling(path, last + 1))) ++last;
+  if (last == 1) return OpenOneForReading(path, notes, true);
+  const std::string current = Sibling(path, last);
+  notes->path = current;
+  std::unique_ptr<ChainedArchive> continuation = OpenOneForReading(current, notes, true);
+  if (!continuation) return nullptr;
+  std::vector<ContinuedArchive::Earlier> earlier;
+  for (int n = 1; n < last; ++n) {
+    const std::string file = n == 1 ? path : Sibling(path, n);
+    SqliteOpenNotes ignored;
+    earlier.push_back({file, OpenOneForReading(file, &ignored, false)});
+  }
+  notes->messages.push_back(path + " was found damaged; the reads continue in " + current +
+                            ", shown with what the damaged file still holds");
+  return std::make_unique<ContinuedArchive>(std::move(continuation), std::move(earlier));
 }
 
 }  // namespace archive

@@ -33,6 +33,17 @@ std::unique_ptr<ChainedArchive> OpenSqliteArchive(const std::string& path, Sqlit
 std::unique_ptr<ChainedArchive> OpenSqliteArchiveForReading(const std::string& path,
                                                             SqliteOpenNotes* notes);
 
+// The file a damaged archive's reads continue in: archive.sqlite ->
+// archive-2.sqlite (n = 2), archive-3.sqlite, ...
+std::string ContinuationPath(const std::string& path, int n);
+
+// What waits in the damaged files before a continuation (their entries not
+// yet in the lab archive when unforwarded, then their spools) goes into it,
+// oldest first: nothing is stranded in a file nothing writes any more. What
+// cannot be read stays where it is, and *messages say so.
+void CarryToContinuation(const std::string& original, ChainedArchive& continuation,
+                         bool unforwarded, std::vector<std::string>* messages);
+
 // The archive at path was checked and is now closed by this process: the
 // next open skips the check unless the file changed meanwhile.
 void RememberSound(const std::string& path);

@@ -9,6 +9,7 @@
 #include "analysis/assay.h"
 #include "archive/archive_store.h"
 #include "archive/archive_url.h"
+#include "archive/forward_check.h"
 #include "archive/read_state.h"
 #include "cli/archive_config.h"
 #include "cli/archive_reading.h"
@@ -254,10 +255,23 @@ class ArchiveCommand {
   int Verify() {
     const archive::VerifyReport report = archive_->Verify();
     if (report.ok) {
-      io_.out << report.entries << " entries, the hash chain is intact\n" << std::flush;
+      io_.out << report.entries << " entries, the hash chain is intact\n";
+      if (report.lastSeq > 0) {
+        io_.out << "head: entry " << report.lastSeq << ", " << report.lastHash << '\n';
+      }
+      if (report.witnessSeq > 0) {
+        io_.out << "last seen: entry " << report.witnessSeq << " (" << report.witnessPath << ")\n";
+      }
+      io_.out << std::flush;
       return kExitSuccess;
     }
-    if (report.firstBadSeq == 0) return Failure("cannot verify the archive: " + report.problem);
+    if (report.witnessSeq > report.lastSeq && report.firstBadSeq == 0 &&
+        report.firstBadUuid.empty()) {
+      return Failure("the archive was cut short: " + report.problem + " (" + report.witnessPath +
+                     ")");
+    }
+    if (report.firstBadSeq == 0 && report.firstBadUuid.empty())
+      return Failure("cannot verify the archive: " + report.problem);
     return Failure("entry " + std::to_string(report.firstBadSeq) +
                    (report.firstBadUuid.empty() ? "" : " (" + report.firstBadUuid + ")") +
                    " does not match: " + report.problem);
@@ -270,10 +284,25 @@ class ArchiveCommand {
     if (config_.labUrl.empty()) {
       return Failure("no lab archive: give --archive postgresql://... or set [Archive] Url=");
     }
+    if (options_.checkForwarded) return CheckForwarded();
     const archive::ForwardOutcome outcome = archive::ForwardToLab(config_);
     io_.out << outcome.sent << " forwarded, " << outcome.pending << " waiting\n" << std::flush;
     if (!outcome.ok) return Failure("the lab archive cannot be reached: " + outcome.error);
     return kExitSuccess;
+  }
+
+  int CheckForwarded() {
+    const archive::ForwardCheck check = archive::CheckForwarded(config_);
+    if (!check.error.empty()) return Failure("cannot check the forwarded reads: " + check.error);
+    if (check.missing.empty()) {
+      io_.out << check.checked << " entries marked forwarded, all in the lab archive\n"
+              << std::flush;
+      return kExitSuccess;
+    }
+    std::string list;
+    for (const std::string& uuid : check.missing) list += "\n  " + uuid;
+    return Failure(std::to_string(check.missing.size()) + " of " + std::to_string(check.checked) +
+                   " entries marked forwarded are not in the lab archive:" + list);
   }
 
   const CliOptions& options_;

@@ -32,9 +32,12 @@ Commands:
   archive show UUID [--format json|csv]   one stored read
   archive export UUID... -o FILE          stored reads to FILE (.json, else CSV; --format asm:
                                           one Allotrope ASM document per read)
-  archive verify                          check the archive's hash chain; exit 1
-                                          naming the first entry that does not match
+  archive verify                          check the archive's hash chain and file, and its
+                                          head against the one last seen; exit 1 naming
+                                          the first entry that does not match
   archive forward [--archive URL]         send the reads kept here to the lab archive
+  archive forward --check                 find reads marked sent that the lab archive
+                                          does not hold; exit 1 naming them
 
 Reader options:
   --port COMn|DEVICE     COM1 to COM4 as set up in Platovix, or a device path

@@ -189,6 +189,8 @@ class Parser {
       if (options_.archiveUrl->empty()) Usage("--archive needs a URL");
     } else if (name == "--no-archive") {
       options_.noArchive = true;
+    } else if (name == "--check") {
+      options_.checkForwarded = true;
     } else if (name == "--record") {
       options_.recordUuid = Value(name, inlineValue);
       if (options_.recordUuid.empty()) Usage("--record needs a read's UUID");
@@ -282,6 +284,9 @@ class Parser {
     if (Seen("--plate-id") && !list && !measure && !report)
       Usage("--plate-id belongs to measure, report and archive list");
     if (Seen("--no-archive") && !measure) Usage("--no-archive belongs to measure");
+    if (Seen("--check") &&
+        !(options_.command == CliCommand::Archive && action == ArchiveAction::Forward))
+      Usage("--check belongs to archive forward");
     const bool record = report && Seen("--record");
     if (record && (Seen("--plate-id") || Seen("--operator")))
       Usage("report --record takes the plate ID and operator from the record");

@@ -73,6 +73,7 @@ struct CliOptions : ReaderLineOptions {
   // measure and archive: where reads are stored (archive_command.h)
   std::optional<std::string> archiveUrl;  // --archive URL (or a SQLite file)
   bool noArchive = false;                 // measure --no-archive
+  bool checkForwarded = false;            // archive forward --check
   std::string plateId;  // --plate-id: measure's and report's plate, or list's filter
   // archive
   ArchiveAction archiveAction = ArchiveAction::List;

@@ -1,0 +1,29 @@
+// The chain's head kept outside the database: after each store its last
+// sequence number and hash go into a small file in the user's state folder,
+// so that entries removed from the end (or a whole chain replaced) are found
+// even when the database's own checks were switched off.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace archive {
+
+struct ChainHead {
+  int64_t seq = 0;  // 0: none seen
+  std::string hash;
+};
+
+// $XDG_STATE_HOME/platovix/witness/NAME-HASH.head, named after the archive's
+// absolute path, or its URL without user and password.
+std::string WitnessPath(const std::string& identity);
+
+// False when there is no witness for the archive (or it cannot be read).
+bool ReadWitness(const std::string& identity, ChainHead* head);
+
+// Moves the witness forward, never back: a head behind the one kept is
+// what Verify must find, not forget. Written whole (temporary file, fsync,
+// rename); false with *error when it could not be.
+bool RecordWitness(const std::string& identity, const ChainHead& head, std::string* error);
+
+}  // namespace archive
