@@ -22,6 +22,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_trace.h"
 #include "cli/kinetic_output.h"
+#include "cli/kinetic_run_record.h"
 #include "cli/ports_command.h"
 #include "cli/report_command.h"
 #include "cli/result_output.h"
@@ -107,11 +108,16 @@ int Measure(Session& session) {
   bool qcFailed = false;
   bool keptNowhere = false;
   std::vector<analysis::KineticRead> series;  // the completed reads, for --kinetic
+  // A kinetic series is also one record naming its reads.
+  std::optional<KineticRunRecorder> run;
+  if (options.kinetic && options.repeat > 0 && ArchivingOn(options)) run.emplace(options);
+  std::string endMessage;  // why the series ended early
 
   for (int read = 0; read < reads && result == kExitSuccess; ++read) {
     // A kinetic series keeps its rhythm: read n starts n intervals after the
     // first, or at once when the one before took longer.
     if (read > 0 && !WaitUntil(first + read * interval)) {
+      endMessage = "User aborted.";
       session.io.err << kProgram << "User aborted.\n";
       result = kExitAborted;
       break;
@@ -138,6 +144,7 @@ int Measure(Session& session) {
                                  plate.nReference, plate.bOverRange);
         });
     if (result != kExitSuccess) {
+      endMessage = session.driver.szMessage;
       // A read that did not complete is kept too, with why.
       if (ArchivingOn(options)) {
         archive::PlateRead failed = ReadRecordOf(plate, context, options, session.device);
@@ -167,6 +174,8 @@ int Measure(Session& session) {
       if (!stored.stored && !stored.spooled) {
         record.reset();  // kept nowhere: no record to name
         keptNowhere = true;
+      } else if (run) {
+        run->Add(*record, *context.elapsedSeconds);
       }
     }
     // An assay of rates has its verdict once the series is analysed.
@@ -197,6 +206,7 @@ int Measure(Session& session) {
     }
   }
   output.Finish();
+  if (run) run->Finish(result, endMessage, series, session.io.err);
   // An aborted or failed series is analysed as far as it got.
   if (options.kinetic && !series.empty()) {
     session.io.out << FormatKinetics(series, options, session.io.err, &qcFailed) << std::flush;
