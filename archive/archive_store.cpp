@@ -191,9 +191,9 @@ StoreOutcome StoreRun(const StoreConfig& config, const RunRecord& run) {
   std::string content;
   try {
     RunRecord valid = run;
-    for (std::string* text : {&valid.plateId, &valid.operatorName, &valid.host,
-                              &valid.readerFamily, &valid.readerId, &valid.message,
-                              &valid.assayName, &valid.assayJson, &valid.analysisJson}) {
+    for (std::string* text :
+         {&valid.plateId, &valid.operatorName, &valid.host, &valid.readerFamily, &valid.readerId,
+          &valid.message, &valid.assayName, &valid.assayJson, &valid.analysisJson}) {
       *text = RepairedUtf8(*text);
     }
     content = RunContent(valid);

@@ -25,7 +25,7 @@ struct RunRecord {
   std::string host;
   std::string readerFamily;
   std::string readerId;
-  std::string started;  // the first read's start
+  std::string started;    // the first read's start
   std::string completed;  // when the run ended
   int32_t plannedReads = 0;
   double intervalSeconds = 0;
@@ -33,7 +33,7 @@ struct RunRecord {
   std::string message;  // why an aborted or failed run ended
   std::string assayName;
   std::string assayJson;
-  std::string analysisJson;  // the kinetic analysis of the completed reads
+  std::string analysisJson;       // the kinetic analysis of the completed reads
   std::vector<RunReadRef> reads;  // completed reads only, in order
 };
 

@@ -58,17 +58,17 @@ grpc::Status PlateReaderService::MeasureKinetic(grpc::ServerContext*,
   if (!request->has_reads()) return MissingParameter(kCommand, "Reads", "The number of reads");
   const int64_t reads = request->reads().value();
   if (reads < 2 || reads > kMaxReads) {
-    return ValidationFailure(ReaderParameter(kCommand, "Reads"),
-                             "The number of reads must be 2 to 100000, not " +
-                                 std::to_string(reads) + ".");
+    return ValidationFailure(
+        ReaderParameter(kCommand, "Reads"),
+        "The number of reads must be 2 to 100000, not " + std::to_string(reads) + ".");
   }
   if (!request->has_intervalseconds())
     return MissingParameter(kCommand, "IntervalSeconds", "The interval");
   const double interval = request->intervalseconds().value();
   if (!(interval >= 0 && interval <= kMaxIntervalSeconds)) {
-    return ValidationFailure(ReaderParameter(kCommand, "IntervalSeconds"),
-                             "The interval must be 0 to 604800 seconds, not " +
-                                 std::to_string(interval) + ".");
+    return ValidationFailure(
+        ReaderParameter(kCommand, "IntervalSeconds"),
+        "The interval must be 0 to 604800 seconds, not " + std::to_string(interval) + ".");
   }
   if (!request->has_confirmplateloading())
     return MissingParameter(kCommand, "ConfirmPlateLoading", "The plate loading confirmation");
@@ -104,8 +104,9 @@ grpc::Status PlateReaderService::MeasureKinetic(grpc::ServerContext*,
     measure.primary = static_cast<int>(primary);
     measure.reference = static_cast<int>(reference);
   }
-  analysis::KineticOptions options =
-      measure.assay && measure.assay->kinetic ? *measure.assay->kinetic : analysis::KineticOptions{};
+  analysis::KineticOptions options = measure.assay && measure.assay->kinetic
+                                         ? *measure.assay->kinetic
+                                         : analysis::KineticOptions{};
   const std::string mode = request->mode().value();
   if (!mode.empty()) {
     const auto named = analysis::KineticModeFromName(mode);
@@ -137,11 +138,11 @@ void PlateReaderService::RunKinetic(const std::string& uuid, const MeasureReques
   bool cancelled = false;
   std::string endMessage;  // why the run ended early
   executions_.SetProgress(uuid, 0, request.intervalSeconds * request.reads);
-  const Steady::time_point first = Steady::now();
+  Steady::time_point first;  // the first read's start: elapsed time 0
   for (int number = 0; number < request.reads; ++number) {
     // Read n starts n intervals after the first, or at once when the one
     // before overran; a cancel between reads ends the run here.
-    const Steady::time_point due = first + number * interval;
+    const Steady::time_point due = number == 0 ? Steady::now() : first + number * interval;
     while (Steady::now() < due && !reader_.AbortRaised()) {
       std::this_thread::sleep_for(
           std::min<Steady::duration>(due - Steady::now(), std::chrono::milliseconds(50)));
@@ -156,7 +157,9 @@ void PlateReaderService::RunKinetic(const std::string& uuid, const MeasureReques
     plate.reference = request.reference;
     std::fill(std::begin(plate.values), std::end(plate.values), kNoValue);
     plate.started = std::chrono::system_clock::now();
-    const double elapsed = std::chrono::duration<double>(Steady::now() - first).count();
+    const Steady::time_point start = Steady::now();
+    if (number == 0) first = start;
+    const double elapsed = std::chrono::duration<double>(start - first).count();
     report = reader_.Run(
         [&](TFoto& driver, PortHandle* port, DialogHandle** dialog, AbortFlag* abort) {
           driver.Measure(port, dialog, abort, plate.values, plate.primary, plate.reference,

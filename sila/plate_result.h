@@ -17,7 +17,7 @@ namespace prc = sila2::de::platovix::instruments::platereadercontroller::v1;
 namespace silafw = sila2::org::silastandard;
 
 struct MeasuredPlate {
-  int32_t values[kWells];  // thousandths; kNoValue for a well without a value
+  int32_t values[kWells];          // thousandths; kNoValue for a well without a value
   uint8_t overRange[kWells] = {};  // 1 where the reader read above its range
   std::string readerId;
   int primary = 0;
