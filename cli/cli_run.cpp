@@ -103,7 +103,7 @@ int Measure(Session& session) {
   const int reads = options.repeat > 0 ? options.repeat : 1;
   const auto interval = std::chrono::duration_cast<Steady::duration>(
       std::chrono::duration<double>(options.everySeconds));
-  const Steady::time_point first = Steady::now();
+  Steady::time_point first = Steady::now();  // the first read's start, below
   int result = kExitSuccess;
   bool qcFailed = false;
   bool keptNowhere = false;
@@ -131,9 +131,12 @@ int Measure(Session& session) {
     plate.nReference = options.reference;
     ResultContext context;
     context.started = Clock::now();
-    // The series' own clock: the wall clock may be set while it runs.
+    // The series' own clock (the wall clock may be set while it runs),
+    // started by the first read: its elapsed time is 0.
+    const Steady::time_point begun = Steady::now();
+    if (read == 0) first = begun;
     if (options.repeat > 0) {
-      context.elapsedSeconds = std::chrono::duration<double>(Steady::now() - first).count();
+      context.elapsedSeconds = std::chrono::duration<double>(begun - first).count();
     }
     const size_t firstText = session.dialog.StatusTexts().size();
 

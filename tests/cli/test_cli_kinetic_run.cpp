@@ -78,6 +78,8 @@ TEST(CliKineticRun, ARunIsOneRecordNamingItsReadsAndAnAbortedOneKeepsThoseBefore
   const auto with = [&](std::vector<std::string> more) {
     std::vector<std::string> args = measure;
     args.insert(args.end(), more.begin(), more.end());
+    args.push_back("-o");
+    args.push_back((home.path() / "series.json").string());
     return args;
   };
 
