@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "archive/plate_read.h"
+#include "archive/run_record.h"
 
 namespace archive {
 
@@ -82,6 +83,8 @@ class Archive {
   }
   // False with an empty error when there is no such read.
   virtual bool GetRead(const std::string& uuid, PlateRead* read, std::string* error) = 0;
+  // A kinetic run's record; false with an empty error when there is none.
+  virtual bool GetRun(const std::string& uuid, RunRecord* run, std::string* error) = 0;
   virtual bool AuditTrail(const std::string& readUuid, std::vector<AuditEntry>* entries,
                           std::string* error) = 0;
   virtual VerifyReport Verify() = 0;

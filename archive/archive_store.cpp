@@ -192,6 +192,25 @@ StoreOutcome StoreAudit(const StoreConfig& config, const AuditEntry& entry) {
   return GuardedStore(config, content);
 }
 
+StoreOutcome StoreRun(const StoreConfig& config, const RunRecord& run) {
+  std::string content;
+  try {
+    RunRecord valid = run;
+    for (std::string* text :
+         {&valid.plateId, &valid.operatorName, &valid.host, &valid.readerFamily, &valid.readerId,
+          &valid.message, &valid.assayName, &valid.assayJson, &valid.analysisJson}) {
+      *text = RepairedUtf8(*text);
+    }
+    content = RunContent(valid);
+  } catch (const std::exception& e) {
+    StoreOutcome outcome;
+    outcome.warning = std::string("The run's record could not be written down (") + e.what() +
+                      "); its reads are in the archive each on its own.";
+    return outcome;
+  }
+  return GuardedStore(config, content);
+}
+
 ForwardOutcome ForwardToLab(const StoreConfig& config) {
   SqliteOpenNotes notes;
   const std::string path = LocalPath(config);

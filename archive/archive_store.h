@@ -28,6 +28,8 @@ struct StoreOutcome {
 
 StoreOutcome StoreRead(const StoreConfig& config, const PlateRead& read);
 StoreOutcome StoreAudit(const StoreConfig& config, const AuditEntry& entry);
+// A kinetic run's record, once its reads are stored (StoreRead each).
+StoreOutcome StoreRun(const StoreConfig& config, const RunRecord& run);
 
 struct ForwardOutcome {
   bool ok = false;

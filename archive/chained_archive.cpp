@@ -313,6 +313,15 @@ bool ChainedArchive::GetRead(const std::string& uuid, PlateRead* read, std::stri
   return !rows.empty() && ParseRead(rows[0][0], read);
 }
 
+bool ChainedArchive::GetRun(const std::string& uuid, RunRecord* run, std::string* error) {
+  std::vector<SqlRow> rows;
+  error->clear();
+  if (!db_->Exec("SELECT content FROM entries WHERE uuid = $1 AND kind = 'run'", {uuid}, &rows)) {
+    return Failed(error);
+  }
+  return !rows.empty() && ParseRun(rows[0][0], run);
+}
+
 bool ChainedArchive::AuditTrail(const std::string& readUuid, std::vector<AuditEntry>* entries,
                                 std::string* error) {
   std::vector<SqlRow> rows;

@@ -42,6 +42,7 @@ class ChainedArchive : public Archive {
   bool EachRead(const ReadQuery& query, bool withContent,
                 const std::function<void(const ReadSummary&)>& each, std::string* error) override;
   bool GetRead(const std::string& uuid, PlateRead* read, std::string* error) override;
+  bool GetRun(const std::string& uuid, RunRecord* run, std::string* error) override;
   bool AuditTrail(const std::string& readUuid, std::vector<AuditEntry>* entries,
                   std::string* error) override;
   VerifyReport Verify() override;

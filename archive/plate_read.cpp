@@ -193,6 +193,19 @@ bool KeysOfContent(const std::string& content, EntryKeys* keys) {
     keys->reader = ReaderKey(Text(object, "readerFamily"), Text(object, "readerId"));
     return true;
   }
+  if (keys->kind == "run") {
+    // A run is found like a read, by its own UUID; the list of reads stays reads only.
+    keys->readUuid = keys->uuid;
+    const std::string completed = Text(object, "completed");
+    keys->atUtc = UtcKey(completed.empty() ? Text(object, "started") : completed);
+    keys->plateId = Text(object, "plateId");
+    keys->assay = Text(object, "assayName");
+    keys->status = Text(object, "status");
+    keys->operatorName = Text(object, "operator");
+    keys->verdict = "";
+    keys->reader = ReaderKey(Text(object, "readerFamily"), Text(object, "readerId"));
+    return true;
+  }
   if (keys->kind == "audit") {
     keys->readUuid = Text(object, "readUuid");
     keys->atUtc = UtcKey(Text(object, "when"));

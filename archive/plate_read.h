@@ -67,7 +67,7 @@ std::string ContentHash(const PlateRead& read);
 // The columns the archive finds entries by, taken from the content alone,
 // so that verify can check them against it.
 struct EntryKeys {
-  std::string kind;  // "read" or "audit"
+  std::string kind;  // "read", "audit" or "run"
   std::string uuid;
   std::string readUuid;  // the read itself for a read
   std::string atUtc;     // completion (else start) of a read, time of an audit, UTC

@@ -185,7 +185,20 @@ class ArchiveCommand {
     return json;
   }
 
+  // A kinetic run's record as stored, its analysis as an object.
+  bool ShowRun(const std::string& uuid) {
+    archive::RunRecord run;
+    std::string error;
+    if (!archive_->GetRun(uuid, &run, &error)) return false;
+    Json json = Json::parse(archive::RunContent(run));
+    const Json analysis = Json::parse(run.analysisJson, nullptr, false);
+    if (!analysis.is_discarded()) json["analysis"] = analysis;
+    io_.out << json.dump(1) << '\n' << std::flush;
+    return true;
+  }
+
   int Show() {
+    if (options_.format != ResultFormat::Csv && ShowRun(options_.uuids[0])) return kExitSuccess;
     archive::ReadState state;
     if (!GetState(options_.uuids[0], &state)) return kExitFailure;
     if (options_.format == ResultFormat::Csv) {

@@ -22,6 +22,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_trace.h"
 #include "cli/kinetic_output.h"
+#include "cli/kinetic_run_record.h"
 #include "cli/ports_command.h"
 #include "cli/report_command.h"
 #include "cli/result_output.h"
@@ -102,16 +103,21 @@ int Measure(Session& session) {
   const int reads = options.repeat > 0 ? options.repeat : 1;
   const auto interval = std::chrono::duration_cast<Steady::duration>(
       std::chrono::duration<double>(options.everySeconds));
-  const Steady::time_point first = Steady::now();
+  Steady::time_point first = Steady::now();  // the first read's start, below
   int result = kExitSuccess;
   bool qcFailed = false;
   bool keptNowhere = false;
   std::vector<analysis::KineticRead> series;  // the completed reads, for --kinetic
+  // A kinetic series is also one record naming its reads.
+  std::optional<KineticRunRecorder> run;
+  if (options.kinetic && options.repeat > 0 && ArchivingOn(options)) run.emplace(options);
+  std::string endMessage;  // why the series ended early
 
   for (int read = 0; read < reads && result == kExitSuccess; ++read) {
     // A kinetic series keeps its rhythm: read n starts n intervals after the
     // first, or at once when the one before took longer.
     if (read > 0 && !WaitUntil(first + read * interval)) {
+      endMessage = "User aborted.";
       session.io.err << kProgram << "User aborted.\n";
       result = kExitAborted;
       break;
@@ -125,9 +131,12 @@ int Measure(Session& session) {
     plate.nReference = options.reference;
     ResultContext context;
     context.started = Clock::now();
-    // The series' own clock: the wall clock may be set while it runs.
+    // The series' own clock (the wall clock may be set while it runs),
+    // started by the first read: its elapsed time is 0.
+    const Steady::time_point begun = Steady::now();
+    if (read == 0) first = begun;
     if (options.repeat > 0) {
-      context.elapsedSeconds = std::chrono::duration<double>(Steady::now() - first).count();
+      context.elapsedSeconds = std::chrono::duration<double>(begun - first).count();
     }
     const size_t firstText = session.dialog.StatusTexts().size();
 
@@ -138,6 +147,7 @@ int Measure(Session& session) {
                                  plate.nReference, plate.bOverRange);
         });
     if (result != kExitSuccess) {
+      endMessage = session.driver.szMessage;
       // A read that did not complete is kept too, with why.
       if (ArchivingOn(options)) {
         archive::PlateRead failed = ReadRecordOf(plate, context, options, session.device);
@@ -167,6 +177,8 @@ int Measure(Session& session) {
       if (!stored.stored && !stored.spooled) {
         record.reset();  // kept nowhere: no record to name
         keptNowhere = true;
+      } else if (run) {
+        run->Add(*record, *context.elapsedSeconds);
       }
     }
     // An assay of rates has its verdict once the series is analysed.
@@ -197,6 +209,7 @@ int Measure(Session& session) {
     }
   }
   output.Finish();
+  if (run) run->Finish(result, endMessage, series, session.io.err);
   // An aborted or failed series is analysed as far as it got.
   if (options.kinetic && !series.empty()) {
     session.io.out << FormatKinetics(series, options, session.io.err, &qcFailed) << std::flush;

@@ -21,7 +21,8 @@ bool MeasureWavelengthOk(int64_t nm) {
   return nm >= 100 && nm <= 999;
 }
 
-// The archive's record of a read as the other front ends make it.
+}  // namespace
+
 archive::PlateRead RecordOf(const MeasuredPlate& plate, const std::string& readerKind,
                             const std::string& device) {
   archive::PlateRead read;
@@ -37,10 +38,9 @@ archive::PlateRead RecordOf(const MeasuredPlate& plate, const std::string& reade
   read.completed = FormatIsoLocalTime(plate.completed);
   read.programVersion = PLATOVIX_VERSION;
   std::copy(std::begin(plate.values), std::end(plate.values), read.values.begin());
+  std::copy(std::begin(plate.overRange), std::end(plate.overRange), read.overRange.begin());
   return read;
 }
-
-}  // namespace
 
 PlateReaderService::PlateReaderService(ReaderSession& reader, ExecutionStore& executions,
                                        SilaArchive& archive)
@@ -124,6 +124,10 @@ grpc::Status PlateReaderService::StartMeasurement(const std::string& command,
 }
 
 void PlateReaderService::RunMeasurement(std::string uuid, MeasureRequest request) {
+  if (request.kinetic) {
+    RunKinetic(uuid, request);
+    return;
+  }
   MeasuredPlate plate;
   plate.primary = request.primary;
   plate.reference = request.reference;
@@ -133,7 +137,8 @@ void PlateReaderService::RunMeasurement(std::string uuid, MeasureRequest request
   std::fill(std::begin(plate.values), std::end(plate.values), kNoValue);
   const ReaderReport report = reader_.Run(
       [&](TFoto& driver, PortHandle* port, DialogHandle** dialog, AbortFlag* abort) {
-        driver.Measure(port, dialog, abort, plate.values, plate.primary, plate.reference);
+        driver.Measure(port, dialog, abort, plate.values, plate.primary, plate.reference,
+                       plate.overRange);
       },
       [&](const std::string& text) {
         executions_.AddIntermediate(uuid, text);

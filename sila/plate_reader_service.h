@@ -43,6 +43,17 @@ class PlateReaderService final : public prc::PlateReaderController::Service {
   grpc::Status MeasureAssay_Result(grpc::ServerContext*,
                                    const sila2::org::silastandard::CommandExecutionUUID* request,
                                    prc::MeasureAssay_Responses* response) override;
+  grpc::Status MeasureKinetic(grpc::ServerContext*, const prc::MeasureKinetic_Parameters* request,
+                              sila2::org::silastandard::CommandConfirmation* response) override;
+  grpc::Status MeasureKinetic_Info(
+      grpc::ServerContext* context, const sila2::org::silastandard::CommandExecutionUUID* request,
+      grpc::ServerWriter<sila2::org::silastandard::ExecutionInfo>* writer) override;
+  grpc::Status MeasureKinetic_Intermediate(
+      grpc::ServerContext* context, const sila2::org::silastandard::CommandExecutionUUID* request,
+      grpc::ServerWriter<prc::MeasureKinetic_IntermediateResponses>* writer) override;
+  grpc::Status MeasureKinetic_Result(grpc::ServerContext*,
+                                     const sila2::org::silastandard::CommandExecutionUUID* request,
+                                     prc::MeasureKinetic_Responses* response) override;
   grpc::Status ReadFilters(grpc::ServerContext*, const prc::ReadFilters_Parameters*,
                            prc::ReadFilters_Responses* response) override;
   grpc::Status CalibrateFilters(grpc::ServerContext*,
@@ -69,11 +80,16 @@ class PlateReaderService final : public prc::PlateReaderController::Service {
     bool confirmPlate = false;
     std::optional<analysis::Assay> assay;
     std::string assayText;
+    // A kinetic run: how many reads, start to start, and their analysis.
+    int reads = 1;
+    double intervalSeconds = 0;
+    std::optional<analysis::KineticOptions> kinetic;
   };
   // Claims the reader and starts the measurement on its thread.
   grpc::Status StartMeasurement(const std::string& command, MeasureRequest request,
                                 sila2::org::silastandard::CommandConfirmation* response);
   void RunMeasurement(std::string uuid, MeasureRequest request);
+  void RunKinetic(const std::string& uuid, const MeasureRequest& request);
   template <typename Intermediate>
   grpc::Status StreamIntermediates(grpc::ServerContext* context, const std::string& command,
                                    const std::string& uuid,

@@ -1,6 +1,7 @@
 // What clients follow of a measurement: its execution info, its
 // intermediate status texts and its result; and the Busy property.
 #include <algorithm>
+#include <type_traits>
 
 #include "sila/plate_reader_service.h"
 #include "sila/sila_errors.h"
@@ -64,7 +65,12 @@ grpc::Status PlateReaderService::StreamIntermediates(grpc::ServerContext* contex
     seen = state->version;
     for (; sent < state->intermediates.size(); ++sent) {
       Intermediate response;
-      response.mutable_status()->set_value(state->intermediates[sent]);
+      // A kinetic run's intermediates are its reads, kept serialised.
+      if constexpr (std::is_same_v<Intermediate, prc::MeasureKinetic_IntermediateResponses>) {
+        response.ParseFromString(state->intermediates[sent]);
+      } else {
+        response.mutable_status()->set_value(state->intermediates[sent]);
+      }
       if (!writer->Write(response)) return grpc::Status::OK;
     }
     if (state->status != silafw::ExecutionInfo::running) break;
@@ -124,6 +130,27 @@ grpc::Status PlateReaderService::MeasureAssay_Result(grpc::ServerContext*,
                                                      prc::MeasureAssay_Responses* response) {
   std::string result;
   const grpc::Status status = FinishedResult("MeasureAssay", request->value(), &result);
+  if (status.ok()) response->ParseFromString(result);
+  return status;
+}
+
+grpc::Status PlateReaderService::MeasureKinetic_Info(
+    grpc::ServerContext* context, const silafw::CommandExecutionUUID* request,
+    grpc::ServerWriter<silafw::ExecutionInfo>* writer) {
+  return StreamInfo(context, "MeasureKinetic", request->value(), writer);
+}
+
+grpc::Status PlateReaderService::MeasureKinetic_Intermediate(
+    grpc::ServerContext* context, const silafw::CommandExecutionUUID* request,
+    grpc::ServerWriter<prc::MeasureKinetic_IntermediateResponses>* writer) {
+  return StreamIntermediates(context, "MeasureKinetic", request->value(), writer);
+}
+
+grpc::Status PlateReaderService::MeasureKinetic_Result(grpc::ServerContext*,
+                                                       const silafw::CommandExecutionUUID* request,
+                                                       prc::MeasureKinetic_Responses* response) {
+  std::string result;
+  const grpc::Status status = FinishedResult("MeasureKinetic", request->value(), &result);
   if (status.ok()) response->ParseFromString(result);
   return status;
 }

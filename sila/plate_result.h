@@ -10,19 +10,25 @@
 
 #include "PlateReaderController.pb.h"
 #include "analysis/plate_analysis.h"
+#include "archive/plate_read.h"
 #include "results/shared_state.h"
 
 namespace prc = sila2::de::platovix::instruments::platereadercontroller::v1;
 namespace silafw = sila2::org::silastandard;
 
 struct MeasuredPlate {
-  int32_t values[kWells];  // thousandths; kNoValue for a well without a value
+  int32_t values[kWells];          // thousandths; kNoValue for a well without a value
+  uint8_t overRange[kWells] = {};  // 1 where the reader read above its range
   std::string readerId;
   int primary = 0;
   int reference = 0;  // 0 = none
   std::chrono::system_clock::time_point started;
   std::chrono::system_clock::time_point completed;
 };
+
+// The archive's record of a read as the other front ends make it.
+archive::PlateRead RecordOf(const MeasuredPlate& plate, const std::string& readerKind,
+                            const std::string& device);
 
 void SetTimestamp(std::chrono::system_clock::time_point when, silafw::Timestamp* stamp);
 

@@ -54,6 +54,8 @@ class ReaderSession {
 
   // Raises the abort flag of the running operation, if any.
   void Abort();
+  // True once the claim's abort flag is raised: a series stops between reads.
+  bool AbortRaised() const { return abort_.load() != 0; }
   // Names the observable command execution that holds the claim.
   void SetExecution(const std::string& uuid);
   // Raises the abort flag only while the execution uuid holds the reader;

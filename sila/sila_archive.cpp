@@ -27,7 +27,15 @@ SilaArchive::SilaArchive(std::optional<archive::StoreConfig> config, std::ostrea
 
 std::string SilaArchive::Store(const archive::PlateRead& read) {
   if (!config_) return {};
-  const archive::StoreOutcome outcome = archive::StoreRead(*config_, read);
+  return Logged(archive::StoreRead(*config_, read)) ? read.uuid : std::string();
+}
+
+std::string SilaArchive::StoreRun(const archive::RunRecord& run) {
+  if (!config_) return {};
+  return Logged(archive::StoreRun(*config_, run)) ? run.uuid : std::string();
+}
+
+bool SilaArchive::Logged(const archive::StoreOutcome& outcome) {
   {
     std::lock_guard<std::mutex> lock(logMutex_);
     for (const std::string& message : outcome.messages) {
@@ -36,7 +44,7 @@ std::string SilaArchive::Store(const archive::PlateRead& read) {
     if (!outcome.warning.empty()) log_ << kLogPrefix << "warning: " << outcome.warning << '\n';
     log_.flush();
   }
-  return outcome.stored || outcome.spooled ? read.uuid : std::string();
+  return outcome.stored || outcome.spooled;
 }
 
 bool SilaArchive::Recent(size_t count, std::vector<archive::ReadSummary>* reads,

@@ -28,10 +28,14 @@ class SilaArchive {
   // Stores the read; its UUID once it is in the archive or the spool, empty
   // when archiving is off or the read could be kept nowhere.
   std::string Store(const archive::PlateRead& read);
+  // Stores a kinetic run's record (its reads stored before); its UUID as Store.
+  std::string StoreRun(const archive::RunRecord& run);
   // The newest reads first; false with the reason when the archive cannot be read.
   bool Recent(size_t count, std::vector<archive::ReadSummary>* reads, std::string* error);
 
  private:
+  // The outcome's messages and warning to the log; true when the entry is kept.
+  bool Logged(const archive::StoreOutcome& outcome);
   std::optional<archive::StoreConfig> config_;
   std::ostream& log_;
   std::mutex logMutex_;
