@@ -102,6 +102,15 @@ bool ContinuedArchive::GetRead(const std::string& uuid, PlateRead* read, std::st
   return false;
 }
 
+bool ContinuedArchive::GetRun(const std::string& uuid, RunRecord* run, std::string* error) {
+  if (ChainedArchive::GetRun(uuid, run, error)) return true;
+  for (Earlier& file : earlier_) {
+    std::string ignored;
+    if (file.archive && file.archive->GetRun(uuid, run, &ignored)) return true;
+  }
+  return false;
+}
+
 bool ContinuedArchive::AuditTrail(const std::string& readUuid, std::vector<AuditEntry>* entries,
                                   std::string* error) {
   std::vector<AuditEntry> all;

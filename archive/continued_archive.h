@@ -26,6 +26,7 @@ class ContinuedArchive : public ChainedArchive {
   bool EachRead(const ReadQuery& query, bool withContent,
                 const std::function<void(const ReadSummary&)>& each, std::string* error) override;
   bool GetRead(const std::string& uuid, PlateRead* read, std::string* error) override;
+  bool GetRun(const std::string& uuid, RunRecord* run, std::string* error) override;
   bool AuditTrail(const std::string& readUuid, std::vector<AuditEntry>* entries,
                   std::string* error) override;
   // The continuation's chain, then each damaged file's own check: fails
