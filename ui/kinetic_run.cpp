@@ -14,6 +14,7 @@
 #include "results/shared_state.h"
 #include "ui/main_dialog.h"
 #include "ui/operation_control.h"
+#include "ui/qt_dialog_handle.h"
 
 namespace {
 
@@ -134,6 +135,8 @@ bool KineticRun::ReadEnded(int id) {
     return false;
   }
   HoldButtons();
+  // The plate stays in: a reader that asks for it again is told yes.
+  PlateHandle().AnswerOkWithoutAsking(true);
   const auto wait =
       std::chrono::duration_cast<std::chrono::milliseconds>(nextStart_ - Clock::now()).count();
   next_.start(static_cast<int>(std::clamp<long long>(wait, 0, kMaxIntervalSeconds * 1000LL)));
@@ -180,8 +183,13 @@ void KineticRun::Stop() {
   active_ = false;
 }
 
+QtDialogHandle& KineticRun::PlateHandle() {
+  return *static_cast<QtDialogHandle*>(dialog_.Handle());
+}
+
 void KineticRun::End(const QString& status) {
   Stop();
+  PlateHandle().AnswerOkWithoutAsking(false);
   EnableControls(true);
   for (int id : {kPrimaryList, kReferenceList, kReferenceCheck}) dialog_.EnableItem(id, true);
   if (QWidget* assay = dialog_.findChild<QWidget*>(QStringLiteral("assay")))

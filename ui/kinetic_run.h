@@ -14,6 +14,7 @@
 #include "analysis/assay.h"
 
 class MainDialog;
+class QtDialogHandle;
 class QCheckBox;
 class QComboBox;
 class QSpinBox;
@@ -55,6 +56,7 @@ class KineticRun : public QObject {
   void ShowSeries();
   void EnableControls(bool enabled);
   void HoldButtons();
+  QtDialogHandle& PlateHandle();
 
   MainDialog& dialog_;
   QCheckBox* check_ = nullptr;

@@ -52,11 +52,7 @@ class KineticDesktop : public ::testing::Test {
   void SetUp() override {
     TestApp();
     ResetProgramState();
-    sim::Options options;
-    options.scenario = sim::PlateScenario::Kinetic;
-    options.measureMs = 100;
-    reader_ = std::make_unique<sim::PtySimulator>(options);
-    PortMap.szDevice[1] = reader_->slavePath();
+    StartReader(sim::Family::DigiScan);
     AppSettings.nComPort = 1;
     AppSettings.bAutoCopy = 0;
     AppSettings.bAutoView = 0;
@@ -66,6 +62,17 @@ class KineticDesktop : public ::testing::Test {
     if (KineticWindow* window = OpenKineticWindow()) delete window;
     if (AnalysisWindow* window = OpenAnalysisWindow()) delete window;
     ResetProgramState();
+  }
+
+  void StartReader(sim::Family family) {
+    sim::Options options;
+    options.family = family;
+    options.scenario = sim::PlateScenario::Kinetic;
+    options.measureMs = 100;
+    reader_.reset();
+    reader_ = std::make_unique<sim::PtySimulator>(options);
+    PortMap.szDevice[1] = reader_->slavePath();
+    AppSettings.readerSubType = family == sim::Family::DigiScan ? 0 : 1;
   }
 
   MainDialog& OpenDialog() {
@@ -272,4 +279,21 @@ TEST_F(KineticDesktop, AbortOrAReaderErrorEndsTheRunKeepingItsReads) {
       << dialog.ItemText(kStatusLine).toStdString();
   EXPECT_EQ(OpenKineticWindow()->Reads().size(), 1u);
   ExpectIdleButtons();
+}
+
+TEST_F(KineticDesktop, JupiterAsksForThePlateOnceARun) {
+  StartReader(sim::Family::Jupiter);
+  MainDialog& dialog = OpenDialog();
+  StartRun(3, 0);
+  ASSERT_TRUE(WaitUntilRunEnded());
+  EXPECT_EQ(dialog.ItemText(kStatusLine), "success");
+  EXPECT_EQ(dialog.Kinetic()->Series().size(), 3u);
+  EXPECT_EQ(BoxRecorder::Texts(), "Confirm: Insert a plate and click OK\r\n\n");
+
+  // The next run asks again, and a refusal ends it before any read.
+  BoxRecorder::Answer() = kAnswerCancel;
+  StartRun(3, 0);
+  ASSERT_TRUE(WaitUntilRunEnded());
+  EXPECT_EQ(BoxRecorder::Boxes().size(), 2u);
+  EXPECT_EQ(dialog.ItemText(kStatusLine), "User aborted. 0 of 3 reads kept.");
 }
