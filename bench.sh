@@ -11,11 +11,12 @@ cd "$(dirname "$0")"
 build=${BUILD_DIR:-build-bench}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPLATOVIX_BENCH=ON -DPLATOVIX_TESTS=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)" --target platovix_bench platovix_bench_analysis platovix platovix_bench_sila \
-  platovix_bench_archive platovix_bench_report platovix_bench_history
+  platovix_bench_archive platovix_bench_report platovix_bench_history platovix_bench_curves
 echo "Measuring (about two minutes; keep the machine otherwise idle)..."
 "$build/bench/platovix_bench" "$@"
 "$build/bench/platovix_bench_analysis"
 "$build/bench/platovix_bench_report"
+"$build/bench/platovix_bench_curves"
 bench/startup.sh "$build/ui/platovix" 5
 echo "The SiLA server (about a minute)..."
 "$build/bench/platovix_bench_sila"

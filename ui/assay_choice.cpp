@@ -13,6 +13,7 @@
 #include "preview/data_preview.h"
 #include "preview/preview_save.h"
 #include "results/shared_state.h"
+#include "ui/kinetic_run.h"
 #include "ui/main_dialog.h"
 
 namespace {
@@ -57,6 +58,11 @@ void ShowAssayFilters(MainDialog& dialog, const analysis::Assay& assay) {
   UpdateReferenceVisibility(dialog);
 }
 
+// An assay that reads a series fills in the Kinetic controls.
+void ShowAssayKinetic(MainDialog& dialog, const analysis::Assay& assay) {
+  if (dialog.Kinetic() != nullptr) dialog.Kinetic()->FillFromAssay(assay);
+}
+
 // The list's choice made the one in use; a file that fails goes back to None.
 void ChooseListedAssay(MainDialog& dialog) {
   const std::string path = AssayList(dialog)->currentData().toString().toLocal8Bit().toStdString();
@@ -67,6 +73,7 @@ void ChooseListedAssay(MainDialog& dialog) {
     if (const analysis::Assay* assay = AssayInUse(dialog.BoxOwner())) {
       UseAssay(path, *assay);
       ShowAssayFilters(dialog, *assay);
+      ShowAssayKinetic(dialog, *assay);
     }
   }
   FillAssayList(dialog);
@@ -98,10 +105,17 @@ void AddAssayControls(MainDialog& dialog) {
     if (RunAssayWindow(&dialog)) {
       if (const analysis::Assay* assay = AssayInUse(dialog.BoxOwner())) {
         ShowAssayFilters(dialog, *assay);
+        ShowAssayKinetic(dialog, *assay);
       }
     }
     FillAssayList(dialog);
   });
+}
+
+void FillKineticFromAssayInUse(MainDialog& dialog) {
+  if (AppSettings.AssayFile.empty()) return;
+  if (const analysis::Assay* assay = AssayInUse(dialog.BoxOwner()))
+    ShowAssayKinetic(dialog, *assay);
 }
 
 bool PrepareAssayMeasure(MainDialog& dialog) {

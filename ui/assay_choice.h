@@ -12,6 +12,9 @@ class QComboBox;
 void AddAssayControls(MainDialog& dialog);
 QComboBox* AssayList(const MainDialog& dialog);
 
+// At start: an assay in use that reads a series fills in "Kinetic".
+void FillKineticFromAssayInUse(MainDialog& dialog);
+
 // Before Measure: false when the chosen assay's file failed (reported,
 // "None" chosen) and the reader must not be touched. Otherwise the filter
 // lists show the assay's filters.

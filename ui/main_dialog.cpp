@@ -25,6 +25,7 @@
 #include "ui/calibration_dialog.h"
 #include "ui/device_chooser.h"
 #include "ui/dialog_placement.h"
+#include "ui/kinetic_run.h"
 #include "ui/operation_control.h"
 #include "ui/options_dialog.h"
 
@@ -107,6 +108,8 @@ void MainDialog::InitDialog() {
         below.translated(0, below.height() + DialogUnitsToPixels(0, 0, 0, 5).height()));
     connect(history, &QPushButton::clicked, this, [this] { ShowHistoryWindow(this); });
   }
+  kinetic_ = new KineticRun(*this);
+  FillKineticFromAssayInUse(*this);
   if (AppSettings.X >= 0) move(AppSettings.X, AppSettings.Y);
   ToggleDetails(*this);  // measures only
   if (AppSettings.Reduced == 1) ToggleDetails(*this);
@@ -177,10 +180,19 @@ void MainDialog::OnOperationButton(int id) {
     bAbort = 1;  // the running operation's own button reads "&Abort"
     return;
   }
+  if (kinetic_->Waiting()) {
+    kinetic_->Abort();  // between two reads of a kinetic run
+    return;
+  }
   if (CheckPortAndDriver(*this)) return;
   switch (id) {
     case kMeasureButton:
-      if (PrepareAssayMeasure(*this)) StartMeasure(*this);
+      if (!PrepareAssayMeasure(*this)) break;
+      if (kinetic_->Chosen()) {
+        kinetic_->Start();
+      } else {
+        StartMeasure(*this);
+      }
       break;
     case kFiltersButton:
       StartReadFilters(*this);
@@ -205,10 +217,14 @@ void MainDialog::OnCompletion(int id) {
   // In the archive before the clipboard or the preview shows it.
   ArchiveFinishedMeasurement(BoxOwner(), id);
   if (measured && id != kMeasureDone) ShowUnfinishedRead(id);
+  if (id == kMeasureDone) {
+    PlateResult.ftMeasured = FileTimeFromLocalNow();
+    PlateResult.bValid = 1;
+  }
+  // A kinetic run going on: the next read follows, nothing is shown yet.
+  if (measured && kinetic_->ReadEnded(id)) return;
   switch (id) {
     case kMeasureDone:
-      PlateResult.ftMeasured = FileTimeFromLocalNow();
-      PlateResult.bValid = 1;
       ShowNewPlateAnalysis(*this);
       // The copy is made before the preview opens: one synchronously, the
       // other once this command has been handled.
@@ -266,6 +282,7 @@ void MainDialog::OnDetails() {
 }
 
 void MainDialog::CloseDialog() {
+  kinetic_->Stop();  // no read starts after this
   if (Running()) {
     // The port, the driver and this dialog must outlive the worker: ask it
     // to stop and wait for its completion command before ending.

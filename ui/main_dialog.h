@@ -8,6 +8,7 @@
 #include "dialogs/template_dialog.h"
 #include "ui/qt_dialog_handle.h"
 
+class KineticRun;
 class QComboBox;
 
 // Control ids of the main dialog.
@@ -41,6 +42,8 @@ class MainDialog : public TemplateDialog {
   // operation runs).
   DialogHandle* Handle() { return &handle_; }
   QComboBox* Combo(int id) const;
+  // The "Kinetic" controls and the run they start.
+  KineticRun* Kinetic() const { return kinetic_; }
   // The owner of the operator's message boxes, as the box seam takes it.
   void* BoxOwner() { return static_cast<QWidget*>(this); }
   // The control's rectangle on screen, where the small dialogs open.
@@ -73,6 +76,7 @@ class MainDialog : public TemplateDialog {
 
   QtDialogHandle handle_;
   QImage picture_;
+  KineticRun* kinetic_ = nullptr;
   bool closing_ = false;
 };
 

@@ -84,7 +84,16 @@ void QtDialogHandle::PostCommand(int id) {
       dialog, [dialog, id] { dialog->SendCommand(id); }, Qt::QueuedConnection);
 }
 
+void QtDialogHandle::AnswerOkWithoutAsking(bool on) {
+  std::lock_guard lock(mutex_);
+  answerOk_ = on;
+}
+
 int QtDialogHandle::AskOkCancel(const std::string& text, const std::string& caption) {
+  {
+    std::lock_guard lock(mutex_);
+    if (answerOk_ && !shuttingDown_) return kAnswerOk;
+  }
   if (QThread::currentThread() == dialog_->thread()) {
     return ShowMessageBox(static_cast<QWidget*>(dialog_), text, caption, kIconWarning,
                           kButtonsOkCancel) == kAnswerOk

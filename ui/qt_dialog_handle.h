@@ -27,6 +27,9 @@ class QtDialogHandle : public DialogHandle {
   // The dialog is closing: a question now pending, and every later one, is
   // answered Cancel without a box.
   void BeginShutdown();
+  // The operator has already said yes (the plate of a kinetic run stays
+  // in): every question is answered OK without a box until this is undone.
+  void AnswerOkWithoutAsking(bool on);
 
  private:
   struct Question;
@@ -37,4 +40,5 @@ class QtDialogHandle : public DialogHandle {
   std::condition_variable answered_;
   std::shared_ptr<Question> pending_;
   bool shuttingDown_ = false;
+  bool answerOk_ = false;
 };

@@ -1,0 +1,158 @@
+#include "analysis_ui/kinetic_window.h"
+
+#include <QClipboard>
+#include <QDialogButtonBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "analysis/kinetics_output.h"
+#include "analysis_ui/file_questions.h"
+#include "analysis_ui/kinetic_plate_view.h"
+#include "analysis_ui/well_curve_dialog.h"
+#include "link/operator_message.h"
+#include "results/atomic_file.h"
+#include "results/shared_state.h"
+
+namespace {
+
+QPointer<KineticWindow> openWindow;
+
+QString Joined(const std::vector<std::string>& cells) {
+  QStringList list;
+  for (const std::string& cell : cells) list << QString::fromStdString(cell);
+  return list.join(QLatin1Char('\t'));
+}
+
+}  // namespace
+
+KineticWindow::KineticWindow(QWidget* owner) : QDialog(owner) {
+  setObjectName(QStringLiteral("kineticWindow"));
+  setWindowTitle(QStringLiteral("Kinetics"));
+  caption_ = new QLabel(this);
+  caption_->setObjectName(QStringLiteral("caption"));
+  plate_ = new KineticPlateView(this);
+  plate_->setObjectName(QStringLiteral("plateOfCurves"));
+  connect(plate_, &KineticPlateView::WellClicked, this, &KineticWindow::ShowWell);
+  table_ = new QTableWidget(0, 0, this);
+  table_->setObjectName(QStringLiteral("kineticTable"));
+  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table_->verticalHeader()->hide();
+  connect(table_, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+    if (const QTableWidgetItem* item = table_->item(row, 0))
+      ShowWell(item->data(Qt::UserRole).toInt());
+  });
+
+  auto* copy = new QPushButton(QStringLiteral("&Copy"));
+  copy->setObjectName(QStringLiteral("copy"));
+  connect(copy, &QPushButton::clicked, this, &KineticWindow::CopyResults);
+  auto* save = new QPushButton(QStringLiteral("&Save..."));
+  save->setObjectName(QStringLiteral("save"));
+  connect(save, &QPushButton::clicked, this, &KineticWindow::SaveResults);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+  buttons->addButton(copy, QDialogButtonBox::ActionRole);
+  buttons->addButton(save, QDialogButtonBox::ActionRole);
+  for (QAbstractButton* button : buttons->buttons()) {
+    if (auto* push = qobject_cast<QPushButton*>(button)) push->setAutoDefault(false);
+  }
+  connect(buttons, &QDialogButtonBox::rejected, this, &KineticWindow::reject);
+
+  auto* body = new QHBoxLayout;
+  body->addWidget(plate_, 3);
+  body->addWidget(table_, 2);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(caption_);
+  layout->addLayout(body, 1);
+  layout->addWidget(buttons);
+  resize(1200, 560);
+}
+
+void KineticWindow::SetSeries(std::vector<analysis::KineticRead> reads,
+                              const analysis::PlateLayout* layout,
+                              const analysis::KineticOptions& options) {
+  reads_ = std::move(reads);
+  layout_ = layout ? std::optional(*layout) : std::nullopt;
+  analysis_ = analysis::AnalyseKinetics(reads_, layout_ ? &*layout_ : nullptr, options);
+  caption_->setText(QStringLiteral("%1 mode, window %2, %3 read(s)")
+                        .arg(QString::fromLatin1(analysis::KineticModeName(options.mode)))
+                        .arg(options.window)
+                        .arg(reads_.size()));
+  plate_->SetSeries(&analysis_, &reads_);
+  ShowTable();
+  if (wellDialog_) wellDialog_->SetWell(wellDialog_->Well(), analysis_, reads_);
+}
+
+void KineticWindow::ShowTable() {
+  const std::vector<std::string> header = analysis::KineticsTableHeader(analysis_.options.mode);
+  const auto rows = analysis::KineticsTableRows(analysis_, AppSettings.bDelimComma != 0);
+  table_->setColumnCount(static_cast<int>(header.size()));
+  QStringList labels;
+  for (const std::string& text : header) labels << QString::fromStdString(text);
+  table_->setHorizontalHeaderLabels(labels);
+  table_->setRowCount(static_cast<int>(rows.size()));
+  for (size_t row = 0; row < rows.size(); ++row) {
+    for (size_t column = 0; column < rows[row].size(); ++column) {
+      auto* item = new QTableWidgetItem(QString::fromStdString(rows[row][column]));
+      if (column == 0 && row < analysis_.wells.size())
+        item->setData(Qt::UserRole, analysis_.wells[row].well);
+      if (column >= 3) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      table_->setItem(static_cast<int>(row), static_cast<int>(column), item);
+    }
+  }
+  table_->resizeColumnsToContents();
+}
+
+WellCurveDialog* KineticWindow::ShowWell(int well) {
+  if (!wellDialog_) wellDialog_ = new WellCurveDialog(this);
+  wellDialog_->SetWell(well, analysis_, reads_);
+  wellDialog_->show();
+  wellDialog_->raise();
+  return wellDialog_;
+}
+
+void KineticWindow::CopyResults() {
+  QStringList lines;
+  lines << Joined(analysis::KineticsTableHeader(analysis_.options.mode));
+  for (const auto& row : analysis::KineticsTableRows(analysis_, AppSettings.bDelimComma != 0)) {
+    lines << Joined(row);
+  }
+  if (QClipboard* clipboard = QGuiApplication::clipboard()) {
+    clipboard->setText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+  }
+}
+
+bool KineticWindow::SaveResults() {
+  const QString name =
+      AskForFile(this, FileQuestion::kSaveAnalysis, QStringLiteral("kinetics.csv"));
+  if (name.isEmpty()) return false;
+  const std::string path = name.toLocal8Bit().toStdString();
+  if (!name.toLower().endsWith(QStringLiteral(".csv"))) {
+    ShowMessageBox(this, path + "\nA kinetic series is saved as CSV.", "Error", kIconError);
+    return false;
+  }
+  const bool comma = AppSettings.bDelimComma != 0;
+  std::string error;
+  const bool saved = WriteFileAtomically(
+      path, analysis::KineticsCsv(analysis_, reads_, comma ? ';' : ',', comma), &error);
+  if (!saved) ShowMessageBox(this, path + "\n" + error, "Error", kIconError);
+  return saved;
+}
+
+KineticWindow* ShowKineticWindow(QWidget* owner) {
+  if (openWindow == nullptr) {
+    openWindow = new KineticWindow(owner);
+    openWindow->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  openWindow->show();
+  openWindow->raise();
+  return openWindow;
+}
+
+KineticWindow* OpenKineticWindow() {
+  return openWindow;
+}

@@ -1,0 +1,53 @@
+// The kinetic run's window: the plate of curves with the per-well results
+// beside it. It follows the run read by read; a click on a well opens its
+// curve large. "&Copy" puts the table on the clipboard, "&Save..." writes
+// the series and the table to a CSV file.
+#pragma once
+
+#include <QDialog>
+#include <optional>
+#include <vector>
+
+#include "analysis/kinetics.h"
+
+class KineticPlateView;
+class QLabel;
+class QTableWidget;
+class WellCurveDialog;
+
+class KineticWindow : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit KineticWindow(QWidget* owner);
+
+  // The series so far, analysed with the layout (none: every well).
+  void SetSeries(std::vector<analysis::KineticRead> reads, const analysis::PlateLayout* layout,
+                 const analysis::KineticOptions& options);
+  const analysis::KineticAnalysis& Analysis() const { return analysis_; }
+  const std::vector<analysis::KineticRead>& Reads() const { return reads_; }
+  KineticPlateView* Plate() const { return plate_; }
+  QTableWidget* Table() const { return table_; }
+  // The large curve of one well; it follows the run too.
+  WellCurveDialog* ShowWell(int well);
+  WellCurveDialog* OpenWell() const { return wellDialog_; }
+
+  void CopyResults();
+  bool SaveResults();
+
+ private:
+  void ShowTable();
+
+  std::vector<analysis::KineticRead> reads_;
+  std::optional<analysis::PlateLayout> layout_;
+  analysis::KineticAnalysis analysis_;
+  QLabel* caption_ = nullptr;
+  KineticPlateView* plate_ = nullptr;
+  QTableWidget* table_ = nullptr;
+  WellCurveDialog* wellDialog_ = nullptr;
+};
+
+// The one kinetic window, opened (or raised) over owner.
+KineticWindow* ShowKineticWindow(QWidget* owner);
+// The window while it is open, else null.
+KineticWindow* OpenKineticWindow();
