@@ -32,6 +32,13 @@ void NoteLastArchivedPlateId(const std::string& uuid, const std::string& plateId
 // for a null owner or nothing to say).
 void ShowStoreOutcome(void* owner, const archive::StoreOutcome& outcome);
 
+// Sends the stored entries on to the lab archive, when the settings name
+// one, on a thread of its own: the window never waits on the lab server.
+// When the lab cannot take them, owner (or the active window) says so later.
+void ForwardToLabLater(void* owner);
+// No forward asked for or running.
+bool LabForwardingIdle();
+
 // Stores an audit entry on readUuid by the login name, now; warns as above.
 // False when it is in neither the archive nor the spool.
 bool StoreDesktopAudit(void* owner, const std::string& readUuid, const std::string& what,

@@ -157,6 +157,7 @@ void PlateReaderService::RunMeasurement(std::string uuid, MeasureRequest request
     record.message = report.message;
     archive_.Store(record);
     executions_.Fail(uuid, ErrorForReport(report));
+    archive_.ForwardLater();
     return;
   }
   if (!request.assay) {
@@ -164,6 +165,7 @@ void PlateReaderService::RunMeasurement(std::string uuid, MeasureRequest request
     FillPlate(plate, &result);
     result.mutable_recorduuid()->set_value(archive_.Store(record));
     executions_.Succeed(uuid, result.SerializeAsString());
+    archive_.ForwardLater();
     return;
   }
   const analysis::PlateAnalysis analysed =
@@ -175,4 +177,5 @@ void PlateReaderService::RunMeasurement(std::string uuid, MeasureRequest request
   FillAnalysis(analysed, &result);
   result.mutable_recorduuid()->set_value(archive_.Store(record));
   executions_.Succeed(uuid, result.SerializeAsString());
+  archive_.ForwardLater();
 }

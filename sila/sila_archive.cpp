@@ -23,11 +23,21 @@ std::optional<archive::StoreConfig> SilaArchiveConfig(const std::optional<std::s
 }
 
 SilaArchive::SilaArchive(std::optional<archive::StoreConfig> config, std::ostream& log)
-    : config_(std::move(config)), log_(log) {}
+    : config_(std::move(config)),
+      log_(log),
+      forwarder_([this](const archive::ForwardOutcome& done) {
+        const std::string message = archive::LabWaitMessage(done);
+        if (message.empty()) return;
+        std::lock_guard<std::mutex> lock(logMutex_);
+        log_ << kLogPrefix << "archive: " << message << '\n';
+        log_.flush();
+      }) {}
 
 std::string SilaArchive::Store(const archive::PlateRead& read) {
   if (!config_) return {};
-  const archive::StoreOutcome outcome = archive::StoreRead(*config_, read);
+  archive::StoreConfig config = *config_;
+  config.forwardNow = false;  // ForwardLater, once the execution's response is stored
+  const archive::StoreOutcome outcome = archive::StoreRead(config, read);
   {
     std::lock_guard<std::mutex> lock(logMutex_);
     for (const std::string& message : outcome.messages) {
@@ -37,6 +47,10 @@ std::string SilaArchive::Store(const archive::PlateRead& read) {
     log_.flush();
   }
   return outcome.stored || outcome.spooled ? read.uuid : std::string();
+}
+
+void SilaArchive::ForwardLater() {
+  if (config_) forwarder_.Request(*config_);
 }
 
 bool SilaArchive::Recent(size_t count, std::vector<archive::ReadSummary>* reads,
