@@ -20,6 +20,8 @@
 #include <QtCharts/QChartView>
 #include <chrono>
 #include <set>
+#include <tuple>
+#include <utility>
 
 #include <QFileInfo>
 
@@ -196,6 +198,7 @@ QWidget* AnalysisWindow::MakeOptions() {
         return;
       }
     }
+    const std::pair before{AppSettings.Fit, AppSettings.Weight};
     AppSettings.Fit = model;
     AppSettings.Weight = weighting;
     Recompute();
@@ -204,7 +207,11 @@ QWidget* AnalysisWindow::MakeOptions() {
           {"model", model},
           {"weighting", weighting},
           {"analysis", hasResult_ ? analysis::AnalysisJson(result_) : nlohmann::ordered_json()}};
-      StoreDesktopAudit(this, shown_.archiveUuid, "re-analysis", *reason, detail.dump());
+      // Not recorded, not made: the analysis goes back to what it was.
+      if (!StoreDesktopAudit(this, shown_.archiveUuid, "re-analysis", *reason, detail.dump())) {
+        std::tie(AppSettings.Fit, AppSettings.Weight) = before;
+        Recompute();
+      }
     }
   };
   connect(model_, &QComboBox::activated, this, chosen);
@@ -355,6 +362,7 @@ void AnalysisWindow::ToggleExcludedWell(int well, const std::string& reason) {
   const auto same = [well](const analysis::ExcludedWell& e) { return e.well == well; };
   const auto found = std::find_if(excluded_.begin(), excluded_.end(), same);
   const bool included = found != excluded_.end();
+  const auto before = std::pair{excluded_, shown_.excluded};
   if (included) {
     excluded_.erase(found);
     std::erase_if(shown_.excluded, [well](const ExcludedWellNote& e) { return e.well == well; });
@@ -365,8 +373,11 @@ void AnalysisWindow::ToggleExcludedWell(int well, const std::string& reason) {
   }
   Recompute();
   if (!shown_.archiveUuid.empty()) {
-    StoreDesktopAudit(this, shown_.archiveUuid, included ? "well included" : "well excluded",
-                      reason, analysis::WellName(well));
+    if (!StoreDesktopAudit(this, shown_.archiveUuid, included ? "well included" : "well excluded",
+                           reason, analysis::WellName(well))) {
+      std::tie(excluded_, shown_.excluded) = before;  // not recorded, not made
+      Recompute();
+    }
   }
 }
 

@@ -40,6 +40,10 @@ class SqlConnection {
   virtual bool BeginAppend() = 0;
   // Starts the transaction that creates or migrates the schema.
   virtual bool BeginSchema() = 0;
+  // SQL for expression in lower case, every letter folded as FoldedCase does.
+  virtual std::string Lower(const std::string& expression) const {
+    return "lower(" + expression + ")";
+  }
   // The last failure's text and kind.
   virtual const std::string& Error() const = 0;
   virtual SqlFailure Failure() const = 0;

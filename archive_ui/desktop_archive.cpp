@@ -92,7 +92,11 @@ bool StoreDesktopAudit(void* owner, const std::string& readUuid, const std::stri
   entry.detail = detail;
   archive::StoreConfig config = DesktopStoreConfig();
   config.forwardNow = false;
-  const archive::StoreOutcome outcome = archive::StoreAudit(config, entry);
+  archive::StoreOutcome outcome = archive::StoreAudit(config, entry);
+  if (!outcome.stored && !outcome.spooled) {
+    outcome.warning =
+        "The change is not made: the archive could not record it.\n\n" + outcome.warning;
+  }
   ShowStoreOutcome(owner, outcome);
   if (outcome.stored) ForwardToLabLater(owner);
   return outcome.stored || outcome.spooled;

@@ -40,6 +40,7 @@ void ForwardToLabLater(void* owner);
 bool LabForwardingIdle();
 
 // Stores an audit entry on readUuid by the login name, now; warns as above.
-// False when it is in neither the archive nor the spool.
+// False when it is in neither the archive nor the spool: the caller then
+// does not make the change, and the box says so.
 bool StoreDesktopAudit(void* owner, const std::string& readUuid, const std::string& what,
                        const std::string& why, const std::string& detail);
