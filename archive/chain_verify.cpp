@@ -61,7 +61,7 @@ VerifyReport ChainedArchive::Verify() {
     }
     if (rows.size() < static_cast<size_t>(kSlice)) break;
   }
-  return CheckLaterIds(laterIds, report);
+  return CheckServerClock(CheckLaterIds(laterIds, report));
 }
 
 VerifyReport ChainedArchive::CheckLaterIds(const std::map<std::string, LaterId>& expected,

@@ -179,14 +179,20 @@ bool ChainedArchive::AppendContent(const std::string& content, std::string* erro
   }
   const int64_t seq = rows.empty() ? 1 : ChainNumber(rows[0][0]) + 1;
   const std::string previous = rows.empty() ? kChainStart : rows[0][1];
+  std::vector<std::string> values = {
+      std::to_string(seq), keys.uuid,    keys.kind,  keys.readUuid,
+      keys.atUtc,          keys.plateId, keys.assay, keys.status,
+      keys.operatorName,   content,      previous,   ChainHash(previous, content),
+      keys.verdict,        keys.reader};
+  // The server fills server_at itself.
+  if (db_->ServerClock()) values.push_back(ClientClock());
   const bool inserted = db_->Exec(
       "INSERT INTO entries (seq, uuid, kind, read_uuid, at_utc, plate_id, assay, status, operator, "
-      "content, prev_hash, hash, verdict, reader) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, "
-      "$11, $12, $13, $14)",
-      {std::to_string(seq), keys.uuid, keys.kind, keys.readUuid, keys.atUtc, keys.plateId,
-       keys.assay, keys.status, keys.operatorName, content, previous, ChainHash(previous, content),
-       keys.verdict, keys.reader},
-      nullptr);
+      "content, prev_hash, hash, verdict, reader" +
+          std::string(db_->ServerClock() ? ", client_at" : "") +
+          ") VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14" +
+          (db_->ServerClock() ? ", $15" : "") + ")",
+      values, nullptr);
   if (!inserted) return Failed(error);
   // The list finds a read by the plate ID entered last: kept beside the
   // chain, in the same transaction, and checked by Verify.

@@ -157,10 +157,12 @@ bool PgConnection::Script(const std::string& sql) {
 }
 
 bool PgConnection::BeginAppend() {
-  // Readers may go on; a second appender waits for this one's commit.
+  // Readers may go on; a second appender waits for this one's commit. An
+  // advisory lock, as the everyday role may not lock the table itself
+  // (that takes UPDATE or DELETE); seq's primary key keeps the chain whole
+  // against any appender that does not take it.
   // An append is a few short statements; one that runs long waits on something else.
-  return Script(
-      "BEGIN; SET LOCAL statement_timeout = '5s'; LOCK TABLE entries IN SHARE ROW EXCLUSIVE MODE");
+  return Script("BEGIN; SET LOCAL statement_timeout = '5s'; SELECT pg_advisory_xact_lock(7274002)");
 }
 
 bool PgConnection::BeginSchema() {

@@ -25,6 +25,7 @@ class PgConnection : public SqlConnection {
   const std::string& Error() const override { return error_; }
   SqlFailure Failure() const override { return failure_; }
   std::string Lower(const std::string& expression) const override;
+  bool ServerClock() const override { return true; }
 
  private:
   explicit PgConnection(pg_conn* connection) : connection_(connection) {}

@@ -44,6 +44,8 @@ class SqlConnection {
   virtual std::string Lower(const std::string& expression) const {
     return "lower(" + expression + ")";
   }
+  // Whether entries carry the server's time beside the client's (client_at, server_at).
+  virtual bool ServerClock() const { return false; }
   // The last failure's text and kind.
   virtual const std::string& Error() const = 0;
   virtual SqlFailure Failure() const = 0;
