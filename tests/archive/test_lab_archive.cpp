@@ -98,6 +98,16 @@ TEST(LabArchive, MeasurePrintsItsResultWhileTheLabIsLockedAndTheReadFollowsOnce)
   // The result is out while the lab is still locked.
   EXPECT_TRUE(WaitFor([&] { return outText.text().find("\"values\"") != std::string::npos; }))
       << errText.text();
+  // Only now, with the result out, does measure's forward wait on the lock.
+  const auto waitingOnLock = [&] {
+    std::unique_ptr<PgConnection> watcher = PgConnection::Open(server.url(), &error);
+    std::vector<SqlRow> rows;
+    return watcher &&
+           watcher->Exec("SELECT count(*) FROM pg_stat_activity WHERE wait_event_type = 'Lock'", {},
+                         &rows) &&
+           rows[0][0] != "0";
+  };
+  EXPECT_TRUE(WaitFor(waitingOnLock)) << "no forward waited on the lab after the result was out";
   ASSERT_TRUE(other->Script("ROLLBACK"));
   ASSERT_EQ(measured.get(), 0) << errText.text();
 
