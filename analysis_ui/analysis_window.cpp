@@ -183,6 +183,7 @@ QWidget* AnalysisWindow::MakeOptions() {
         return;
       }
     }
+    const std::pair before{AppSettings.Fit, AppSettings.Weight};
     AppSettings.Fit = model;
     AppSettings.Weight = weighting;
     Recompute();
@@ -191,7 +192,11 @@ QWidget* AnalysisWindow::MakeOptions() {
           {"model", model},
           {"weighting", weighting},
           {"analysis", hasResult_ ? analysis::AnalysisJson(result_) : nlohmann::ordered_json()}};
-      StoreDesktopAudit(this, shown_.archiveUuid, "re-analysis", *reason, detail.dump());
+      // Not recorded, not made: the analysis goes back to what it was.
+      if (!StoreDesktopAudit(this, shown_.archiveUuid, "re-analysis", *reason, detail.dump())) {
+        std::tie(AppSettings.Fit, AppSettings.Weight) = before;
+        Recompute();
+      }
     }
   };
   connect(model_, &QComboBox::activated, this, chosen);

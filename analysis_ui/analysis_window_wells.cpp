@@ -4,6 +4,8 @@
 #include <QLineEdit>
 #include <algorithm>
 #include <chrono>
+#include <tuple>
+#include <utility>
 
 #include "analysis_ui/analysis_window.h"
 #include "archive/plate_read.h"
@@ -15,6 +17,7 @@ void AnalysisWindow::ToggleExcludedWell(int well, const std::string& reason) {
   const auto same = [well](const analysis::ExcludedWell& e) { return e.well == well; };
   const auto found = std::find_if(excluded_.begin(), excluded_.end(), same);
   const bool included = found != excluded_.end();
+  const auto before = std::pair{excluded_, shown_.excluded};
   if (included) {
     excluded_.erase(found);
     std::erase_if(shown_.excluded, [well](const ExcludedWellNote& e) { return e.well == well; });
@@ -25,8 +28,11 @@ void AnalysisWindow::ToggleExcludedWell(int well, const std::string& reason) {
   }
   Recompute();
   if (!shown_.archiveUuid.empty()) {
-    StoreDesktopAudit(this, shown_.archiveUuid, included ? "well included" : "well excluded",
-                      reason, analysis::WellName(well));
+    if (!StoreDesktopAudit(this, shown_.archiveUuid, included ? "well included" : "well excluded",
+                           reason, analysis::WellName(well))) {
+      std::tie(excluded_, shown_.excluded) = before;  // not recorded, not made
+      Recompute();
+    }
   }
 }
 

@@ -93,6 +93,6 @@ class Archive {
 };
 
 // The schema this program writes; the schema_version table holds the file's.
-inline constexpr int kSchemaVersion = 3;
+inline constexpr int kSchemaVersion = 4;
 
 }  // namespace archive

@@ -95,13 +95,9 @@ void Store(const StoreConfig& config, const std::string& content, StoreOutcome& 
                   error + "). Save the result yourself.";
     return;
   }
-  if (!config.labUrl.empty()) {
+  if (!config.labUrl.empty() && config.forwardNow) {
     const ForwardOutcome forward = Forward(*local, config.labUrl);
-    if (!forward.ok) {
-      outcome.messages.push_back("the lab archive cannot be reached (" + forward.error + "); " +
-                                 std::to_string(forward.pending) +
-                                 " entries wait here and are forwarded when it is back");
-    }
+    if (!forward.ok) outcome.messages.push_back(LabWaitMessage(forward));
   }
   local.reset();  // closed, so the file is as the next open will find it
   RememberSound(notes.path);
@@ -228,6 +224,12 @@ ForwardOutcome ForwardToLab(const StoreConfig& config) {
     local->RecordHead(&error);
   }
   return Forward(*local, config.labUrl);
+}
+
+std::string LabWaitMessage(const ForwardOutcome& outcome) {
+  if (outcome.ok) return {};
+  return "the lab archive cannot be reached (" + outcome.error + "); " +
+         std::to_string(outcome.pending) + " entries wait here and are forwarded when it is back";
 }
 
 std::unique_ptr<Archive> OpenArchiveForReading(const StoreConfig& config,

@@ -16,6 +16,9 @@ namespace archive {
 struct StoreConfig {
   std::string localPath;  // the SQLite archive; DefaultArchivePath() when empty
   std::string labUrl;     // postgresql://...; empty: local only
+  // False: the store only keeps the read locally, and the front end
+  // forwards after the result is shown (ForwardToLab, LabForwarder).
+  bool forwardNow = true;
 };
 
 struct StoreOutcome {
@@ -40,6 +43,8 @@ struct ForwardOutcome {
 
 // Pushes the local entries the lab archive does not have yet, oldest first.
 ForwardOutcome ForwardToLab(const StoreConfig& config);
+// What a front end says when the lab did not take everything; empty when it did.
+std::string LabWaitMessage(const ForwardOutcome& outcome);
 
 // The archive to read from: the lab's when a URL is set, else the local one.
 std::unique_ptr<Archive> OpenArchiveForReading(const StoreConfig& config,

@@ -104,7 +104,7 @@ VerifyReport ChainedArchive::Verify() {
                      (removed == 1 ? "y" : "ies") + " removed";
     return report;
   }
-  return CheckLaterIds(laterIds, report);
+  return CheckServerClock(CheckLaterIds(laterIds, report));
 }
 
 VerifyReport ChainedArchive::CheckLaterIds(const std::map<std::string, LaterId>& expected,

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "archive/sha256.h"
+#include "archive/text_fold.h"
 
 namespace archive {
 
@@ -47,21 +48,22 @@ constexpr char kBadVersion[] = "the archive is damaged: its schema version is no
 // A LIKE pattern that matches text literally.
 std::string LikeLiteral(const std::string& text) {
   std::string escaped;
-  for (char c : text) {
+  for (char c : FoldedCase(text)) {
     if (c == '%' || c == '_' || c == '\\') escaped += '\\';
-    escaped += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    escaped += c;
   }
   return escaped;
 }
 
-void AddTextFilter(const std::string& text, std::string* sql, std::vector<std::string>* params) {
+// Any case, the same in both databases: both sides folded alike.
+void AddTextFilter(const SqlConnection& db, const std::string& text, std::string* sql,
+                   std::vector<std::string>* params) {
   const std::string inside = "%" + LikeLiteral(text) + "%";
-  *sql +=
-      " AND (" + PlateIdMatches("lower(plate_id) LIKE ", params, inside, " ESCAPE '\\'") + " OR ";
+  *sql += " AND (" +
+          PlateIdMatches(db.Lower("plate_id") + " LIKE ", params, inside, " ESCAPE '\\'") + " OR ";
   for (const char* column : {"assay", "operator"}) {
     params->push_back(inside);
-    *sql += std::string("lower(") + column + ") LIKE $" + std::to_string(params->size()) +
-            " ESCAPE '\\' OR ";
+    *sql += db.Lower(column) + " LIKE $" + std::to_string(params->size()) + " ESCAPE '\\' OR ";
   }
   params->push_back(LikeLiteral(text) + "%");
   *sql += "lower(uuid) LIKE $" + std::to_string(params->size()) + " ESCAPE '\\')";
@@ -177,14 +179,20 @@ bool ChainedArchive::AppendContent(const std::string& content, std::string* erro
   }
   const int64_t seq = rows.empty() ? 1 : ChainNumber(rows[0][0]) + 1;
   const std::string previous = rows.empty() ? kChainStart : rows[0][1];
+  std::vector<std::string> values = {
+      std::to_string(seq), keys.uuid,    keys.kind,  keys.readUuid,
+      keys.atUtc,          keys.plateId, keys.assay, keys.status,
+      keys.operatorName,   content,      previous,   ChainHash(previous, content),
+      keys.verdict,        keys.reader};
+  // The server fills server_at itself.
+  if (db_->ServerClock()) values.push_back(ClientClock());
   const bool inserted = db_->Exec(
       "INSERT INTO entries (seq, uuid, kind, read_uuid, at_utc, plate_id, assay, status, operator, "
-      "content, prev_hash, hash, verdict, reader) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, "
-      "$11, $12, $13, $14)",
-      {std::to_string(seq), keys.uuid, keys.kind, keys.readUuid, keys.atUtc, keys.plateId,
-       keys.assay, keys.status, keys.operatorName, content, previous, ChainHash(previous, content),
-       keys.verdict, keys.reader},
-      nullptr);
+      "content, prev_hash, hash, verdict, reader" +
+          std::string(db_->ServerClock() ? ", client_at" : "") +
+          ") VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14" +
+          (db_->ServerClock() ? ", $15" : "") + ")",
+      values, nullptr);
   if (!inserted) return Failed(error);
   // The list finds a read by the plate ID entered last: kept beside the
   // chain, in the same transaction, and checked by Verify.
@@ -202,7 +210,7 @@ bool ChainedArchive::AppendContent(const std::string& content, std::string* erro
 namespace {
 
 // The list's statement: filters, the page after a given read, newest first.
-std::string ReadsSql(const std::string& columns, const ReadQuery& query,
+std::string ReadsSql(const SqlConnection& db, const std::string& columns, const ReadQuery& query,
                      std::vector<std::string>* params) {
   std::string sql = "SELECT " + columns + " FROM entries WHERE kind = 'read'";
   const auto filter = [&](const char* column, const char* comparison, const std::string& value) {
@@ -218,7 +226,7 @@ std::string ReadsSql(const std::string& columns, const ReadQuery& query,
     params->push_back(*query.verdict);
     sql += " AND verdict = $" + std::to_string(params->size());
   }
-  if (!query.text.empty()) AddTextFilter(query.text, &sql, params);
+  if (!query.text.empty()) AddTextFilter(db, query.text, &sql, params);
   if (query.afterSeq > 0) {
     params->push_back(query.afterAtUtc);
     params->push_back(std::to_string(query.afterSeq));
@@ -228,7 +236,8 @@ std::string ReadsSql(const std::string& columns, const ReadQuery& query,
   sql += " ORDER BY at_utc DESC, seq DESC";
   if (query.limit > 0) sql += " LIMIT " + std::to_string(query.limit);
   if (query.offset > 0) {
-    if (query.limit == 0) sql += " LIMIT -1";
+    // No limit, in words both databases take (PostgreSQL refuses -1).
+    if (query.limit == 0) sql += " LIMIT 9223372036854775807";
     sql += " OFFSET " + std::to_string(query.offset);
   }
   return sql;
@@ -239,7 +248,7 @@ std::string ReadsSql(const std::string& columns, const ReadQuery& query,
 bool ChainedArchive::SelectReads(const std::string& columns, const ReadQuery& query,
                                  std::vector<SqlRow>* rows, std::string* error) {
   std::vector<std::string> params;
-  const std::string sql = ReadsSql(columns, query, &params);
+  const std::string sql = ReadsSql(*db_, columns, query, &params);
   return db_->Exec(sql, params, rows) || Failed(error);
 }
 
@@ -284,8 +293,8 @@ bool ChainedArchive::EachRead(const ReadQuery& query, bool withContent,
                               const std::function<void(const ReadSummary&)>& each,
                               std::string* error) {
   std::vector<std::string> params;
-  const std::string sql =
-      ReadsSql(std::string(kSummaryColumns) + (withContent ? ", content" : ""), query, &params);
+  const std::string sql = ReadsSql(
+      *db_, std::string(kSummaryColumns) + (withContent ? ", content" : ""), query, &params);
   // One summary, its strings' room reused from row to row.
   ReadSummary read;
   const auto take = [&](const SqlRowView& row) {

@@ -91,6 +91,8 @@ class ChainedArchive : public Archive {
   // The file's own check and the head against the witness; false with the problem in report.
   bool CheckFile(VerifyReport& report);
   bool CheckWitness(VerifyReport& report);
+  // Entries whose client's clock was off the server's (server_clock.cpp).
+  VerifyReport CheckServerClock(VerifyReport report);
   bool Failed(std::string* error);
   bool SelectReads(const std::string& columns, const ReadQuery& query, std::vector<SqlRow>* rows,
                    std::string* error);
@@ -109,6 +111,9 @@ std::string EntryTablesSql(const char* seqType);
 std::string ChainHash(const std::string& previous, const std::string& content);
 // A number column's text as a number; 0 for none.
 int64_t ChainNumber(const std::string& text);
+
+// Now by this computer's clock, in UTC to the millisecond, as client_at takes it.
+std::string ClientClock();
 
 // The chain's start: the hash before the first entry.
 inline const std::string kChainStart(64, '0');

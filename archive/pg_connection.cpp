@@ -27,10 +27,12 @@ std::unique_ptr<PgConnection> PgConnection::Open(const std::string& url, std::st
   }
   // Ours first: what the connection string says wins (1: dbname may be a URL).
   // Keepalives find a server gone from the network within seconds, not hours.
-  const char* keys[] = {
-      "connect_timeout",  "keepalives",       "keepalives_idle", "keepalives_interval",
-      "keepalives_count", "application_name", "dbname",          nullptr};
-  const char* values[] = {kConnectTimeout, "1", "5", "2", "3", "platovix", url.c_str(), nullptr};
+  const char* keys[] = {"connect_timeout",     "keepalives",       "keepalives_idle",
+                        "keepalives_interval", "keepalives_count", "tcp_user_timeout",
+                        "application_name",    "dbname",           nullptr};
+  // tcp_user_timeout: data sent but never acknowledged gives up as soon.
+  const char* values[] = {kConnectTimeout, "1",        "5",         "2",    "3",
+                          "15000",         "platovix", url.c_str(), nullptr};
   PGconn* connection = PQconnectdbParams(keys, values, 1);
   if (connection == nullptr || PQstatus(connection) != CONNECTION_OK) {
     *error = connection != nullptr ? WithoutSecrets(Trimmed(PQerrorMessage(connection)), url)
@@ -42,7 +44,38 @@ std::unique_ptr<PgConnection> PgConnection::Open(const std::string& url, std::st
   // A table lock held by a computer that lost its network must not hold a
   // read up: the store gives up, the read stays local and is forwarded later.
   PQclear(PQexec(connection, "SET lock_timeout = '5s'"));
-  return std::unique_ptr<PgConnection>(new PgConnection(connection));
+  std::unique_ptr<PgConnection> opened(new PgConnection(connection));
+  opened->ChooseFolding();
+  return opened;
+}
+
+void PgConnection::ChooseFolding() {
+  const std::vector<std::string> letters = {"\xC3\x84\xD0\x96", "\xC3\xA4\xD0\xB6"};  // ÄЖ, äж
+  std::vector<SqlRow> rows;
+  if (!Exec("SELECT lower($1::text) = $2::text", letters, &rows) || rows.empty() ||
+      rows[0][0] == "t")
+    return;
+  rows.clear();
+  if (!Exec("SELECT collname FROM pg_collation WHERE collname IN "
+            "('und-x-icu', 'C.utf8', 'C.UTF-8', 'en_US.utf8', 'en_US.UTF-8') "
+            "ORDER BY collprovider, collname",
+            {}, &rows)) {
+    return;
+  }
+  for (const SqlRow& row : rows) {
+    const std::string collation = "\"" + row[0] + "\"";
+    std::vector<SqlRow> same;
+    if (Exec("SELECT lower($1::text COLLATE " + collation + ") = $2::text", letters, &same) &&
+        !same.empty() && same[0][0] == "t") {
+      lowerCollation_ = collation;
+      return;
+    }
+  }
+}
+
+std::string PgConnection::Lower(const std::string& expression) const {
+  if (lowerCollation_.empty()) return SqlConnection::Lower(expression);
+  return "lower(" + expression + " COLLATE " + lowerCollation_ + ")";
 }
 
 PgConnection::~PgConnection() {
@@ -124,10 +157,12 @@ bool PgConnection::Script(const std::string& sql) {
 }
 
 bool PgConnection::BeginAppend() {
-  // Readers may go on; a second appender waits for this one's commit.
+  // Readers may go on; a second appender waits for this one's commit. An
+  // advisory lock, as the everyday role may not lock the table itself
+  // (that takes UPDATE or DELETE); seq's primary key keeps the chain whole
+  // against any appender that does not take it.
   // An append is a few short statements; one that runs long waits on something else.
-  return Script(
-      "BEGIN; SET LOCAL statement_timeout = '5s'; LOCK TABLE entries IN SHARE ROW EXCLUSIVE MODE");
+  return Script("BEGIN; SET LOCAL statement_timeout = '5s'; SELECT pg_advisory_xact_lock(7274002)");
 }
 
 bool PgConnection::BeginSchema() {

@@ -24,9 +24,16 @@ class PgConnection : public SqlConnection {
   bool BeginSchema() override;
   const std::string& Error() const override { return error_; }
   SqlFailure Failure() const override { return failure_; }
+  std::string Lower(const std::string& expression) const override;
+  bool ServerClock() const override { return true; }
 
  private:
   explicit PgConnection(pg_conn* connection) : connection_(connection) {}
+  // A server whose own lower() folds ASCII only (a "C" database) is asked
+  // for a collation that folds every letter, the C library's first: the
+  // same folding as FoldedCase.
+  void ChooseFolding();
+  std::string lowerCollation_;
   pg_conn* connection_;
   std::string error_;
   SqlFailure failure_ = SqlFailure::None;

@@ -48,6 +48,14 @@ INSERT INTO plate_ids (read_uuid, plate_id, seq)
   WHERE kind = 'audit' AND content::jsonb ->> 'what' = 'plate ID'
     AND jsonb_typeof(content::jsonb -> 'detail') = 'string'
   ORDER BY read_uuid, seq DESC;
+)sql",
+                                   // Each entry's time by the server's clock, which clients
+                                   // cannot set (see LabGrantsSql), beside the client's own
+                                   // when it sent it: a client with a wrong clock is found.
+                                   R"sql(
+ALTER TABLE entries ADD COLUMN IF NOT EXISTS client_at TIMESTAMPTZ;
+ALTER TABLE entries ADD COLUMN IF NOT EXISTS server_at TIMESTAMPTZ;
+ALTER TABLE entries ALTER COLUMN server_at SET DEFAULT clock_timestamp();
 )sql"}};
   return dialect;
 }

@@ -40,6 +40,12 @@ class SqlConnection {
   virtual bool BeginAppend() = 0;
   // Starts the transaction that creates or migrates the schema.
   virtual bool BeginSchema() = 0;
+  // SQL for expression in lower case, every letter folded as FoldedCase does.
+  virtual std::string Lower(const std::string& expression) const {
+    return "lower(" + expression + ")";
+  }
+  // Whether entries carry the server's time beside the client's (client_at, server_at).
+  virtual bool ServerClock() const { return false; }
   // The last failure's text and kind.
   virtual const std::string& Error() const = 0;
   virtual SqlFailure Failure() const = 0;

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include "archive/text_fold.h"
+
 namespace archive {
 
 namespace {
@@ -28,6 +30,15 @@ SqlFailure FailureOf(int code) {
   }
 }
 
+// lower() as PostgreSQL has it: every letter, not only A to Z.
+void UnicodeLower(sqlite3_context* context, int, sqlite3_value** arguments) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(arguments[0]));
+  if (text == nullptr) return sqlite3_result_null(context);
+  const std::string folded =
+      FoldedCase(std::string_view(text, static_cast<size_t>(sqlite3_value_bytes(arguments[0]))));
+  sqlite3_result_text(context, folded.data(), static_cast<int>(folded.size()), SQLITE_TRANSIENT);
+}
+
 }  // namespace
 
 std::unique_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path, bool readOnly,
@@ -42,6 +53,8 @@ std::unique_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path
   }
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  sqlite3_create_function_v2(db, "lower", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                             UnicodeLower, nullptr, nullptr, nullptr);
   return std::unique_ptr<SqliteConnection>(new SqliteConnection(db));
 }
 

@@ -1,7 +1,14 @@
 #include "archive_ui/desktop_archive.h"
 
+#include <QApplication>
+#include <QMetaObject>
+#include <QWidget>
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <memory>
 
+#include "archive/lab_forwarder.h"
 #include "archive/postgres_archive.h"
 #include "link/operator_message.h"
 #include "results/result_file.h"
@@ -11,6 +18,30 @@ namespace {
 
 // Only the GUI thread touches it.
 ArchivedRecord lastRecord;
+
+// The window that asked for the last forward; only compared, never followed
+// unless it is still one of the application's widgets.
+std::atomic<void*> forwardOwner{nullptr};
+
+void ShowLabWait(const std::string& message) {
+  void* owner = forwardOwner.load();
+  const QWidgetList widgets = QApplication::allWidgets();
+  const bool alive = std::any_of(widgets.begin(), widgets.end(),
+                                 [owner](const QWidget* widget) { return widget == owner; });
+  void* shown = alive ? owner : static_cast<void*>(QApplication::activeWindow());
+  if (shown != nullptr) ShowMessageBox(shown, message, "Archive", kIconWarning);
+}
+
+archive::LabForwarder& Forwarder() {
+  static archive::LabForwarder forwarder([](const archive::ForwardOutcome& outcome) {
+    const std::string message = archive::LabWaitMessage(outcome);
+    QCoreApplication* app = QCoreApplication::instance();
+    if (message.empty() || app == nullptr) return;
+    QMetaObject::invokeMethod(
+        app, [message] { ShowLabWait(message); }, Qt::QueuedConnection);
+  });
+  return forwarder;
+}
 
 }  // namespace
 
@@ -59,7 +90,25 @@ bool StoreDesktopAudit(void* owner, const std::string& readUuid, const std::stri
   entry.what = what;
   entry.why = why;
   entry.detail = detail;
-  const archive::StoreOutcome outcome = archive::StoreAudit(DesktopStoreConfig(), entry);
+  archive::StoreConfig config = DesktopStoreConfig();
+  config.forwardNow = false;
+  archive::StoreOutcome outcome = archive::StoreAudit(config, entry);
+  if (!outcome.stored && !outcome.spooled) {
+    outcome.warning =
+        "The change is not made: the archive could not record it.\n\n" + outcome.warning;
+  }
   ShowStoreOutcome(owner, outcome);
+  if (outcome.stored) ForwardToLabLater(owner);
   return outcome.stored || outcome.spooled;
+}
+
+void ForwardToLabLater(void* owner) {
+  const archive::StoreConfig config = DesktopStoreConfig();
+  if (config.labUrl.empty()) return;
+  forwardOwner = owner;
+  Forwarder().Request(config);
+}
+
+bool LabForwardingIdle() {
+  return Forwarder().Idle();
 }

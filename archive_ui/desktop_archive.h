@@ -32,7 +32,15 @@ void NoteLastArchivedPlateId(const std::string& uuid, const std::string& plateId
 // for a null owner or nothing to say).
 void ShowStoreOutcome(void* owner, const archive::StoreOutcome& outcome);
 
+// Sends the stored entries on to the lab archive, when the settings name
+// one, on a thread of its own: the window never waits on the lab server.
+// When the lab cannot take them, owner (or the active window) says so later.
+void ForwardToLabLater(void* owner);
+// No forward asked for or running.
+bool LabForwardingIdle();
+
 // Stores an audit entry on readUuid by the login name, now; warns as above.
-// False when it is in neither the archive nor the spool.
+// False when it is in neither the archive nor the spool: the caller then
+// does not make the change, and the box says so.
 bool StoreDesktopAudit(void* owner, const std::string& readUuid, const std::string& what,
                        const std::string& why, const std::string& detail);

@@ -12,6 +12,7 @@
 #include "archive/forward_check.h"
 #include "archive/read_state.h"
 #include "cli/archive_config.h"
+#include "cli/archive_init.h"
 #include "cli/archive_reading.h"
 #include "cli/asm_output.h"
 #include "results/atomic_file.h"
@@ -77,6 +78,7 @@ class ArchiveCommand {
 
   int Run() {
     if (options_.archiveAction == ArchiveAction::Forward) return Forward();
+    if (options_.archiveAction == ArchiveAction::Init) return RunArchiveInit(options_, io_);
     archive_ = OpenArchiveToRead(options_, io_.err);
     if (!archive_) return kExitFailure;
     switch (options_.archiveAction) {
@@ -89,6 +91,7 @@ class ArchiveCommand {
       case ArchiveAction::Verify:
         return Verify();
       case ArchiveAction::Forward:
+      case ArchiveAction::Init:
         break;
     }
     return kExitUsage;

@@ -24,12 +24,22 @@ bool ArchivingOn(const CliOptions& options) {
 
 archive::StoreOutcome StoreReadFirst(const CliOptions& options, const archive::PlateRead& read,
                                      std::ostream& err) {
-  const archive::StoreOutcome outcome = archive::StoreRead(ArchiveConfigFor(options), read);
+  archive::StoreConfig config = ArchiveConfigFor(options);
+  config.forwardNow = false;  // after the result is out: ForwardAfterShown
+  const archive::StoreOutcome outcome = archive::StoreRead(config, read);
   for (const std::string& message : outcome.messages) {
     err << "platovix-cli: archive: " << message << '\n';
   }
   if (!outcome.warning.empty()) err << "platovix-cli: warning: " << outcome.warning << '\n';
   return outcome;
+}
+
+void ForwardAfterShown(const CliOptions& options, std::ostream& out, std::ostream& err) {
+  const archive::StoreConfig config = ArchiveConfigFor(options);
+  if (config.labUrl.empty()) return;
+  out.flush();  // what a script waits for is out before the lab is asked
+  const std::string message = archive::LabWaitMessage(archive::ForwardToLab(config));
+  if (!message.empty()) err << "platovix-cli: archive: " << message << '\n';
 }
 
 archive::PlateRead ReadRecordOf(const TPlateResult& plate, const ResultContext& context,

@@ -21,3 +21,6 @@ archive::PlateRead ReadRecordOf(const TPlateResult& plate, const ResultContext& 
 // archive unavailable, the read spooled) go to err.
 archive::StoreOutcome StoreReadFirst(const CliOptions& options, const archive::PlateRead& read,
                                      std::ostream& err);
+// Then, with the result out, the stored reads go on to the lab archive
+// when one is set up; while it cannot take them, they wait and err says so.
+void ForwardAfterShown(const CliOptions& options, std::ostream& out, std::ostream& err);

@@ -38,6 +38,9 @@ Commands:
   archive forward [--archive URL]         send the reads kept here to the lab archive
   archive forward --check                 find reads marked sent that the lab archive
                                           does not hold; exit 1 naming them
+  archive init --archive URL [--grant ROLE]
+                                          create or update the lab archive's tables (as
+                                          their owner); ROLE may then store and read only
 
 Reader options:
   --port COMn|DEVICE     COM1 to COM4 as set up in Platovix, or a device path

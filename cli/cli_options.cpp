@@ -187,6 +187,9 @@ class Parser {
     } else if (name == "--archive") {
       options_.archiveUrl = Value(name, inlineValue);
       if (options_.archiveUrl->empty()) Usage("--archive needs a URL");
+    } else if (name == "--grant") {
+      options_.grantRole = Value(name, inlineValue);
+      if (options_.grantRole.empty()) Usage("--grant needs a role's name");
     } else if (name == "--no-archive") {
       options_.noArchive = true;
     } else if (name == "--check") {
@@ -260,14 +263,15 @@ class Parser {
       options_.archiveAction = action == "show" ? ArchiveAction::Show : ArchiveAction::Export;
       return;
     }
-    if (action == "list" || action == "verify" || action == "forward") {
+    if (action == "list" || action == "verify" || action == "forward" || action == "init") {
       if (operands > 0) Usage("archive " + action + " takes no operand: '" + words[2] + "'");
-      options_.archiveAction = action == "list"     ? ArchiveAction::List
-                               : action == "verify" ? ArchiveAction::Verify
-                                                    : ArchiveAction::Forward;
+      options_.archiveAction = action == "list"      ? ArchiveAction::List
+                               : action == "verify"  ? ArchiveAction::Verify
+                               : action == "forward" ? ArchiveAction::Forward
+                                                     : ArchiveAction::Init;
       return;
     }
-    Usage("archive wants list, show, export, verify or forward");
+    Usage("archive wants list, show, export, verify, forward or init");
   }
 
   // Each archive option belongs to some actions only.
@@ -296,6 +300,8 @@ class Parser {
     if (measure && options_.noArchive && options_.archiveUrl) {
       Usage("--archive and --no-archive exclude each other");
     }
+    const bool init = options_.command == CliCommand::Archive && action == ArchiveAction::Init;
+    if (Seen("--grant") && !init) Usage("--grant belongs to archive init");
     if (options_.command != CliCommand::Archive) return;
     if (exporting && Seen("--format") && !options_.asmFormat)
       Usage("archive export --format must be asm (else the file's extension decides)");

@@ -30,7 +30,7 @@ enum class CliCommand {
   Report
 };
 
-enum class ArchiveAction { List, Show, Export, Verify, Forward };
+enum class ArchiveAction { List, Show, Export, Verify, Forward, Init };
 
 inline constexpr int kReaderPositions = 6;
 
@@ -72,6 +72,7 @@ struct CliOptions : ReaderLineOptions {
 
   // measure and archive: where reads are stored (archive_command.h)
   std::optional<std::string> archiveUrl;  // --archive URL (or a SQLite file)
+  std::string grantRole;                  // archive init --grant ROLE
   bool noArchive = false;                 // measure --no-archive
   bool checkForwarded = false;            // archive forward --check
   std::string plateId;  // --plate-id: measure's and report's plate, or list's filter

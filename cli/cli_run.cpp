@@ -214,6 +214,7 @@ int Measure(Session& session) {
   if (options.kinetic && !series.empty()) {
     session.io.out << FormatKinetics(series, options, session.io.err, &qcFailed) << std::flush;
   }
+  if (ArchivingOn(options)) ForwardAfterShown(options, session.io.out, session.io.err);
   if (result == kExitSuccess && keptNowhere) return kExitNotKept;
   if (result == kExitSuccess && qcFailed && options.failOnQc) return kExitQcFailed;
   return result;

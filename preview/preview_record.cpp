@@ -153,7 +153,10 @@ bool TakePlateId(TemplateDialog& preview, const QString& text) {
       }
       why = *reason;
     }
-    StoreDesktopAudit(&preview, shown->archiveUuid, "plate ID", why, id);
+    if (!StoreDesktopAudit(&preview, shown->archiveUuid, "plate ID", why, id)) {
+      if (field != nullptr) field->setText(QString::fromStdString(shown->plateId));
+      return false;  // not recorded, not made
+    }
     NoteLastArchivedPlateId(shown->archiveUuid, id);
   }
   shown->plateId = id;

@@ -216,6 +216,7 @@ void PlateReaderService::RunKinetic(const std::string& uuid, const MeasureReques
   if (failed || series.empty()) {
     executions_.Fail(
         uuid, ErrorForReport(failed ? report : ReaderReport{ReaderOutcome::Aborted, endMessage}));
+    archive_.ForwardLater();
     return;
   }
   prc::MeasureKinetic_Responses response;
@@ -224,4 +225,5 @@ void PlateReaderService::RunKinetic(const std::string& uuid, const MeasureReques
   response.mutable_status()->set_value(archive::StatusName(run.status));
   response.mutable_recorduuid()->set_value(recordUuid);
   executions_.Succeed(uuid, response.SerializeAsString());
+  archive_.ForwardLater();
 }

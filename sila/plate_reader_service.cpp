@@ -162,6 +162,7 @@ void PlateReaderService::RunMeasurement(std::string uuid, MeasureRequest request
     record.message = report.message;
     archive_.Store(record);
     executions_.Fail(uuid, ErrorForReport(report));
+    archive_.ForwardLater();
     return;
   }
   if (!request.assay) {
@@ -169,10 +170,11 @@ void PlateReaderService::RunMeasurement(std::string uuid, MeasureRequest request
     FillPlate(plate, &result);
     result.mutable_recorduuid()->set_value(archive_.Store(record));
     executions_.Succeed(uuid, result.SerializeAsString());
+    archive_.ForwardLater();
     return;
   }
-  const analysis::PlateAnalysis analysed =
-      analysis::AnalysePlate(plate.values, request.assay->layout, request.assay->Options());
+  const analysis::PlateAnalysis analysed = analysis::AnalysePlate(
+      plate.values, plate.overRange, request.assay->layout, request.assay->Options());
   record.analysisJson = analysis::AnalysisJson(analysed).dump();
   if (analysed.qc) record.verdict = analysed.qc->Verdict();
   prc::MeasureAssay_Responses result;
@@ -180,4 +182,5 @@ void PlateReaderService::RunMeasurement(std::string uuid, MeasureRequest request
   FillAnalysis(analysed, &result);
   result.mutable_recorduuid()->set_value(archive_.Store(record));
   executions_.Succeed(uuid, result.SerializeAsString());
+  archive_.ForwardLater();
 }

@@ -22,17 +22,35 @@ std::optional<archive::StoreConfig> SilaArchiveConfig(const std::optional<std::s
   return config;
 }
 
+namespace {
+
+// Stored here first; ForwardLater sends it on once the execution's response is out.
+archive::StoreConfig KeptHereFirst(archive::StoreConfig config) {
+  config.forwardNow = false;
+  return config;
+}
+
+}  // namespace
+
 SilaArchive::SilaArchive(std::optional<archive::StoreConfig> config, std::ostream& log)
-    : config_(std::move(config)), log_(log) {}
+    : config_(std::move(config)),
+      log_(log),
+      forwarder_([this](const archive::ForwardOutcome& done) {
+        const std::string message = archive::LabWaitMessage(done);
+        if (message.empty()) return;
+        std::lock_guard<std::mutex> lock(logMutex_);
+        log_ << kLogPrefix << "archive: " << message << '\n';
+        log_.flush();
+      }) {}
 
 std::string SilaArchive::Store(const archive::PlateRead& read) {
   if (!config_) return {};
-  return Logged(archive::StoreRead(*config_, read)) ? read.uuid : std::string();
+  return Logged(archive::StoreRead(KeptHereFirst(*config_), read)) ? read.uuid : std::string();
 }
 
 std::string SilaArchive::StoreRun(const archive::RunRecord& run) {
   if (!config_) return {};
-  return Logged(archive::StoreRun(*config_, run)) ? run.uuid : std::string();
+  return Logged(archive::StoreRun(KeptHereFirst(*config_), run)) ? run.uuid : std::string();
 }
 
 bool SilaArchive::Logged(const archive::StoreOutcome& outcome) {
@@ -45,6 +63,10 @@ bool SilaArchive::Logged(const archive::StoreOutcome& outcome) {
     log_.flush();
   }
   return outcome.stored || outcome.spooled;
+}
+
+void SilaArchive::ForwardLater() {
+  if (config_) forwarder_.Request(*config_);
 }
 
 bool SilaArchive::Recent(size_t count, std::vector<archive::ReadSummary>* reads,

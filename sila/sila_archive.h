@@ -1,7 +1,9 @@
 // The server's share of the plate archive: every read (completed, aborted or
 // failed) is stored before its result is reported, like the other front
 // ends; an archive that cannot take it leaves the read in the spool and a
-// warning in the server's log, and the result is still reported.
+// warning in the server's log, and the result is still reported. The lab
+// archive gets it afterwards, on a thread of its own: an execution never
+// waits on the lab server.
 #pragma once
 
 #include <mutex>
@@ -12,6 +14,7 @@
 
 #include "archive/archive.h"
 #include "archive/archive_store.h"
+#include "archive/lab_forwarder.h"
 
 // Where reads go: --archive URL, else the settings file's [Archive] Url=,
 // else the local SQLite archive; nullopt with --no-archive or [Archive]
@@ -30,6 +33,8 @@ class SilaArchive {
   std::string Store(const archive::PlateRead& read);
   // Stores a kinetic run's record (its reads stored before); its UUID as Store.
   std::string StoreRun(const archive::RunRecord& run);
+  // Sends what was stored on to the lab archive, if there is one, in the background.
+  void ForwardLater();
   // The newest reads first; false with the reason when the archive cannot be read.
   bool Recent(size_t count, std::vector<archive::ReadSummary>* reads, std::string* error);
 
@@ -39,4 +44,5 @@ class SilaArchive {
   std::optional<archive::StoreConfig> config_;
   std::ostream& log_;
   std::mutex logMutex_;
+  archive::LabForwarder forwarder_;  // last: stopped before the log goes
 };

@@ -74,9 +74,12 @@ void ArchiveFinishedMeasurement(void* owner, int id) {
   if (!DesktopArchiveEnabled()) return;
   archive::PlateRead read = RecordOfPlate(started, id);
   AddAssayAnalysis(owner, &read);
-  const archive::StoreOutcome outcome = archive::StoreRead(DesktopStoreConfig(), read);
+  archive::StoreConfig config = DesktopStoreConfig();
+  config.forwardNow = false;  // the window goes on; the lab gets it in the background
+  const archive::StoreOutcome outcome = archive::StoreRead(config, read);
   if ((outcome.stored || outcome.spooled) && read.status == archive::ReadStatus::Completed) {
     SetLastArchivedRecord({read.uuid, archive::ContentHash(read), read.plateId, read.operatorName});
   }
   ShowStoreOutcome(owner, outcome);
+  if (outcome.stored) ForwardToLabLater(owner);
 }

@@ -269,6 +269,45 @@ TEST_F(PreviewRecords, ExcludedWellsAndReanalysisOfAnArchivedReadAreAuditEntries
   EXPECT_EQ(detail["analysis"]["fit"]["model"], "5pl");
 }
 
+// An archive that can keep the audit entry neither in itself nor in a
+// spool: the plate ID, the excluded well and the re-analysis are not made,
+// and the box says so each time.
+TEST_F(PreviewRecords, AChangeWhoseAuditEntryCannotBeKeptIsNotMade) {
+  const std::string layoutPath = (dir_ / "layout.csv").string();
+  ASSERT_TRUE(analysis::SaveLayoutFile(layoutPath, layout_, nullptr));
+  AppSettings.LayoutFile = layoutPath;
+  AppSettings.Fit = "4pl";
+  AppSettings.Weight = "none";
+  const ShownPlate stored = StoredPlate();
+  auto preview = CreateDataPreview(nullptr, stored);
+  preview->show();
+  AnalysisWindow window(nullptr, stored);
+  window.show();
+  AppSettings.ArchiveUrl = "/dev/null/archive.sqlite";
+  setenv("XDG_STATE_HOME", "/dev/null/state", 1);  // no spool either; TempHome puts it back
+
+  EnterPlateId(*preview, "P-0042");
+  EXPECT_EQ(preview->findChild<QLineEdit*>("plateId")->text().toStdString(), stored.plateId);
+  EXPECT_EQ(KeptShownPlate(*preview)->plateId, stored.plateId);
+  window.ToggleExcludedWell(4, "outlier");
+  EXPECT_TRUE(window.Shown().excluded.empty());
+  auto* model = window.findChild<QComboBox*>("model");
+  {
+    ReasonAnswer reason("5PL fits the top better");
+    const int index = model->findData(QStringLiteral("5pl"));
+    model->setCurrentIndex(index);
+    emit model->activated(index);
+  }
+  EXPECT_EQ(AppSettings.Fit, "4pl");
+  EXPECT_EQ(model->currentData().toString(), "4pl");
+  ASSERT_EQ(BoxRecorder::Boxes().size(), 3u) << BoxRecorder::Texts();
+  for (const auto& box : BoxRecorder::Boxes()) {
+    EXPECT_NE(box.text.find("The change is not made"), std::string::npos) << box.text;
+  }
+  AppSettings.ArchiveUrl = "";
+  EXPECT_TRUE(Audits(stored.archiveUuid).empty());
+}
+
 TEST_F(PreviewRecords, OpenShowsSavedFilesAsTheyWereAndRefusesAGarbledOne) {
   PlateResult.nValue[7] = kNoValue;
   const ShownPlate shown = LastShownPlate();

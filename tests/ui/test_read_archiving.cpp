@@ -5,12 +5,17 @@
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <memory>
 
 #include "archive/archive_store.h"
+#include "archive/pg_connection.h"
 #include "archive/spool.h"
+#include "archive_ui/desktop_archive.h"
 #include "sim/reader_simulator.h"
+#include "tests/archive/archive_samples.h"
+#include "tests/archive/postgres_server.h"
 #include "tests/support/temp_home.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/main_dialog.h"
@@ -122,4 +127,67 @@ TEST_F(DesktopArchive, AMalformedArchiveUrlIsNamedWithoutItsPassword) {
   EXPECT_EQ(BoxRecorder::Texts().find("S3cret"), std::string::npos) << BoxRecorder::Texts();
   EXPECT_NE(BoxRecorder::Texts().find("is kept in"), std::string::npos);  // nothing lost
   EXPECT_FALSE(QGuiApplication::clipboard()->text().isEmpty());
+}
+
+// Another computer holds the lab archive's table lock. The measurement is
+// stored locally and shown; the window goes on (its timers fire) while the
+// forward waits on the lab, and the read reaches the lab once the lock goes.
+TEST_F(DesktopArchive, TheWindowGoesOnWhileTheLabIsLockedAndTheReadFollowsOnce) {
+  if (!PostgresServer::Available()) GTEST_SKIP() << "no PostgreSQL server binaries";
+  PostgresServer server;
+  ASSERT_TRUE(server.running());
+  ASSERT_TRUE(archive::StoreRead({folder_ + "/other.sqlite", server.url()},
+                                 archive_samples::SampleRead(0))
+                  .stored);  // the lab's schema is there
+  std::string error;
+  const auto other = archive::PgConnection::Open(server.url(), &error);
+  const auto watcher = archive::PgConnection::Open(server.url(), &error);
+  ASSERT_TRUE(other && watcher) << error;
+  ASSERT_TRUE(other->Script("BEGIN; LOCK TABLE entries"));
+  const auto waitingOnLock = [&] {
+    std::vector<archive::SqlRow> rows;
+    return watcher->Exec("SELECT count(*) FROM pg_stat_activity WHERE wait_event_type = 'Lock'", {},
+                         &rows) &&
+           rows[0][0] != "0";
+  };
+  const auto labCopies = [&](const std::string& uuid) {
+    std::vector<archive::SqlRow> rows;
+    other->Exec("SELECT count(*) FROM entries WHERE uuid = $1", {uuid}, &rows);  // holds the lock
+    return rows.empty() ? -1 : std::stoi(rows[0][0]);
+  };
+
+  AppSettings.bAutoView = 0;
+  AppSettings.ArchiveUrl = server.url();
+  int ticks = 0;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+  timer.start(10);
+  Press(kMeasureButton);
+  ASSERT_TRUE(WaitUntilIdle());
+  const std::string uuid = LastArchivedRecord().uuid;
+  ASSERT_FALSE(uuid.empty());
+  // A forward that gave up on the lock before it was seen is asked for again.
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        if (LabForwardingIdle()) ForwardToLabLater(dialog_.get());
+        return waitingOnLock();
+      },
+      120000));
+  const int before = ticks;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ticks > before + 2; }, 60000));
+  EXPECT_EQ(labCopies(uuid), 0);
+
+  ASSERT_TRUE(other->Script("ROLLBACK"));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        if (!LabForwardingIdle()) return false;
+        if (labCopies(uuid) == 1) return true;
+        ForwardToLabLater(dialog_.get());  // it gave up on the lock: once more
+        return false;
+      },
+      120000));
+  ForwardToLabLater(dialog_.get());
+  ASSERT_TRUE(QTest::qWaitFor([] { return LabForwardingIdle(); }, 60000));
+  EXPECT_EQ(labCopies(uuid), 1);
+  EXPECT_EQ(Archived().size(), 1u);
 }
