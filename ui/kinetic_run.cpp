@@ -8,13 +8,18 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/kinetics_output.h"
 #include "analysis_ui/assay_in_use.h"
 #include "analysis_ui/kinetic_window.h"
+#include "archive/archive_store.h"
+#include "archive_ui/desktop_archive.h"
 #include "driver/foto.h"
+#include "results/result_file.h"
 #include "results/shared_state.h"
 #include "ui/main_dialog.h"
 #include "ui/operation_control.h"
 #include "ui/qt_dialog_handle.h"
+#include "ui/read_archiving.h"
 
 namespace {
 
@@ -96,6 +101,12 @@ void KineticRun::Start() {
   total_ = reads_->value();
   intervalSeconds_ = interval_->value();
   series_.clear();
+  run_ = {};
+  run_.uuid = archive::NewUuid();
+  run_.operatorName = archive::LoginName();
+  run_.host = archive::HostName();
+  run_.plannedReads = total_;
+  run_.intervalSeconds = intervalSeconds_;
   EnableControls(false);
   // The same filters for every read.
   for (int id : {kPrimaryList, kReferenceList, kReferenceCheck}) dialog_.EnableItem(id, false);
@@ -120,6 +131,8 @@ bool KineticRun::ReadEnded(int id) {
   if (!active_) return false;
   if (id != kMeasureDone) {
     const QString status = dialog_.ItemText(kStatusLine);
+    run_.status = id == kUserAborted ? archive::ReadStatus::Aborted : archive::ReadStatus::Failed;
+    run_.message = status.toStdString();
     End(status + QStringLiteral(" %1 of %2 reads kept.").arg(series_.size()).arg(total_));
     return false;
   }
@@ -129,6 +142,16 @@ bool KineticRun::ReadEnded(int id) {
   std::copy(std::begin(PlateResult.bOverRange), std::end(PlateResult.bOverRange),
             read.overRange.begin());
   series_.push_back(read);
+  if (const archive::PlateRead* kept = LastKeptRead()) {
+    if (run_.reads.empty()) {
+      run_.started = kept->started;
+      run_.readerFamily = kept->readerFamily;
+      run_.readerId = kept->readerId;
+      run_.assayName = kept->assayName;
+      run_.assayJson = kept->assayJson;
+    }
+    run_.reads.push_back({kept->uuid, read.seconds, kept->started, kept->completed});
+  }
   ShowSeries();
   if (static_cast<int>(series_.size()) >= total_) {
     End(QString());
@@ -158,13 +181,18 @@ void KineticRun::ShowCountdown() {
       QStringLiteral("Read %1 of %2, next in %3 s").arg(series_.size()).arg(total_).arg(seconds));
 }
 
-void KineticRun::ShowSeries() {
+analysis::KineticOptions KineticRun::Options() const {
   analysis::KineticOptions options;
   const analysis::Assay* assay =
       AppSettings.AssayFile.empty() ? nullptr : AssayInUse(dialog_.BoxOwner());
   if (assay && assay->kinetic) options = *assay->kinetic;
   options.mode =
       mode_->currentIndex() == 1 ? analysis::KineticMode::Growth : analysis::KineticMode::Rate;
+  return options;
+}
+
+void KineticRun::ShowSeries() {
+  const analysis::KineticOptions options = Options();
   KineticWindow* window = OpenKineticWindow();
   if (window == nullptr) window = ShowKineticWindow(&dialog_);
   window->SetSeries(series_, AnalysedLayout(dialog_.BoxOwner()), options);
@@ -172,6 +200,8 @@ void KineticRun::ShowSeries() {
 
 void KineticRun::Abort() {
   if (!Waiting()) return;
+  run_.status = archive::ReadStatus::Aborted;
+  run_.message = "User aborted.";
   End(QStringLiteral("User aborted. %1 of %2 reads kept.").arg(series_.size()).arg(total_));
   dialog_.SetItemText(kMeasureButton, QStringLiteral("&Measure"));
   for (int id : kHeldButtons) dialog_.EnableItem(id, true);
@@ -187,7 +217,31 @@ QtDialogHandle& KineticRun::PlateHandle() {
   return *static_cast<QtDialogHandle*>(dialog_.Handle());
 }
 
+void KineticRun::StoreRunRecord() {
+  if (run_.uuid.empty() || !DesktopArchiveEnabled()) return;
+  if (run_.status == archive::ReadStatus::Completed && static_cast<int>(series_.size()) < total_) {
+    // A read that could not start: the operator has been told why.
+    run_.status = archive::ReadStatus::Failed;
+    run_.message = dialog_.ItemText(kStatusLine).toStdString();
+  }
+  run_.completed = FormatIsoLocalTime(std::chrono::system_clock::now());
+  if (!series_.empty()) {
+    run_.analysisJson =
+        analysis::KineticsJson(
+            analysis::AnalyseKinetics(series_, AnalysedLayout(dialog_.BoxOwner()), Options()))
+            .dump();
+  }
+  archive::StoreConfig config = DesktopStoreConfig();
+  config.forwardNow = false;
+  const archive::StoreOutcome outcome = archive::StoreRun(config, run_);
+  if (outcome.stored || outcome.spooled) lastRunUuid_ = run_.uuid;
+  ShowStoreOutcome(dialog_.BoxOwner(), outcome);
+  if (outcome.stored) ForwardToLabLater(dialog_.BoxOwner());
+  run_ = {};
+}
+
 void KineticRun::End(const QString& status) {
+  StoreRunRecord();
   Stop();
   PlateHandle().AnswerOkWithoutAsking(false);
   EnableControls(true);

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "analysis/assay.h"
+#include "analysis/kinetics.h"
+#include "archive/run_record.h"
 
 class MainDialog;
 class QtDialogHandle;
@@ -47,6 +49,8 @@ class KineticRun : public QObject {
   bool ReadEnded(int id);
 
   const std::vector<analysis::KineticRead>& Series() const { return series_; }
+  // The UUID of the last run's archive record; empty before any was kept.
+  const std::string& LastRunUuid() const { return lastRunUuid_; }
 
  private:
   using Clock = std::chrono::steady_clock;
@@ -57,6 +61,9 @@ class KineticRun : public QObject {
   void EnableControls(bool enabled);
   void HoldButtons();
   QtDialogHandle& PlateHandle();
+  analysis::KineticOptions Options() const;
+  // The run as one archive record, naming the reads stored on their own.
+  void StoreRunRecord();
 
   MainDialog& dialog_;
   QCheckBox* check_ = nullptr;
@@ -71,4 +78,6 @@ class KineticRun : public QObject {
   std::vector<analysis::KineticRead> series_;
   QTimer next_;  // the next read's start
   QTimer tick_;  // the countdown in the status line
+  archive::RunRecord run_;
+  std::string lastRunUuid_;
 };

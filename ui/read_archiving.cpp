@@ -22,6 +22,7 @@ using Clock = std::chrono::system_clock;
 
 // Set while a measurement runs; only the GUI thread touches it.
 std::optional<Clock::time_point> measureStarted;
+std::optional<archive::PlateRead> lastKept;
 
 archive::PlateRead RecordOfPlate(Clock::time_point started, int id) {
   archive::PlateRead read;
@@ -61,6 +62,7 @@ void AddAssayAnalysis(void* owner, archive::PlateRead* read) {
 
 void NoteMeasureStarted() {
   measureStarted = Clock::now();
+  lastKept.reset();
   SetLastArchivedRecord({});
 }
 
@@ -77,9 +79,14 @@ void ArchiveFinishedMeasurement(void* owner, int id) {
   archive::StoreConfig config = DesktopStoreConfig();
   config.forwardNow = false;  // the window goes on; the lab gets it in the background
   const archive::StoreOutcome outcome = archive::StoreRead(config, read);
+  if (outcome.stored || outcome.spooled) lastKept = read;
   if ((outcome.stored || outcome.spooled) && read.status == archive::ReadStatus::Completed) {
     SetLastArchivedRecord({read.uuid, archive::ContentHash(read), read.plateId, read.operatorName});
   }
   ShowStoreOutcome(owner, outcome);
   if (outcome.stored) ForwardToLabLater(owner);
+}
+
+const archive::PlateRead* LastKeptRead() {
+  return lastKept ? &*lastKept : nullptr;
 }

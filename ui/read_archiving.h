@@ -5,6 +5,10 @@
 // stored goes with its preview (archive_ui/desktop_archive.h).
 #pragma once
 
+namespace archive {
+struct PlateRead;
+}
+
 // The measurement has started now (its start time for the record).
 void NoteMeasureStarted();
 
@@ -15,3 +19,7 @@ bool MeasurementUnderway();
 // measurement was running and [Archive] Enabled is on; owner (a QWidget*) null: no box
 // (the program is closing).
 void ArchiveFinishedMeasurement(void* owner, int id);
+
+// The record of the last measurement kept in the archive or its spool, any
+// status; null when the last measurement was not kept (or archiving is off).
+const archive::PlateRead* LastKeptRead();

@@ -42,6 +42,16 @@ std::vector<archive::ReadSummary> Archived() {
   return reads;
 }
 
+// The run's own record: which reads it took, how it ended.
+archive::RunRecord StoredRun(const std::string& uuid) {
+  std::vector<std::string> messages;
+  std::string error;
+  archive::RunRecord run;
+  auto archive = archive::OpenArchiveForReading({}, &messages, &error);
+  if (!archive || !archive->GetRun(uuid, &run, &error)) ADD_FAILURE() << "no run " << uuid << error;
+  return run;
+}
+
 QString& SaveChoice() {
   static QString choice;
   return choice;
@@ -193,6 +203,11 @@ TEST_F(KineticDesktop, RunFillsThePlateOfCurvesReadByRead) {
   EXPECT_EQ(reads[0].seconds, 0);
   for (size_t i = 1; i < reads.size(); ++i) EXPECT_GE(reads[i].seconds, 6 * i - 0.01) << i;
   EXPECT_EQ(Archived().size(), 5u);  // every read stored as any read
+  const archive::RunRecord run = StoredRun(dialog.Kinetic()->LastRunUuid());
+  EXPECT_EQ(run.status, archive::ReadStatus::Completed);
+  ASSERT_EQ(run.reads.size(), 5u);  // and tied together by the run's record
+  EXPECT_EQ(run.reads[4].uuid, Archived().front().uuid);
+  EXPECT_NE(run.analysisJson.find("\"mode\":\"rate\""), std::string::npos);
 
   // The table: every well, blanks included; E1 at full strength is the fastest.
   QTableWidget* table = window->Table();
@@ -253,6 +268,9 @@ TEST_F(KineticDesktop, AbortOrAReaderErrorEndsTheRunKeepingItsReads) {
   EXPECT_EQ(OpenKineticWindow()->Reads().size(), 1u);
   EXPECT_EQ(OpenKineticWindow()->Table()->rowCount(), 96);
   EXPECT_EQ(Archived().size(), 1u);
+  const archive::RunRecord aborted = StoredRun(dialog.Kinetic()->LastRunUuid());
+  EXPECT_EQ(aborted.status, archive::ReadStatus::Aborted);
+  EXPECT_EQ(aborted.reads.size(), 1u);
   ExpectIdleButtons();
 
   // Abort while a read runs: that read ends aborted, the ones before stay.
