@@ -8,6 +8,7 @@
 #include "analysis/analysis_report.h"
 #include "analysis/kinetics_output.h"
 #include "analysis/plate_analysis.h"
+#include "analysis/rate_response.h"
 #include "cli/analysis_output.h"
 
 namespace {
@@ -54,27 +55,24 @@ bool KineticReadsOf(const std::vector<SavedPlate>& plates,
   return true;
 }
 
+std::optional<analysis::PlateAnalysis> RatesAnalysed(const analysis::KineticAnalysis& kinetics,
+                                                     const CliOptions& options) {
+  if (!options.assay || !options.assay->rateResponse || !options.layout || !options.kinetic ||
+      options.kinetic->mode != analysis::KineticMode::Rate) {
+    return std::nullopt;
+  }
+  return analysis::AnalyseRates(kinetics, *options.layout, options.analysis);
+}
+
 std::string FormatKinetics(const std::vector<analysis::KineticRead>& reads,
                            const CliOptions& options, std::ostream& err, bool* qcFailed) {
   const analysis::PlateLayout* layout = options.layout ? &*options.layout : nullptr;
   const analysis::KineticAnalysis result =
       analysis::AnalyseKinetics(reads, layout, *options.kinetic);
-  std::optional<analysis::PlateAnalysis> rates;
-  if (options.assay && options.assay->rateResponse && layout &&
-      options.kinetic->mode == analysis::KineticMode::Rate) {
-    // The rates as a plate: thousandths of mOD/min read as the response.
-    int32_t values[kWells];
-    std::fill(std::begin(values), std::end(values), kNoValue);
-    for (const analysis::KineticWell& well : result.wells) {
-      if (well.rate) values[well.well] = static_cast<int32_t>(std::lround(*well.rate * 1000));
-    }
-    rates = analysis::AnalysePlate(values, *layout, options.analysis);
-    *qcFailed = ReportVerdict(*rates, err) || *qcFailed;
-  }
+  const std::optional<analysis::PlateAnalysis> rates = RatesAnalysed(result, options);
+  if (rates) *qcFailed = ReportVerdict(*rates, err) || *qcFailed;
   if (options.format == ResultFormat::Json) {
-    nlohmann::ordered_json json = analysis::KineticsJson(result);
-    if (rates) json["analysis"] = analysis::AnalysisJson(*rates);
-    return json.dump(2) + "\n";
+    return analysis::KineticsJson(result, rates ? &*rates : nullptr).dump(2) + "\n";
   }
   const char separator = options.format == ResultFormat::Tsv ? '\t' : (options.comma ? ';' : ',');
   std::string text = analysis::KineticsCsv(result, reads, separator, options.comma);

@@ -3,10 +3,12 @@
 // parameters, as JSON, CSV or tab-separated text.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "analysis/kinetics.h"
+#include "analysis/plate_analysis.h"
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
 #include "results/result_file_reader.h"
@@ -19,6 +21,11 @@ analysis::KineticRead KineticReadOf(const TPlateResult& plate, double seconds);
 // a one-line reason when a read has neither or time runs backwards.
 bool KineticReadsOf(const std::vector<SavedPlate>& plates,
                     std::vector<analysis::KineticRead>* reads, std::string* error);
+
+// With an assay whose response is the rate (and a rate analysis), the
+// rates through its standard curve and QC; nullopt otherwise.
+std::optional<analysis::PlateAnalysis> RatesAnalysed(const analysis::KineticAnalysis& kinetics,
+                                                     const CliOptions& options);
 
 // The analysis of the reads in options.format (tsv: the per-well table with
 // tabs). With an assay whose response is the rate, the rates also go

@@ -2,10 +2,11 @@
 
 #include <chrono>
 
-#include "analysis/kinetics_output.h"
+#include "analysis/rate_response.h"
 #include "archive/archive_store.h"
 #include "cli/archive_config.h"
 #include "cli/cli_run.h"
+#include "cli/kinetic_output.h"
 #include "results/result_file.h"
 
 KineticRunRecorder::KineticRunRecorder(const CliOptions& options) : options_(options) {
@@ -39,8 +40,10 @@ void KineticRunRecorder::Finish(int exitCode, const std::string& message,
   if (run_.status != archive::ReadStatus::Completed) run_.message = message;
   if (!series.empty() && options_.kinetic) {
     const analysis::PlateLayout* layout = options_.layout ? &*options_.layout : nullptr;
-    run_.analysisJson =
-        analysis::KineticsJson(analysis::AnalyseKinetics(series, layout, *options_.kinetic)).dump();
+    const analysis::KineticAnalysis kinetics =
+        analysis::AnalyseKinetics(series, layout, *options_.kinetic);
+    const std::optional<analysis::PlateAnalysis> rates = RatesAnalysed(kinetics, options_);
+    run_.analysisJson = analysis::KineticsJson(kinetics, rates ? &*rates : nullptr).dump();
   }
   const archive::StoreOutcome outcome = archive::StoreRun(ArchiveConfigFor(options_), run_);
   for (const std::string& note : outcome.messages) err << "platovix-cli: archive: " << note << '\n';

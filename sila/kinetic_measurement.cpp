@@ -3,9 +3,12 @@
 // the series analysed and the run's record stored when it ends.
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <optional>
 #include <thread>
 
 #include "analysis/kinetics_output.h"
+#include "analysis/rate_response.h"
 #include "results/result_file.h"
 #include "sila/plate_reader_service.h"
 #include "sila/plate_result.h"
@@ -56,25 +59,11 @@ grpc::Status PlateReaderService::MeasureKinetic(grpc::ServerContext*,
                                                 silafw::CommandConfirmation* response) {
   // Everything is checked before the reader is touched.
   if (!request->has_reads()) return MissingParameter(kCommand, "Reads", "The number of reads");
-  const int64_t reads = request->reads().value();
-  if (reads < 2 || reads > kMaxReads) {
-    return ValidationFailure(
-        ReaderParameter(kCommand, "Reads"),
-        "The number of reads must be 2 to 100000, not " + std::to_string(reads) + ".");
-  }
   if (!request->has_intervalseconds())
     return MissingParameter(kCommand, "IntervalSeconds", "The interval");
-  const double interval = request->intervalseconds().value();
-  if (!(interval >= 0 && interval <= kMaxIntervalSeconds)) {
-    return ValidationFailure(
-        ReaderParameter(kCommand, "IntervalSeconds"),
-        "The interval must be 0 to 604800 seconds, not " + std::to_string(interval) + ".");
-  }
   if (!request->has_confirmplateloading())
     return MissingParameter(kCommand, "ConfirmPlateLoading", "The plate loading confirmation");
   MeasureRequest measure;
-  measure.reads = static_cast<int>(reads);
-  measure.intervalSeconds = interval;
   measure.confirmPlate = request->confirmplateloading().value();
   const std::string assayText = request->assay().value();
   if (!assayText.empty()) {
@@ -104,6 +93,25 @@ grpc::Status PlateReaderService::MeasureKinetic(grpc::ServerContext*,
     measure.primary = static_cast<int>(primary);
     measure.reference = static_cast<int>(reference);
   }
+  // Reads and interval left at 0 are the assay's series, as on the command line.
+  const analysis::AssayKineticReading* planned =
+      measure.assay && measure.assay->reading.kinetic ? &*measure.assay->reading.kinetic : nullptr;
+  int64_t reads = request->reads().value();
+  if (reads == 0 && planned) reads = planned->reads;
+  if (reads < 2 || reads > kMaxReads) {
+    return ValidationFailure(
+        ReaderParameter(kCommand, "Reads"),
+        "The number of reads must be 2 to 100000, not " + std::to_string(reads) + ".");
+  }
+  double interval = request->intervalseconds().value();
+  if (interval == 0 && planned) interval = planned->intervalSeconds;
+  if (!(interval >= 0 && interval <= kMaxIntervalSeconds)) {
+    return ValidationFailure(
+        ReaderParameter(kCommand, "IntervalSeconds"),
+        "The interval must be 0 to 604800 seconds, not " + std::to_string(interval) + ".");
+  }
+  measure.reads = static_cast<int>(reads);
+  measure.intervalSeconds = interval;
   analysis::KineticOptions options = measure.assay && measure.assay->kinetic
                                          ? *measure.assay->kinetic
                                          : analysis::KineticOptions{};
@@ -159,7 +167,10 @@ void PlateReaderService::RunKinetic(const std::string& uuid, const MeasureReques
     plate.started = std::chrono::system_clock::now();
     const Steady::time_point start = Steady::now();
     if (number == 0) first = start;
-    const double elapsed = std::chrono::duration<double>(start - first).count();
+    // To the millisecond, as a saved series holds it: analysing the archived
+    // reads again gives the same rates.
+    const double elapsed =
+        std::round(std::chrono::duration<double>(start - first).count() * 1000) / 1000;
     report = reader_.Run(
         [&](TFoto& driver, PortHandle* port, DialogHandle** dialog, AbortFlag* abort) {
           driver.Measure(port, dialog, abort, plate.values, plate.primary, plate.reference,
@@ -210,7 +221,15 @@ void PlateReaderService::RunKinetic(const std::string& uuid, const MeasureReques
   const analysis::PlateLayout* layout = request.assay ? &request.assay->layout : nullptr;
   const analysis::KineticAnalysis result =
       analysis::AnalyseKinetics(series, layout, *request.kinetic);
-  if (!series.empty()) run.analysisJson = analysis::KineticsJson(result).dump();
+  // An assay of rates: the rates through its standard curve, QC and verdict.
+  std::optional<analysis::PlateAnalysis> rates;
+  if (request.assay && request.assay->rateResponse &&
+      request.kinetic->mode == analysis::KineticMode::Rate && !series.empty()) {
+    rates = analysis::AnalyseRates(result, request.assay->layout, request.assay->Options());
+  }
+  if (!series.empty()) {
+    run.analysisJson = analysis::KineticsJson(result, rates ? &*rates : nullptr).dump();
+  }
   const std::string recordUuid = archive_.StoreRun(run);
   // A failed read, or a cancel before any read, leaves nothing to report.
   if (failed || series.empty()) {
@@ -224,6 +243,11 @@ void PlateReaderService::RunKinetic(const std::string& uuid, const MeasureReques
   response.mutable_readscompleted()->set_value(static_cast<int64_t>(series.size()));
   response.mutable_status()->set_value(archive::StatusName(run.status));
   response.mutable_recorduuid()->set_value(recordUuid);
+  if (rates) {
+    auto* analysed = response.add_rateanalysis()->mutable_rateanalysis();
+    FillCurve(rates->fit, analysed->mutable_standardcurve()->mutable_standardcurve());
+    FillAnalysis(*rates, analysed);
+  }
   executions_.Succeed(uuid, response.SerializeAsString());
   archive_.ForwardLater();
 }

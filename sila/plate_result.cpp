@@ -42,7 +42,8 @@ void SetTimestamp(std::chrono::system_clock::time_point when, silafw::Timestamp*
   stamp->mutable_timezone()->set_minutes(0);
 }
 
-void FillAnalysis(const analysis::PlateAnalysis& analysis, prc::MeasureAssay_Responses* out) {
+template <typename Out>
+void FillAnalysis(const analysis::PlateAnalysis& analysis, Out* out) {
   for (const analysis::GroupResult& group : analysis.groups) {
     FillGroup(group, out->add_groups()->mutable_group());
   }
@@ -64,4 +65,22 @@ void FillAnalysis(const analysis::PlateAnalysis& analysis, prc::MeasureAssay_Res
     entry->mutable_passed()->set_value(rule.passed);
     entry->mutable_detail()->set_value(rule.detail);
   }
+}
+
+template void FillAnalysis(const analysis::PlateAnalysis&, prc::MeasureAssay_Responses*);
+template void FillAnalysis(const analysis::PlateAnalysis&,
+                           prc::DataType_RateAnalysis_RateAnalysis_Struct*);
+
+void FillCurve(const analysis::CurveFit& fit,
+               prc::DataType_StandardCurve_StandardCurve_Struct* out) {
+  out->mutable_model()->set_value(analysis::CurveModelName(fit.model));
+  out->mutable_weighting()->set_value(analysis::WeightingName(fit.weighting));
+  out->mutable_failure()->set_value(fit.fitted ? "" : fit.failure);
+  if (!fit.fitted) return;
+  for (const analysis::FitParameter& parameter : fit.parameters) {
+    auto* entry = out->add_parameters();
+    entry->mutable_name()->set_value(parameter.name);
+    entry->mutable_value()->set_value(parameter.value);
+  }
+  out->add_rsquared()->set_value(fit.r2);
 }

@@ -47,5 +47,11 @@ void FillPlate(const MeasuredPlate& plate, Out* out) {
   SetTimestamp(plate.completed, out->mutable_completiontime());
 }
 
-// Groups, unit and verdict of MeasureAssay_Responses (the plate apart).
-void FillAnalysis(const analysis::PlateAnalysis& analysis, prc::MeasureAssay_Responses* out);
+// Groups, unit and verdict of MeasureAssay_Responses (the plate apart) or
+// of the Rate Analysis structure (instantiated for both).
+template <typename Out>
+void FillAnalysis(const analysis::PlateAnalysis& analysis, Out* out);
+
+// The standard curve's model, parameters and fit (or why there is none).
+void FillCurve(const analysis::CurveFit& fit,
+               prc::DataType_StandardCurve_StandardCurve_Struct* out);

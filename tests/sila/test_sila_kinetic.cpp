@@ -2,11 +2,18 @@
 // kinetic plate, with a real SQLite archive: each read reaches the client as
 // it completes, the run ends with every well's result and the UUID of a run
 // record that platovix-cli's archive show finds; a cancel keeps the reads
-// completed before it.
+// completed before it. An assay whose response is the rate gets the same
+// standard curve, concentrations and verdict as platovix-cli gives for the
+// archived reads.
 #include <algorithm>
+#include <cmath>
+#include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "analysis/assay.h"
 #include "archive/sqlite_archive.h"
+#include "cli/archive_reading.h"
+#include "results/result_file.h"
 #include "sila_fixture.h"
 #include "tests/support/cli_in_process.h"
 
@@ -25,11 +32,11 @@ class SilaKineticTest : public SilaServerTest {
     StartOnSimulator(options);
   }
 
-  std::string Start(int reads, double interval) {
+  std::string Start(int reads, double interval, const std::string& assay = "") {
     prc::MeasureKinetic_Parameters parameters;
     parameters.mutable_reads()->set_value(reads);
     parameters.mutable_intervalseconds()->set_value(interval);
-    parameters.mutable_assay()->set_value("");
+    parameters.mutable_assay()->set_value(assay);
     parameters.mutable_primarywavelength()->set_value(405);
     parameters.mutable_referencewavelength()->set_value(0);
     parameters.mutable_mode()->set_value("rate");
@@ -127,6 +134,7 @@ TEST_F(SilaKineticTest, ReadsArriveAsTheyCompleteAndTheRunIsOneArchivedRecord) {
       std::count_if(result.wells().begin(), result.wells().end(),
                     [](const auto& well) { return well.kineticwell().rate_size() == 1; }));
   EXPECT_GT(rated, kWells / 2);
+  EXPECT_EQ(result.rateanalysis_size(), 0);  // no assay of rates
 
   const Json run = ShownRecord(result.recorduuid().value());
   ASSERT_TRUE(run.is_object());
@@ -175,4 +183,111 @@ TEST_F(SilaKineticTest, ACancelBetweenReadsKeepsTheCompletedOnesAndSaysAborted) 
   prc::Get_ReaderIdentification_Responses id;
   grpc::ClientContext context;
   EXPECT_TRUE(client_->reader->Get_ReaderIdentification(&context, {}, &id).ok());
+}
+
+// Row A of the simulator's kinetic plate is the standard series (its
+// enzyme diluted 1.5-fold across the columns, 100 U/mL first), the other
+// rows are samples, column 12 the blanks. Reads and interval come from
+// the assay.
+TEST_F(SilaKineticTest, AnAssayOfRatesGivesTheCommandLinesCurveConcentrationsAndVerdict) {
+  analysis::PlateLayout layout;
+  layout.unit = "U/mL";
+  for (int row = 0; row < 8; ++row) {
+    for (int column = 0; column < 12; ++column) {
+      analysis::WellContent& well = layout.wells[row * 12 + column];
+      if (column == 11) {
+        well.role = analysis::WellRole::Blank;
+      } else if (row == 0) {
+        well.role = analysis::WellRole::Standard;
+        well.concentration = 100 / std::pow(1.5, column);
+      } else {
+        well.role = analysis::WellRole::Sample;
+        well.name = analysis::WellName(row * 12 + column);
+      }
+    }
+  }
+  analysis::Assay assay = analysis::NewAssay("Phosphatase activity", layout);
+  assay.reading.primary = 405;
+  assay.reading.kinetic = analysis::AssayKineticReading{6, 0.5};
+  assay.model = analysis::CurveModel::Linear;
+  assay.kinetic = analysis::KineticOptions{};
+  assay.rateResponse = true;
+  const std::string assayPath = (home_ / "activity.json").string();
+  std::string error;
+  ASSERT_TRUE(analysis::SaveAssayFile(assayPath, assay, &error)) << error;
+
+  const std::string uuid = Start(0, 0, analysis::WriteAssay(assay));
+  const auto reads = FollowReads(uuid);
+  ASSERT_EQ(reads.size(), 6u);
+  EXPECT_GE(reads.back().elapsedseconds().value(), 5 * 0.5);  // start to start, never sooner
+  const prc::MeasureKinetic_Responses result = Result(uuid);
+  EXPECT_EQ(result.status().value(), "completed");
+  ASSERT_EQ(result.rateanalysis_size(), 1);
+  const auto& rates = result.rateanalysis(0).rateanalysis();
+
+  // The series as the archive holds it, analysed by the command line.
+  const Json run = ShownRecord(result.recorduuid().value());
+  ASSERT_EQ(run["reads"].size(), 6u);
+  std::string series = "[\n";
+  for (size_t i = 0; i < 6; ++i) {
+    TPlateResult plate;
+    ResultContext context;
+    PlateOfRecord(StoredRead(run["reads"][i]["uuid"]), &plate, &context);
+    context.elapsedSeconds = run["reads"][i]["elapsedSeconds"].get<double>();
+    series += (i > 0 ? ",\n" : "") + BuildResultJson(plate, context);
+  }
+  const std::string seriesPath = (home_ / "series.json").string();
+  std::ofstream(seriesPath) << series << "]\n";
+  const CliRun cli = RunCliWith(
+      {"analyse", "--kinetic", "rate", "--assay", assayPath, "--format", "json", seriesPath});
+  ASSERT_EQ(cli.code, kExitSuccess) << cli.err;
+  const Json expected = Json::parse(cli.out);
+  const Json& analysis = expected["analysis"];
+
+  for (int well = 0; well < kWells; ++well) {
+    const Json& rate = expected["kinetics"]["wells"][well]["rate"];
+    const auto& served = result.wells(well).kineticwell();
+    ASSERT_EQ(served.rate_size(), rate.is_null() ? 0 : 1) << well;
+    if (!rate.is_null()) {
+      EXPECT_DOUBLE_EQ(served.rate(0).value(), rate.get<double>());
+    }
+  }
+  const auto& curve = rates.standardcurve().standardcurve();
+  EXPECT_EQ(curve.model().value(), "linear");
+  EXPECT_EQ(curve.failure().value(), "");
+  ASSERT_EQ(curve.parameters_size(), 2);
+  for (const auto& parameter : curve.parameters()) {
+    EXPECT_DOUBLE_EQ(parameter.value().value(),
+                     analysis["fit"]["parameters"][parameter.name().value()].get<double>());
+  }
+  ASSERT_EQ(curve.rsquared_size(), 1);
+  EXPECT_DOUBLE_EQ(curve.rsquared(0).value(), analysis["fit"]["r2"].get<double>());
+
+  EXPECT_EQ(rates.unit().value(), "U/mL");
+  ASSERT_EQ(static_cast<size_t>(rates.groups_size()), analysis["groups"].size());
+  int concentrations = 0;
+  for (int i = 0; i < rates.groups_size(); ++i) {
+    const auto& group = rates.groups(i).group();
+    const Json& cliGroup = analysis["groups"][i];
+    EXPECT_EQ(group.name().value(), cliGroup["name"]);
+    EXPECT_EQ(group.role().value(), cliGroup["role"]);
+    ASSERT_EQ(group.concentration_size(), cliGroup["concentration"].is_null() ? 0 : 1)
+        << cliGroup.dump();
+    if (group.concentration_size() == 0) continue;
+    EXPECT_DOUBLE_EQ(group.concentration(0).value(), cliGroup["concentration"].get<double>());
+    ++concentrations;
+  }
+  EXPECT_GT(concentrations, 40);  // most samples read on the curve
+
+  const auto& verdict = rates.verdict().verdict();
+  EXPECT_EQ(verdict.verdict().value(), analysis["qc"]["verdict"]);
+  ASSERT_EQ(static_cast<size_t>(verdict.rules_size()), analysis["qc"]["rules"].size());
+  for (int i = 0; i < verdict.rules_size(); ++i) {
+    EXPECT_EQ(verdict.rules(i).rule().value(), analysis["qc"]["rules"][i]["rule"]);
+    EXPECT_EQ(verdict.rules(i).passed().value(), analysis["qc"]["rules"][i]["passed"]);
+  }
+  // The run's record holds the same analysis.
+  EXPECT_EQ(run["plannedReads"], 6);
+  EXPECT_EQ(run["intervalSeconds"], 0.5);
+  EXPECT_EQ(run["analysis"]["analysis"], analysis);
 }

@@ -1,0 +1,28 @@
+#include "analysis/rate_response.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/analysis_report.h"
+#include "analysis/kinetics_output.h"
+#include "results/shared_state.h"
+
+namespace analysis {
+
+PlateAnalysis AnalyseRates(const KineticAnalysis& kinetics, const PlateLayout& layout,
+                           const AnalysisOptions& options) {
+  int32_t values[kWells];
+  std::fill(std::begin(values), std::end(values), kNoValue);
+  for (const KineticWell& well : kinetics.wells) {
+    if (well.rate) values[well.well] = static_cast<int32_t>(std::lround(*well.rate * 1000));
+  }
+  return AnalysePlate(values, layout, options);
+}
+
+nlohmann::ordered_json KineticsJson(const KineticAnalysis& kinetics, const PlateAnalysis* rates) {
+  nlohmann::ordered_json json = KineticsJson(kinetics);
+  if (rates) json["analysis"] = AnalysisJson(*rates);
+  return json;
+}
+
+}  // namespace analysis
