@@ -263,6 +263,7 @@ PlateAnalysis AnalysePlate(std::span<const int32_t, kLayoutWells> values,
   PlateAnalysis result;
   result.unit = layout.unit;
   result.significantDigits = options.significantDigits;
+  result.responseUnit = options.responseUnit;
   const bool lab = options.qc || options.significantDigits;
 
   std::array<bool, kLayoutWells> excluded{};

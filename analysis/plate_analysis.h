@@ -51,6 +51,8 @@ struct AnalysisOptions {
   // digits for concentrations (analysis/number_format.h), a Dilution and a
   // Recovery column. Unset: the table as without an assay.
   std::optional<int> significantDigits;
+  // What the wells' values are, in the QC lines: absorbances, or rates.
+  std::string responseUnit = "OD";
 };
 
 struct FitParameter {
@@ -149,7 +151,8 @@ struct PlateAnalysis {
   int blankWells = 0;  // blank wells with a value
   CurveFit fit;        // fitted == false and no failure when there are no standards
   bool hasStandards = false;
-  std::string unit;  // from the layout
+  std::string unit;                 // from the layout
+  std::string responseUnit = "OD";  // from the options
   // Standard levels (ascending concentration), then samples and controls
   // in the order they first appear on the plate.
   std::vector<GroupResult> groups;

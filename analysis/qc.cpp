@@ -41,9 +41,9 @@ QcRuleResult BlankRule(const PlateAnalysis& analysis, double limit, bool comma) 
   if (!analysis.blank) return Rule("blank", false, "Blank: no blank well with a value");
   const bool passed = *analysis.blank <= limit + 1e-12;
   return Rule("blank", passed,
-              "Blank: mean " + FormatAbsorbance(analysis.blank, comma) + " OD " +
-                  (passed ? "(at most " : "above ") + FormatAbsorbance(limit, comma) +
-                  (passed ? ")" : ""));
+              "Blank: mean " + FormatAbsorbance(analysis.blank, comma) + " " +
+                  analysis.responseUnit + " " + (passed ? "(at most " : "above ") +
+                  FormatAbsorbance(limit, comma) + (passed ? ")" : ""));
 }
 
 QcRuleResult R2Rule(const CurveFit& fit, double limit, bool comma) {

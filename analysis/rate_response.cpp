@@ -16,7 +16,9 @@ PlateAnalysis AnalyseRates(const KineticAnalysis& kinetics, const PlateLayout& l
   for (const KineticWell& well : kinetics.wells) {
     if (well.rate) values[well.well] = static_cast<int32_t>(std::lround(*well.rate * 1000));
   }
-  return AnalysePlate(values, layout, options);
+  AnalysisOptions rateOptions = options;
+  rateOptions.responseUnit = "mOD/min";
+  return AnalysePlate(values, layout, rateOptions);
 }
 
 nlohmann::ordered_json KineticsJson(const KineticAnalysis& kinetics, const PlateAnalysis* rates) {

@@ -137,7 +137,9 @@ bool KineticRun::ReadEnded(int id) {
     return false;
   }
   analysis::KineticRead read;
-  read.seconds = std::chrono::duration<double>(readStart_ - first_).count();
+  // To the millisecond, as every saved series holds it.
+  read.seconds =
+      std::round(std::chrono::duration<double>(readStart_ - first_).count() * 1000) / 1000;
   std::copy(std::begin(PlateResult.nValue), std::end(PlateResult.nValue), read.values.begin());
   std::copy(std::begin(PlateResult.bOverRange), std::end(PlateResult.bOverRange),
             read.overRange.begin());

@@ -39,6 +39,7 @@ TEST(CliKinetics, RatesGoThroughTheAssaysStandardCurve) {
   assay.model = analysis::CurveModel::Linear;
   assay.kinetic = analysis::KineticOptions{};
   assay.rateResponse = true;
+  assay.qc.blankMax = 0.5;  // mOD/min: the blanks' own turnover
   std::string error;
   const std::string assayPath = (home / "activity.json").string();
   ASSERT_TRUE(analysis::SaveAssayFile(assayPath, assay, &error)) << error;
@@ -75,6 +76,14 @@ TEST(CliKinetics, RatesGoThroughTheAssaysStandardCurve) {
     ++samples;
   }
   EXPECT_EQ(samples, 8);
+  // The QC lines speak of rates, not absorbances.
+  bool blankRule = false;
+  for (const json& rule : result["analysis"]["qc"]["rules"]) {
+    if (rule["rule"] != "blank") continue;
+    blankRule = true;
+    EXPECT_EQ(rule["detail"], "Blank: mean 0.000 mOD/min (at most 0.500)");
+  }
+  EXPECT_TRUE(blankRule) << result["analysis"].dump();
   fs::remove_all(home);
 }
 
