@@ -69,13 +69,16 @@ HistorySource OpenHistorySource(const archive::StoreConfig& config) {
   }
   if (local) CollectPending(*local, &source);
   std::string note, error;
-  source.listed = archive::OpenPostgresArchive(config.labUrl, &note, &error);
+  bool reached = false;
+  source.listed = archive::OpenPostgresArchiveForReading(config.labUrl, &note, &error, &reached);
   if (!note.empty()) source.notice += note + " ";
   if (source.listed) {
     source.local = std::move(local);
     source.pendingListed = true;
   } else {
-    source.notice += "The lab archive cannot be reached (" + error +
+    source.notice += std::string(reached ? "The lab archive cannot be read ("
+                                         : "The lab archive cannot be reached (") +
+                     error +
                      "): this computer's archive is shown, its reads not yet in the lab "
                      "archive marked.";
     source.listed = std::move(local);

@@ -6,6 +6,7 @@
 
 #include "history/history_window.h"
 #include "tests/archive/archive_samples.h"
+#include "tests/history/history_settled.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/main_dialog.h"
 
@@ -30,6 +31,7 @@ TEST(HistoryButton, OpensOneNonModalHistoryOverTheArchiveInTheSettings) {
     ASSERT_EQ(windows.size(), 1);
     EXPECT_TRUE(windows[0]->isVisible());
     EXPECT_FALSE(windows[0]->isModal());
+    ASSERT_TRUE(Settled(*windows[0]));
     ASSERT_EQ(windows[0]->Model().rowCount(), 1);
     EXPECT_EQ(windows[0]->Model().Read(0).plateId, "P-7");
   }
