@@ -52,8 +52,11 @@ QDateEdit* DateBox(const char* name) {
 
 }  // namespace
 
-HistoryWindow::HistoryWindow(QWidget* parent, const archive::StoreConfig& config)
-    : QDialog(parent), worker_(this, [this] { ShowLoading(); }) {
+HistoryWindow::HistoryWindow(QWidget* parent, const archive::StoreConfig& config,
+                             std::string firstNotice)
+    : QDialog(parent),
+      worker_(this, [this] { ShowLoading(); }),
+      firstNotice_(std::move(firstNotice)) {
   setWindowTitle(QStringLiteral("Platovix History"));
   if (parent != nullptr) setWindowIcon(parent->windowIcon());
 
@@ -143,8 +146,10 @@ HistoryWindow::HistoryWindow(QWidget* parent, const archive::StoreConfig& config
 
 void HistoryWindow::SourceOpened(const std::string& notice, std::vector<std::string> assays) {
   opened_ = true;
-  notice_->setText(QString::fromStdString(notice));
-  notice_->setVisible(!notice.empty());
+  const std::string text =
+      firstNotice_ + (firstNotice_.empty() || notice.empty() ? "" : " ") + notice;
+  notice_->setText(QString::fromStdString(text));
+  notice_->setVisible(!text.empty());
   std::sort(assays.begin(), assays.end());
   assays.erase(std::unique(assays.begin(), assays.end()), assays.end());
   for (const std::string& name : assays) {
@@ -355,7 +360,7 @@ void HistoryWindow::AskToExport() {
 HistoryWindow* ShowHistoryWindow(QWidget* owner) {
   static QPointer<HistoryWindow> window;
   if (window.isNull()) {
-    window = new HistoryWindow(owner, ArchiveConfigFromSettings());
+    window = new HistoryWindow(owner, ArchiveConfigFromSettings(), SettingsRefusal());
     window->setAttribute(Qt::WA_DeleteOnClose);
   }
   window->show();

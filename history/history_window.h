@@ -27,7 +27,8 @@ class HistoryWindow : public QDialog {
   Q_OBJECT
 
  public:
-  HistoryWindow(QWidget* parent, const archive::StoreConfig& config);
+  // firstNotice: said above what opening the archive has to say.
+  HistoryWindow(QWidget* parent, const archive::StoreConfig& config, std::string firstNotice = {});
   ~HistoryWindow() override;
 
   HistoryModel& Model() { return *model_; }
@@ -57,6 +58,7 @@ class HistoryWindow : public QDialog {
 
   HistoryWorker worker_;
   bool opened_ = false;  // the source is open: filters may list
+  std::string firstNotice_;
   HistoryModel* model_ = nullptr;
   QLabel* notice_ = nullptr;
   QLabel* loading_ = nullptr;
