@@ -50,6 +50,24 @@ QDateEdit* DateBox(const char* name) {
   return box;
 }
 
+// The reads with these UUIDs as they are now; none, with *why, when one is missing.
+std::vector<archive::ReadState> ReadsOf(HistorySource& source,
+                                        const std::vector<std::string>& uuids, std::string* why) {
+  std::vector<archive::ReadState> reads;
+  for (const std::string& uuid : uuids) {
+    archive::PlateRead read;
+    std::vector<archive::AuditEntry> trail;
+    archive::ChainedArchive* holder = source.HolderOf(uuid);
+    if (holder == nullptr || !holder->GetRead(uuid, &read, why) ||
+        !holder->AuditTrail(uuid, &trail, why)) {
+      if (why->empty()) *why = "the read " + uuid + " is no longer in the archive";
+      return {};
+    }
+    reads.push_back(archive::CurrentState(read, trail));
+  }
+  return reads;
+}
+
 }  // namespace
 
 HistoryWindow::HistoryWindow(QWidget* parent, const archive::StoreConfig& config,
@@ -262,7 +280,7 @@ void HistoryWindow::ShowAuditTrail() {
   ShowLoading();
 }
 
-std::vector<archive::ReadState> HistoryWindow::SelectedReads(std::string* error) {
+std::vector<std::string> HistoryWindow::SelectedUuids() const {
   std::vector<int> rows;
   for (const QModelIndex& index : list_->selectionModel()->selectedRows()) {
     rows.push_back(index.row());
@@ -270,25 +288,17 @@ std::vector<archive::ReadState> HistoryWindow::SelectedReads(std::string* error)
   std::sort(rows.begin(), rows.end());
   std::vector<std::string> uuids;
   for (int row : rows) uuids.push_back(model_->Read(row).uuid);
-  // The worker holds the archive; an export waits its turn.
-  auto found =
-      std::make_shared<std::promise<std::pair<std::vector<archive::ReadState>, std::string>>>();
-  std::future<std::pair<std::vector<archive::ReadState>, std::string>> result = found->get_future();
-  worker_.Post(HistoryWorker::Export, [uuids, found](HistorySource& source) {
-    std::vector<archive::ReadState> reads;
+  return uuids;
+}
+
+std::vector<archive::ReadState> HistoryWindow::SelectedReads(std::string* error) {
+  // The worker holds the archive; this waits its turn.
+  using Found = std::pair<std::vector<archive::ReadState>, std::string>;
+  auto found = std::make_shared<std::promise<Found>>();
+  std::future<Found> result = found->get_future();
+  worker_.Post(HistoryWorker::Export, [uuids = SelectedUuids(), found](HistorySource& source) {
     std::string why;
-    for (const std::string& uuid : uuids) {
-      archive::PlateRead read;
-      std::vector<archive::AuditEntry> trail;
-      archive::ChainedArchive* holder = source.HolderOf(uuid);
-      if (holder == nullptr || !holder->GetRead(uuid, &read, &why) ||
-          !holder->AuditTrail(uuid, &trail, &why)) {
-        if (why.empty()) why = "the read " + uuid + " is no longer in the archive";
-        reads.clear();
-        break;
-      }
-      reads.push_back(archive::CurrentState(read, trail));
-    }
+    std::vector<archive::ReadState> reads = ReadsOf(source, uuids, &why);
     found->set_value({std::move(reads), why});
     return HistoryWorker::Done();
   });
@@ -351,10 +361,20 @@ void HistoryWindow::AskToExport() {
       this, QStringLiteral("Export reads"), QStringLiteral("reads.csv"),
       QStringLiteral("CSV (*.csv);;JSON (*.json);;Excel workbook (*.xlsx)"));
   if (path.isEmpty()) return;
-  std::string error;
-  if (!ExportSelected(path.toStdString(), &error)) {
-    ShowMessageBox(this, "The reads could not be exported: " + error, "History", kIconWarning);
-  }
+  // Read and written by the worker: the window goes on meanwhile.
+  worker_.Post(HistoryWorker::Export, [this, uuids = SelectedUuids(), path = path.toStdString(),
+                                       comma =
+                                           AppSettings.bDelimComma != 0](HistorySource& source) {
+    std::string error;
+    const std::vector<archive::ReadState> reads = ReadsOf(source, uuids, &error);
+    const bool ok = error.empty() && ExportReads(path, reads, comma, &error);
+    return HistoryWorker::Done([this, ok, error] {
+      if (!ok) {
+        ShowMessageBox(this, "The reads could not be exported: " + error, "History", kIconWarning);
+      }
+    });
+  });
+  ShowLoading();
 }
 
 HistoryWindow* ShowHistoryWindow(QWidget* owner) {

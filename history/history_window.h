@@ -54,6 +54,7 @@ class HistoryWindow : public QDialog {
   void SourceOpened(const std::string& notice, std::vector<std::string> assays);
   void ShowAuditTrail();
   void AskToExport();
+  std::vector<std::string> SelectedUuids() const;
   void ShowLoading();
 
   HistoryWorker worker_;
