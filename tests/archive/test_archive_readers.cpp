@@ -13,8 +13,8 @@
 #include "archive/pg_connection.h"
 #include "sim/reader_simulator.h"
 #include "tests/archive/archive_samples.h"
-#include "tests/archive/postgres_server.h"
 #include "tests/support/cli_in_process.h"
+#include "tests/support/lab_server.h"
 #include "tests/support/temp_home.h"
 
 namespace fs = std::filesystem;
@@ -45,10 +45,11 @@ std::vector<std::vector<std::string>> Readers(const std::string& where, const fs
 }  // namespace
 
 TEST(ArchiveReaders, ALabDatabaseWithoutTheSchemaOrWithAnOlderOneIsNamedNeverMade) {
-  if (!PostgresServer::Available()) GTEST_SKIP() << "no PostgreSQL server binaries";
   TempHome home("readers");
-  PostgresServer server;
-  ASSERT_TRUE(server.running());
+  const auto lab = StartLabServer();
+  if (!lab) GTEST_SKIP() << "no PostgreSQL server binaries";
+  ASSERT_TRUE(lab->running());
+  PostgresServer& server = *lab;
   std::string error;
   const auto owner = archive::PgConnection::Open(server.url(), &error);
   ASSERT_TRUE(owner) << error;
@@ -70,8 +71,7 @@ TEST(ArchiveReaders, ALabDatabaseWithoutTheSchemaOrWithAnOlderOneIsNamedNeverMad
   // schema without bringing it up to date.
   ASSERT_TRUE(owner->Script("CREATE ROLE clerk LOGIN")) << owner->Error();
   ASSERT_EQ(RunCliWith({"archive", "init", "--archive", server.url(), "--grant", "clerk"}).code, 0);
-  std::string clerkUrl = server.url();
-  clerkUrl = clerkUrl.substr(0, clerkUrl.find("user=")) + "user=clerk";
+  const std::string clerkUrl = UrlAsRole(server.url(), "clerk");
   const CliRun listed = RunCliWith({"archive", "list", "--archive", clerkUrl});
   EXPECT_EQ(listed.code, 0) << listed.err;
   const std::string version = Scalar(*owner, "SELECT max(version) FROM schema_version");

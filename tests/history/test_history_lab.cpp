@@ -14,8 +14,8 @@
 #include "archive/pg_connection.h"
 #include "history/history_window.h"
 #include "tests/archive/archive_samples.h"
-#include "tests/archive/postgres_server.h"
 #include "tests/history/history_settled.h"
+#include "tests/support/lab_server.h"
 #include "tests/support/result_state_guard.h"
 #include "tests/ui/ui_test_support.h"
 
@@ -24,20 +24,12 @@ namespace {
 using archive_samples::SampleRead;
 using archive_samples::TempFolder;
 
-// Some connection of the server waits on a table lock.
-bool WaitingOnLock(archive::PgConnection& watcher) {
-  std::vector<archive::SqlRow> rows;
-  return watcher.Exec("SELECT count(*) FROM pg_stat_activity WHERE wait_event_type = 'Lock'", {},
-                      &rows) &&
-         !rows.empty() && rows[0][0] != "0";
-}
-
 class HistoryLab : public ::testing::Test {
  protected:
   void SetUp() override {
     TestApp();
-    if (!PostgresServer::Available()) GTEST_SKIP() << "no PostgreSQL server binaries";
-    server_ = std::make_unique<PostgresServer>();
+    server_ = StartLabServer();
+    if (!server_) GTEST_SKIP() << "no PostgreSQL server binaries";
     ASSERT_TRUE(server_->running());
   }
 
@@ -65,7 +57,7 @@ TEST_F(HistoryLab, StaysResponsiveWhileTheLabIsLockedAndListsItsReadsOnceFree) {
   EXPECT_TRUE(window.Loading());
   EXPECT_TRUE(window.findChild<QLabel*>("loading")->isVisible());
   EXPECT_EQ(window.findChild<QLabel*>("loading")->text(), "Loading...");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return WaitingOnLock(*watcher); }, 60000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return SomeoneWaitsOnALock(*watcher); }, 60000));
 
   // The lab holds the window's query; the window itself goes on.
   const int before = ticks;
