@@ -234,11 +234,15 @@ std::string LabWaitMessage(const ForwardOutcome& outcome) {
 
 std::unique_ptr<Archive> OpenArchiveForReading(const StoreConfig& config,
                                                std::vector<std::string>* messages,
-                                               std::string* error) {
+                                               std::string* error, bool* labUnreachable) {
+  if (labUnreachable != nullptr) *labUnreachable = false;
   if (!config.labUrl.empty()) {
     std::string note;
-    std::unique_ptr<ChainedArchive> lab = OpenPostgresArchive(config.labUrl, &note, error);
+    bool reached = false;
+    std::unique_ptr<ChainedArchive> lab =
+        OpenPostgresArchiveForReading(config.labUrl, &note, error, &reached);
     if (!note.empty()) messages->push_back(note);
+    if (labUnreachable != nullptr) *labUnreachable = !reached;
     return lab;
   }
   SqliteOpenNotes notes;

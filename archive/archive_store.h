@@ -47,8 +47,10 @@ ForwardOutcome ForwardToLab(const StoreConfig& config);
 std::string LabWaitMessage(const ForwardOutcome& outcome);
 
 // The archive to read from: the lab's when a URL is set, else the local one.
+// Never creates or migrates a schema. *labUnreachable: the lab server did
+// not answer (then this computer's archive may be shown instead).
 std::unique_ptr<Archive> OpenArchiveForReading(const StoreConfig& config,
                                                std::vector<std::string>* messages,
-                                               std::string* error);
+                                               std::string* error, bool* labUnreachable = nullptr);
 
 }  // namespace archive

@@ -124,6 +124,7 @@ bool ChainedArchive::Prepare(const SqlDialect& dialect, std::string* note, std::
   if (found == kSchemaVersion) return true;
   if (readOnly_) {
     olderSchema_ = found > 0;
+    noSchema_ = found == 0;
     *error = olderSchema_ ? "the archive's schema (version " + std::to_string(found) +
                                 ") must be brought up to date before it is read"
                           : "the archive has no schema this program can read";

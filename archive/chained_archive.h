@@ -32,6 +32,8 @@ class ChainedArchive : public Archive {
   bool Prepare(const SqlDialect& dialect, std::string* note, std::string* error);
   // Prepare failed read-only on an older schema: opened for writing, it migrates.
   bool OlderSchema() const { return olderSchema_; }
+  // Prepare failed read-only on a database without the archive's schema.
+  bool NoSchema() const { return noSchema_; }
 
   bool AppendRead(const PlateRead& read, std::string* error) override;
   bool AppendAudit(const AuditEntry& entry, std::string* error) override;
@@ -99,6 +101,7 @@ class ChainedArchive : public Archive {
   std::unique_ptr<SqlConnection> db_;
   bool readOnly_;
   bool olderSchema_ = false;
+  bool noSchema_ = false;
   std::string identity_;
   std::string integrityCheck_;
 };

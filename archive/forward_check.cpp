@@ -22,7 +22,8 @@ ForwardCheck CheckForwarded(const StoreConfig& config) {
     return check;
   }
   std::string note;
-  std::unique_ptr<ChainedArchive> lab = OpenPostgresArchive(config.labUrl, &note, &check.error);
+  std::unique_ptr<ChainedArchive> lab =
+      OpenPostgresArchiveForReading(config.labUrl, &note, &check.error);
   if (!lab) return check;
   constexpr size_t kSlice = 500;
   std::string after;

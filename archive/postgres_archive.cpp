@@ -78,4 +78,29 @@ std::unique_ptr<ChainedArchive> OpenPostgresArchive(const std::string& url, std:
   return archive;
 }
 
+std::unique_ptr<ChainedArchive> OpenPostgresArchiveForReading(const std::string& url,
+                                                              std::string* note, std::string* error,
+                                                              bool* reached) {
+  if (reached != nullptr) *reached = false;
+  std::unique_ptr<PgConnection> db = PgConnection::Open(url, error);
+  if (!db) return nullptr;
+  if (reached != nullptr) *reached = true;
+  auto archive = std::make_unique<ChainedArchive>(std::move(db), true);
+  if (!archive->Prepare(PostgresDialect(), note, error)) {
+    const std::string init = "run platovix-cli archive init --archive " + ShownLocation(url) +
+                             " as the owner of its tables";
+    const std::string at = "the archive at " + ShownLocation(url);
+    if (archive->OlderSchema()) {
+      *error = at + " has an older Platovix schema (" + *error + "): " + init;
+    } else if (archive->NoSchema()) {
+      *error = at + " has no Platovix schema: " + init;
+    } else {
+      *error = "cannot read " + at + ": " + WithoutSecrets(*error, url);
+    }
+    return nullptr;
+  }
+  archive->SetIdentity(ShownLocation(url));
+  return archive;
+}
+
 }  // namespace archive

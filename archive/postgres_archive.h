@@ -18,4 +18,12 @@ bool IsPostgresUrl(const std::string& url);
 std::unique_ptr<ChainedArchive> OpenPostgresArchive(const std::string& url, std::string* note,
                                                     std::string* error);
 
+// Opens the lab archive only to read from it: no schema is created or
+// migrated (that is archive init's and the stores' work, as the owner).
+// nullptr with *error; *reached tells a server that answered (no schema,
+// an older one) from one that could not be reached.
+std::unique_ptr<ChainedArchive> OpenPostgresArchiveForReading(const std::string& url,
+                                                              std::string* note, std::string* error,
+                                                              bool* reached = nullptr);
+
 }  // namespace archive

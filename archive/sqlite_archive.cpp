@@ -227,7 +227,9 @@ std::unique_ptr<ChainedArchive> OpenOneForReading(const std::string& path, Sqlit
       archive.reset();
       return OpenSqliteArchive(path, notes);
     }
-    notes->writeProblem = "cannot read " + path + ": " + error;
+    // An empty file (or another program's database) is no archive to read.
+    notes->writeProblem = archive->NoSchema() ? path + " holds no Platovix archive (no schema)"
+                                              : "cannot read " + path + ": " + error;
     return nullptr;
   }
   if (!note.empty()) notes->messages.push_back(path + ": " + note);

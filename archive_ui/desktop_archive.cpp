@@ -8,8 +8,10 @@
 #include <chrono>
 #include <memory>
 
+#include "archive/archive_url.h"
 #include "archive/lab_forwarder.h"
 #include "archive/postgres_archive.h"
+#include "archive/sqlite_archive.h"
 #include "link/operator_message.h"
 #include "results/result_file.h"
 #include "results/shared_state.h"
@@ -47,9 +49,10 @@ archive::LabForwarder& Forwarder() {
 
 archive::StoreConfig DesktopStoreConfig() {
   archive::StoreConfig config;
-  if (archive::IsPostgresUrl(AppSettings.ArchiveUrl)) {
+  const archive::ArchiveKind kind = archive::KindOfArchive(AppSettings.ArchiveUrl);
+  if (kind == archive::ArchiveKind::Postgres) {
     config.labUrl = AppSettings.ArchiveUrl;
-  } else {
+  } else if (kind == archive::ArchiveKind::Sqlite) {
     config.localPath = AppSettings.ArchiveUrl;
   }
   return config;
@@ -57,6 +60,17 @@ archive::StoreConfig DesktopStoreConfig() {
 
 bool DesktopArchiveEnabled() {
   return AppSettings.ArchiveEnabled != 0;
+}
+
+std::string DesktopArchiveRefusal() {
+  std::string why;
+  if (DesktopArchiveEnabled() &&
+      archive::KindOfArchive(AppSettings.ArchiveUrl, &why) == archive::ArchiveKind::Invalid) {
+    return "The archive setting is refused (" + why +
+           "). What is stored is kept in this computer's archive " + archive::DefaultArchivePath() +
+           "; correct [Archive] Url= in the settings.";
+  }
+  return {};
 }
 
 const ArchivedRecord& LastArchivedRecord() {
@@ -73,7 +87,8 @@ void NoteLastArchivedPlateId(const std::string& uuid, const std::string& plateId
 
 void ShowStoreOutcome(void* owner, const archive::StoreOutcome& outcome) {
   if (owner == nullptr) return;
-  std::string text = outcome.warning;
+  std::string text = DesktopArchiveRefusal();
+  if (!outcome.warning.empty()) text += (text.empty() ? "" : "\n\n") + outcome.warning;
   for (const std::string& message : outcome.messages) {
     text += (text.empty() ? "" : "\n\n") + message;
   }

@@ -9,9 +9,12 @@
 #include "archive/archive_store.h"
 
 // The settings' archive: a postgresql:// URL for the lab's, else a SQLite
-// file (empty: the default one).
+// file (empty: the default one). A refused setting (neither) keeps the reads
+// in this computer's default archive, as while a lab server is down.
 archive::StoreConfig DesktopStoreConfig();
 bool DesktopArchiveEnabled();
+// Why the settings' archive is refused; empty when it is not (or archiving is off).
+std::string DesktopArchiveRefusal();
 
 // What a report of a stored read prints about its record.
 struct ArchivedRecord {

@@ -2,6 +2,7 @@
 
 #include <platovix_version.h>
 
+#include "archive/archive_url.h"
 #include "archive/postgres_archive.h"
 #include "archive/read_analysis.h"
 #include "archive/utf8.h"
@@ -20,6 +21,12 @@ archive::StoreConfig ArchiveConfigFor(const CliOptions& options) {
 
 bool ArchivingOn(const CliOptions& options) {
   return !options.noArchive && (AppSettings.ArchiveEnabled != 0 || options.archiveUrl);
+}
+
+bool ArchiveRefused(const CliOptions& options, std::string* why) {
+  if (!ArchivingOn(options)) return false;
+  const std::string url = options.archiveUrl.value_or(AppSettings.ArchiveUrl);
+  return archive::KindOfArchive(url, why) == archive::ArchiveKind::Invalid;
 }
 
 archive::StoreOutcome StoreReadFirst(const CliOptions& options, const archive::PlateRead& read,

@@ -13,6 +13,10 @@ archive::StoreConfig ArchiveConfigFor(const CliOptions& options);
 // measure stores unless --no-archive or [Archive] Enabled=0.
 bool ArchivingOn(const CliOptions& options);
 
+// An archive setting that is neither a file path nor a PostgreSQL URL: said
+// before the reader is touched, so no read is taken that has nowhere to go.
+bool ArchiveRefused(const CliOptions& options, std::string* why);
+
 // The record of a read platovix-cli made, completed unless said otherwise.
 archive::PlateRead ReadRecordOf(const TPlateResult& plate, const ResultContext& context,
                                 const CliOptions& options, const std::string& device);

@@ -9,9 +9,11 @@ std::unique_ptr<archive::Archive> OpenArchiveToRead(const CliOptions& options, s
   const archive::StoreConfig config = ArchiveConfigFor(options);
   std::vector<std::string> messages;
   std::string error;
+  bool unreachable = false;
   std::unique_ptr<archive::Archive> opened =
-      archive::OpenArchiveForReading(config, &messages, &error);
-  if (!opened && !config.labUrl.empty()) {
+      archive::OpenArchiveForReading(config, &messages, &error, &unreachable);
+  // A lab server that answered without the archive's schema is said, not hidden.
+  if (!opened && unreachable) {
     // The lab server is down: what this computer holds can still be shown.
     err << "platovix-cli: the lab archive cannot be reached (" << error
         << "); showing the local archive\n";

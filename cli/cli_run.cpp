@@ -349,6 +349,11 @@ int RunCli(const std::vector<std::string>& args, const CliIo& io) {
   if (options.command == CliCommand::Ports) {
     return RunPortsCommand(options.format == ResultFormat::Json, io);
   }
+  std::string refused;
+  if (options.command == CliCommand::Measure && ArchiveRefused(options, &refused)) {
+    io.err << kProgram << refused << '\n';
+    return kExitUsage;
+  }
   std::string usage;
   const std::string device = ReaderDevicePath(options, &usage);
   if (device.empty()) {

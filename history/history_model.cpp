@@ -13,21 +13,31 @@ QString LocalTime(const std::string& utc) {
 
 }  // namespace
 
-HistoryModel::HistoryModel(const HistorySource& source, QObject* parent)
-    : QAbstractTableModel(parent), source_(source) {}
+HistoryModel::HistoryModel(HistoryWorker& worker, QObject* parent)
+    : QAbstractTableModel(parent), worker_(worker) {}
+
+void HistoryModel::SetSource(bool listable, std::vector<archive::ReadSummary> pending,
+                             std::set<std::string> pendingUuids, bool pendingListed) {
+  listable_ = listable;
+  pending_ = std::move(pending);
+  pendingUuids_ = std::move(pendingUuids);
+  pendingListed_ = pendingListed;
+}
 
 void HistoryModel::SetQuery(const archive::ReadQuery& query) {
   beginResetModel();
+  ++generation_;
   query_ = query;
   query_.offset = 0;
   query_.limit = kPageSize;
   rows_.clear();
   lastAtUtc_.clear();
   lastSeq_ = 0;
-  atEnd_ = source_.listed == nullptr;
+  atEnd_ = !listable_;
+  fetching_ = false;
   error_.clear();
-  if (source_.pendingListed) {
-    for (const archive::ReadSummary& read : source_.pending) {
+  if (pendingListed_) {
+    for (const archive::ReadSummary& read : pending_) {
       if (MatchesQuery(read, query_)) rows_.push_back(read);
     }
   }
@@ -36,7 +46,7 @@ void HistoryModel::SetQuery(const archive::ReadQuery& query) {
 }
 
 bool HistoryModel::Pending(int row) const {
-  return source_.pendingUuids.count(Read(row).uuid) > 0;
+  return pendingUuids_.count(Read(row).uuid) > 0;
 }
 
 int HistoryModel::rowCount(const QModelIndex& parent) const {
@@ -85,17 +95,35 @@ QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int 
 }
 
 bool HistoryModel::canFetchMore(const QModelIndex& parent) const {
-  return !parent.isValid() && !atEnd_;
+  return !parent.isValid() && !atEnd_ && !fetching_;
 }
 
 void HistoryModel::fetchMore(const QModelIndex& parent) {
   if (!canFetchMore(parent)) return;
+  fetching_ = true;
   archive::ReadQuery page = query_;
   page.afterAtUtc = lastAtUtc_;
   page.afterSeq = lastSeq_;
-  std::vector<archive::ReadSummary> found;
-  if (!source_.listed->ListReads(page, false, &found, &error_)) {
+  const int generation = generation_;
+  worker_.Post(HistoryWorker::List, [this, page, generation](HistorySource& source) {
+    std::vector<archive::ReadSummary> found;
+    std::string error;
+    const bool ok =
+        source.listed != nullptr && source.listed->ListReads(page, false, &found, &error);
+    return HistoryWorker::Done([this, generation, ok, found = std::move(found), error]() mutable {
+      PageArrived(generation, ok, std::move(found), error);
+    });
+  });
+}
+
+void HistoryModel::PageArrived(int generation, bool ok, std::vector<archive::ReadSummary> found,
+                               const std::string& error) {
+  if (generation != generation_) return;  // a page of an earlier query
+  fetching_ = false;
+  if (!ok) {
     atEnd_ = true;
+    error_ = error;
+    emit listFailed(QString::fromStdString(error));
     return;
   }
   atEnd_ = found.size() < kPageSize;
@@ -104,13 +132,13 @@ void HistoryModel::fetchMore(const QModelIndex& parent) {
     lastSeq_ = found.back().seq;
   }
   // A read forwarded meanwhile is listed once, among the waiting ones.
-  if (source_.pendingListed) {
+  if (pendingListed_) {
     std::erase_if(found, [this](const archive::ReadSummary& read) {
-      return source_.pendingUuids.count(read.uuid) > 0;
+      return pendingUuids_.count(read.uuid) > 0;
     });
   }
   if (found.empty()) {
-    if (!atEnd_) fetchMore(parent);
+    if (!atEnd_) fetchMore({});
     return;
   }
   const int first = rowCount();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <tuple>
 
+#include "archive/archive_url.h"
 #include "archive/postgres_archive.h"
 #include "archive/sqlite_archive.h"
 #include "results/shared_state.h"
@@ -69,13 +70,16 @@ HistorySource OpenHistorySource(const archive::StoreConfig& config) {
   }
   if (local) CollectPending(*local, &source);
   std::string note, error;
-  source.listed = archive::OpenPostgresArchive(config.labUrl, &note, &error);
+  bool reached = false;
+  source.listed = archive::OpenPostgresArchiveForReading(config.labUrl, &note, &error, &reached);
   if (!note.empty()) source.notice += note + " ";
   if (source.listed) {
     source.local = std::move(local);
     source.pendingListed = true;
   } else {
-    source.notice += "The lab archive cannot be reached (" + error +
+    source.notice += std::string(reached ? "The lab archive cannot be read ("
+                                         : "The lab archive cannot be reached (") +
+                     error +
                      "): this computer's archive is shown, its reads not yet in the lab "
                      "archive marked.";
     source.listed = std::move(local);
@@ -85,9 +89,19 @@ HistorySource OpenHistorySource(const archive::StoreConfig& config) {
 
 archive::StoreConfig ArchiveConfigFromSettings() {
   archive::StoreConfig config;
-  (archive::IsPostgresUrl(AppSettings.ArchiveUrl) ? config.labUrl : config.localPath) =
+  const archive::ArchiveKind kind = archive::KindOfArchive(AppSettings.ArchiveUrl);
+  // A refused setting: the reads are kept in this computer's default archive.
+  if (kind == archive::ArchiveKind::Invalid) return config;
+  (kind == archive::ArchiveKind::Postgres ? config.labUrl : config.localPath) =
       AppSettings.ArchiveUrl;
   return config;
+}
+
+std::string SettingsRefusal() {
+  std::string why;
+  if (archive::KindOfArchive(AppSettings.ArchiveUrl, &why) != archive::ArchiveKind::Invalid)
+    return {};
+  return "The archive setting is refused (" + why + "): this computer's archive is shown.";
 }
 
 bool MatchesQuery(const archive::ReadSummary& read, const archive::ReadQuery& query) {

@@ -31,6 +31,8 @@ HistorySource OpenHistorySource(const archive::StoreConfig& config);
 
 // The store configuration [Archive] Url= sets up.
 archive::StoreConfig ArchiveConfigFromSettings();
+// Why [Archive] Url= is refused, for the top of the window; empty when it is not.
+std::string SettingsRefusal();
 
 // Whether a pending read passes the query's filters (as the archive's own
 // query would find it).

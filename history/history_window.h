@@ -27,31 +27,42 @@ class HistoryWindow : public QDialog {
   Q_OBJECT
 
  public:
-  HistoryWindow(QWidget* parent, const archive::StoreConfig& config);
+  // firstNotice: said above what opening the archive has to say.
+  HistoryWindow(QWidget* parent, const archive::StoreConfig& config, std::string firstNotice = {});
   ~HistoryWindow() override;
 
   HistoryModel& Model() { return *model_; }
+  // Something asked of the archive has not come back yet.
+  bool Loading() const { return !worker_.Idle(); }
   // The filters as the controls set them.
   archive::ReadQuery Query() const;
   // Lists again with the filters as they are now.
   void ApplyFilters();
-  // The reads selected in the list, in its order, read whole.
-  std::vector<archive::ReadState> SelectedReads(std::string* error) const;
-  // The preview of the read in row (null when it cannot be read), left
-  // open beside the History.
-  TemplateDialog* OpenRead(int row);
+  // The reads selected in the list, in its order, read whole (waits for
+  // the worker: an export is asked for and waited on).
+  std::vector<archive::ReadState> SelectedReads(std::string* error);
+  // Shows the read in row in a preview left open beside the History, once
+  // it is read; a box says why when it cannot be.
+  void OpenRead(int row);
+  // The preview OpenRead opened last; null before.
+  TemplateDialog* LastPreview() const;
   // False with the reason; the selected reads to path (.csv, .json, .xlsx).
   bool ExportSelected(const std::string& path, std::string* error);
 
  private:
   QWidget* MakeFilters();
-  void FillAssays();
+  void SourceOpened(const std::string& notice, std::vector<std::string> assays);
   void ShowAuditTrail();
   void AskToExport();
+  std::vector<std::string> SelectedUuids() const;
+  void ShowLoading();
 
-  HistorySource source_;
+  HistoryWorker worker_;
+  bool opened_ = false;  // the source is open: filters may list
+  std::string firstNotice_;
   HistoryModel* model_ = nullptr;
   QLabel* notice_ = nullptr;
+  QLabel* loading_ = nullptr;
   QLineEdit* text_ = nullptr;
   QCheckBox* useFrom_ = nullptr;
   QCheckBox* useTo_ = nullptr;

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <memory>
 
+#include "archive/archive_url.h"
 #include "driver/reader_line.h"
 #include "sila/announcer.h"
 #include "sila/sila_archive.h"
@@ -60,6 +61,12 @@ int SilaMain(int argc, char** argv) {
   config.insecure = parse.options.insecure;
   // The settings file is loaded by now (ResolveReaderDevice).
   config.archive = SilaArchiveConfig(parse.options.archiveUrl, parse.options.noArchive);
+  // Refused before any client can start a read that would have nowhere to go.
+  if (config.archive &&
+      archive::KindOfArchive(config.archive->localPath, &error) == archive::ArchiveKind::Invalid) {
+    std::cerr << kProgram << error << '\n';
+    return 64;
+  }
   if (config.insecure) {
     std::cerr << kProgram
               << "serving plain text (--insecure): anyone on the network can read and "

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "archive_ui/desktop_archive.h"
 #include "driver/foto.h"
 #include "history/history_window.h"
 #include "link/operator_message.h"
@@ -121,6 +122,11 @@ void MainDialog::InitDialog() {
   UpdatePortText(*this);
   UpdateReferenceVisibility(*this);
   SetItemText(kStatusLine, QString());
+  // Measuring goes on into this computer's archive; the user hears why once at start.
+  if (const std::string refused = DesktopArchiveRefusal(); !refused.empty()) {
+    QTimer::singleShot(0, this,
+                       [this, refused] { ShowMessageBox(this, refused, "Archive", kIconWarning); });
+  }
   if (AppSettings.nComPort < 1 || AppSettings.nComPort > 4) {
     AppSettings.nComPort = 0;
     PostCommand(kOptionsButton);  // opens as soon as the dialog is shown

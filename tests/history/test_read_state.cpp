@@ -27,6 +27,7 @@
 #include "preview/shown_plate_holder.h"
 #include "results/result_file_reader.h"
 #include "sim/reader_simulator.h"
+#include "tests/history/history_settled.h"
 #include "tests/support/cli_in_process.h"
 #include "tests/support/command_output.h"
 #include "tests/ui/ui_test_support.h"
@@ -175,14 +176,18 @@ TEST_F(ReadState, WhatIsEnteredAfterTheReadIsInTheHistoryReportsAndExports) {
   // The History lists the read under its ID and finds it by it.
   const std::string archivePath = archive::DefaultArchivePath();
   HistoryWindow history(nullptr, {archivePath, ""});
+  ASSERT_TRUE(Settled(history));
   ASSERT_GE(history.Model().rowCount(), 1);
   EXPECT_EQ(history.Model().Read(0).plateId, "PL-LATER-7");
   history.findChild<QLineEdit*>("search")->setText("later-7");
+  ASSERT_TRUE(Settled(history));
   ASSERT_EQ(history.Model().rowCount(), 1);
   EXPECT_EQ(history.Model().Read(0).uuid, uuid);
 
   // Reopened: the ID, the excluded well and the analysis without it.
-  TemplateDialog* reopened = history.OpenRead(0);
+  history.OpenRead(0);
+  ASSERT_TRUE(Settled(history));
+  TemplateDialog* reopened = history.LastPreview();
   ASSERT_NE(reopened, nullptr);
   EXPECT_EQ(reopened->findChild<QLineEdit*>("plateId")->text(), "PL-LATER-7");
   const ShownPlate shown = *KeptShownPlate(*reopened);
@@ -291,7 +296,10 @@ TEST_F(ReadState, AnAbortedReadComesBackAndIsReportedAsAborted) {
   read.message = "Aborted by the operator.";
   ASSERT_TRUE(archive::StoreRead(DesktopStoreConfig(), read).stored);
   HistoryWindow history(nullptr, {archive::DefaultArchivePath(), ""});
-  TemplateDialog* reopened = history.OpenRead(0);
+  ASSERT_TRUE(Settled(history));
+  history.OpenRead(0);
+  ASSERT_TRUE(Settled(history));
+  TemplateDialog* reopened = history.LastPreview();
   ASSERT_NE(reopened, nullptr);
   const ShownPlate shown = *KeptShownPlate(*reopened);
   EXPECT_EQ(shown.status, "aborted");

@@ -127,6 +127,20 @@ TEST_F(DesktopArchive, AMalformedArchiveUrlIsNamedWithoutItsPassword) {
   EXPECT_EQ(BoxRecorder::Texts().find("S3cret"), std::string::npos) << BoxRecorder::Texts();
   EXPECT_NE(BoxRecorder::Texts().find("is kept in"), std::string::npos);  // nothing lost
   EXPECT_FALSE(QGuiApplication::clipboard()->text().isEmpty());
+  // Kept in this computer's archive, as while a lab is down; no spool under the URL's name.
+  EXPECT_EQ(Archived().size(), 1u);
+  for (const std::string& spool : archive::SpoolPaths(AppSettings.ArchiveUrl))
+    EXPECT_FALSE(std::filesystem::exists(spool)) << spool;
+  EXPECT_FALSE(std::filesystem::exists(folder_ + "/state/platovix/spool"));
+
+  // The next start says so before anything is measured.
+  dialog_ = std::make_unique<MainDialog>();
+  dialog_->show();
+  ASSERT_TRUE(QTest::qWaitFor([] { return BoxRecorder::Boxes().size() == 2; }, 30000));
+  EXPECT_EQ(BoxRecorder::Boxes()[1].caption, "Archive");
+  EXPECT_NE(BoxRecorder::Boxes()[1].text.find("The archive setting is refused"), std::string::npos)
+      << BoxRecorder::Boxes()[1].text;
+  EXPECT_EQ(BoxRecorder::Texts().find("S3cret"), std::string::npos) << BoxRecorder::Texts();
 }
 
 // Another computer holds the lab archive's table lock. The measurement is
