@@ -3,6 +3,7 @@
 // parameters, as JSON, CSV or tab-separated text.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,11 @@ analysis::KineticRead KineticReadOf(const TPlateResult& plate, double seconds);
 // a one-line reason when a read has neither or time runs backwards.
 bool KineticReadsOf(const std::vector<SavedPlate>& plates,
                     std::vector<analysis::KineticRead>* reads, std::string* error);
+
+// With an assay whose response is the rate (rate mode, a layout): the
+// rates through its standard curve and QC.
+std::optional<analysis::PlateAnalysis> RatesOf(const analysis::KineticAnalysis& result,
+                                               const CliOptions& options);
 
 // The analysis of the reads in options.format (tsv: the per-well table with
 // tabs). With an assay whose response is the rate, the rates also go

@@ -29,7 +29,7 @@ void KineticRunRecorder::Add(const archive::PlateRead& read, double elapsedSecon
   run_.reads.push_back({read.uuid, elapsedSeconds, read.started, read.completed});
 }
 
-void KineticRunRecorder::Finish(int exitCode, const std::string& message,
+bool KineticRunRecorder::Finish(int exitCode, const std::string& message,
                                 const std::vector<analysis::KineticRead>& series,
                                 std::ostream& err) {
   run_.completed = FormatIsoLocalTime(std::chrono::system_clock::now());
@@ -46,4 +46,5 @@ void KineticRunRecorder::Finish(int exitCode, const std::string& message,
   for (const std::string& note : outcome.messages) err << "platovix-cli: archive: " << note << '\n';
   if (!outcome.warning.empty()) err << "platovix-cli: warning: " << outcome.warning << '\n';
   if (outcome.stored || outcome.spooled) err << "platovix-cli: run record " << run_.uuid << '\n';
+  return outcome.stored || outcome.spooled;
 }
