@@ -2,6 +2,7 @@
 // (--format xlsx -o FILE.xlsx) and the run's report (--report FILE.pdf).
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -11,10 +12,10 @@
 
 // What the report says of the run beyond its reads.
 struct KineticRunFacts {
-  std::string started;         // the first read's start, ISO 8601
-  double intervalSeconds = 0;  // 0: not known
-  int plannedReads = 0;        // 0: not known
-  std::string recordUuid;      // the run's archive record
+  std::string started;  // the first read's start, ISO 8601
+  std::optional<double> intervalSeconds;
+  int plannedReads = 0;    // 0: not known
+  std::string recordUuid;  // the run's archive record
   std::string status = "completed";
   std::string message;  // why an aborted or failed run ended
 };

@@ -202,8 +202,8 @@ class KineticPainter {
     if (report_.plannedReads > 0 && report_.plannedReads != reads)
       readsText += QStringLiteral(" of %1").arg(report_.plannedReads);
     const QString interval =
-        report_.intervalSeconds > 0
-            ? Number(report_.intervalSeconds, report_.decimalComma) + QStringLiteral(" s")
+        report_.intervalSeconds
+            ? Number(*report_.intervalSeconds, report_.decimalComma) + QStringLiteral(" s")
             : QStringLiteral("-");
     const std::pair<QString, QString> left[] = {
         {"Mode", Q(analysis::KineticModeName(options.mode))},
@@ -347,14 +347,16 @@ QString KineticRunStatusText(const KineticReport& report) {
   if (report.plannedReads > 0) text += QStringLiteral(" of %1").arg(report.plannedReads);
   text += reads == 1 ? QStringLiteral(" read") : QStringLiteral(" reads");
   if (!report.statusMessage.empty()) text += QStringLiteral(" (%1)").arg(Q(report.statusMessage));
-  if (reads == 0) return text + QStringLiteral("; the report holds no read.");
+  if (reads == 0) return text + QStringLiteral(".\nThe report holds no read.");
   const QString span = QStringLiteral("%1 to %2 s")
                            .arg(Number(report.reads.front().seconds, report.decimalComma),
                                 Number(report.reads.back().seconds, report.decimalComma));
   return text +
          (reads == 1
-              ? QStringLiteral("; the report holds read 1, %1.").arg(span)
-              : QStringLiteral("; the report holds reads 1 to %1, %2.").arg(reads).arg(span));
+              ? QStringLiteral(".\nThe report holds read 1, at %1.")
+                    .arg(Number(report.reads.front().seconds, report.decimalComma) +
+                         QStringLiteral(" s"))
+              : QStringLiteral(".\nThe report holds reads 1 to %1, %2.").arg(reads).arg(span));
 }
 
 int PaintKineticReport(const KineticReport& report, QPagedPaintDevice* device) {

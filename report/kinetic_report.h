@@ -20,11 +20,11 @@ struct KineticReport {
   std::string assayName;  // empty: none
   std::string plateId;
   std::string operatorName;
-  std::string programVersion;  // "Platovix 0.1.0"
-  std::string started;         // the first read's start, as shown; empty: unknown
-  double intervalSeconds = 0;  // start to start as set; 0: not known
-  int plannedReads = 0;        // 0: not known
-  std::string recordUuid;      // the run's archive record; empty: none
+  std::string programVersion;             // "Platovix 0.1.0"
+  std::string started;                    // the first read's start, as shown; empty: unknown
+  std::optional<double> intervalSeconds;  // start to start as set
+  int plannedReads = 0;                   // 0: not known
+  std::string recordUuid;                 // the run's archive record; empty: none
   // "completed", "aborted" or "failed": an aborted or failed run is
   // reported with the reads it holds, and says so.
   std::string status = "completed";
@@ -39,8 +39,9 @@ struct KineticReport {
 // "Aborted kinetic run", "Failed kinetic run", else the title or "Kinetic report".
 QString KineticReportTitle(const KineticReport& report);
 
-// "Aborted after 7 of 30 reads (User aborted.); the report holds reads 1 to
-// 7, 0 to 360 s." for a run that did not complete; empty otherwise.
+// "Aborted after 7 of 30 reads (User aborted.)." and on a line of its own
+// "The report holds reads 1 to 7, 0 to 360 s." for a run that did not
+// complete; empty otherwise.
 QString KineticRunStatusText(const KineticReport& report);
 
 // Paints every page onto device; returns the number of pages.
