@@ -9,6 +9,7 @@
 #include <QPdfWriter>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <deque>
 
 #include "analysis/kinetics_output.h"
@@ -41,18 +42,40 @@ QFont ReportFont(double points, bool bold = false) {
   return font;
 }
 
-ReportTable PerWellTable(const analysis::KineticAnalysis& analysis, bool decimalComma) {
+// The per-well table's columns in the given order.
+ReportTable PerWellTable(const analysis::KineticAnalysis& analysis, bool decimalComma,
+                         const std::vector<size_t>& columns) {
+  const std::vector<std::string> header = analysis::KineticsTableHeader(analysis.options.mode);
   ReportTable table;
-  for (const std::string& name : analysis::KineticsTableHeader(analysis.options.mode)) {
+  for (size_t c : columns) {
+    const std::string& name = header[c];
     table.header << Q(name);
     table.numeric.push_back(name != "Well" && name != "Name" && name != "Role" && name != "Flag");
   }
   for (const auto& row : analysis::KineticsTableRows(analysis, decimalComma)) {
     QStringList cells;
-    for (const std::string& cell : row) cells << Q(cell);
+    for (size_t c : columns) cells << Q(row[c]);
     table.rows.push_back(cells);
   }
   return table;
+}
+
+// The rate table whole; the growth table's seventeen columns do not fit a
+// page across, so the logistic fit's five follow in a table of their own.
+std::vector<ReportTable> PerWellTables(const analysis::KineticAnalysis& analysis,
+                                       bool decimalComma) {
+  const size_t columns = analysis::KineticsTableHeader(analysis.options.mode).size();
+  std::vector<size_t> all(columns);
+  for (size_t c = 0; c < columns; ++c) all[c] = c;
+  if (analysis.options.mode == analysis::KineticMode::Rate) {
+    return {PerWellTable(analysis, decimalComma, all)};
+  }
+  std::vector<size_t> growth(all.begin(), all.begin() + 11);
+  growth.push_back(columns - 1);  // Flag
+  std::vector<size_t> logistic = {0};
+  for (size_t c = 11; c + 1 < columns; ++c) logistic.push_back(c);
+  return {PerWellTable(analysis, decimalComma, growth),
+          PerWellTable(analysis, decimalComma, logistic)};
 }
 
 // Painted as a flow like the plate report: each piece where the last ended,
@@ -63,12 +86,13 @@ class KineticPainter {
       : report_(report), device_(device) {
     unit_ = device->logicalDpiX() / 25.4;
     page_ = QRectF(0, 0, device->width(), device->height());
-    // The growth table has seventeen columns: a smaller type keeps it on the page.
-    const double points = report.analysis.options.mode == analysis::KineticMode::Rate ? 7.5 : 6;
-    tables_.push_back(PerWellTable(report.analysis, report.decimalComma));
-    layouts_.emplace_back(tables_.back(), ReportFont(points), device_, page_.width(), mm(0.8),
-                          mm(4.2));
+    for (ReportTable& table : PerWellTables(report.analysis, report.decimalComma)) {
+      tables_.push_back(std::move(table));
+      layouts_.emplace_back(tables_.back(), ReportFont(7), device_, page_.width(), mm(0.8),
+                            mm(4.2));
+    }
     if (report.rates) {
+      ratesTable_ = layouts_.size();
       tables_.push_back(MakeReportTable(*report.rates, report.decimalComma));
       layouts_.emplace_back(tables_.back(), ReportFont(7.5), device_, page_.width(), mm(0.8),
                             mm(4.2));
@@ -120,8 +144,7 @@ class KineticPainter {
     };
     for (size_t t = 0; t < layouts_.size(); ++t) {
       const ReportTableLayout& layout = layouts_[t];
-      if (layout.Rows() == 0) continue;
-      if (t == 1) {
+      if (t == ratesTable_) {
         // The rates through the assay: the curve, the verdict, then their table.
         if (HasCurve()) {
           fit(mm(50));
@@ -132,6 +155,7 @@ class KineticPainter {
         if (painter) Verdict(*painter, y);
         y += VerdictHeight();
       }
+      if (layout.Rows() == 0) continue;
       table = nullptr;
       fit(layout.HeaderHeight() + layout.RowHeight(0));
       y += layout.PaintHeader(painter, y);
@@ -328,6 +352,7 @@ class KineticPainter {
   QRectF page_;
   std::deque<ReportTable> tables_;  // the layouts hold them by reference
   std::deque<ReportTableLayout> layouts_;
+  size_t ratesTable_ = SIZE_MAX;  // the rates' table among them, when there is one
 };
 
 }  // namespace
