@@ -12,9 +12,9 @@
 #include <cstdint>
 #include <deque>
 
-#include "analysis/kinetics_output.h"
 #include "analysis/number_format.h"
 #include "report/curve_plate.h"
+#include "report/kinetic_tables.h"
 #include "report/report_painting.h"
 #include "report/report_table.h"
 #include "results/result_file.h"
@@ -42,42 +42,6 @@ QFont ReportFont(double points, bool bold = false) {
   return font;
 }
 
-// The per-well table's columns in the given order.
-ReportTable PerWellTable(const analysis::KineticAnalysis& analysis, bool decimalComma,
-                         const std::vector<size_t>& columns) {
-  const std::vector<std::string> header = analysis::KineticsTableHeader(analysis.options.mode);
-  ReportTable table;
-  for (size_t c : columns) {
-    const std::string& name = header[c];
-    table.header << Q(name);
-    table.numeric.push_back(name != "Well" && name != "Name" && name != "Role" && name != "Flag");
-  }
-  for (const auto& row : analysis::KineticsTableRows(analysis, decimalComma)) {
-    QStringList cells;
-    for (size_t c : columns) cells << Q(row[c]);
-    table.rows.push_back(cells);
-  }
-  return table;
-}
-
-// The rate table whole; the growth table's seventeen columns do not fit a
-// page across, so the logistic fit's five follow in a table of their own.
-std::vector<ReportTable> PerWellTables(const analysis::KineticAnalysis& analysis,
-                                       bool decimalComma) {
-  const size_t columns = analysis::KineticsTableHeader(analysis.options.mode).size();
-  std::vector<size_t> all(columns);
-  for (size_t c = 0; c < columns; ++c) all[c] = c;
-  if (analysis.options.mode == analysis::KineticMode::Rate) {
-    return {PerWellTable(analysis, decimalComma, all)};
-  }
-  std::vector<size_t> growth(all.begin(), all.begin() + 11);
-  growth.push_back(columns - 1);  // Flag
-  std::vector<size_t> logistic = {0};
-  for (size_t c = 11; c + 1 < columns; ++c) logistic.push_back(c);
-  return {PerWellTable(analysis, decimalComma, growth),
-          PerWellTable(analysis, decimalComma, logistic)};
-}
-
 // Painted as a flow like the plate report: each piece where the last ended,
 // or on a new page; run once without a painter to count the pages.
 class KineticPainter {
@@ -86,7 +50,7 @@ class KineticPainter {
       : report_(report), device_(device) {
     unit_ = device->logicalDpiX() / 25.4;
     page_ = QRectF(0, 0, device->width(), device->height());
-    for (ReportTable& table : PerWellTables(report.analysis, report.decimalComma)) {
+    for (ReportTable& table : KineticReportTables(report.analysis, report.decimalComma)) {
       tables_.push_back(std::move(table));
       layouts_.emplace_back(tables_.back(), ReportFont(7), device_, page_.width(), mm(0.8),
                             mm(4.2));

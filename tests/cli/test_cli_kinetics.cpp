@@ -113,6 +113,18 @@ TEST(CliKinetics, RatesGoThroughTheAssaysStandardCurve) {
     ++rates;
   }
   EXPECT_EQ(rates, 24);
+
+  // In growth mode every one of the table's seventeen columns stands on the page.
+  const std::string growth = (home / "growth.pdf").string();
+  const CliRun grown = RunCliWith({"analyse", "--kinetic", "growth", "--report", growth, "-o",
+                                   (home / "growth.json").string(), seriesPath});
+  ASSERT_EQ(grown.code, kExitSuccess) << grown.err;
+  const std::vector<PdfWord> growthWords = ReadPdfWords(growth);
+  for (const std::string& header : analysis::KineticsTableHeader(analysis::KineticMode::Growth)) {
+    EXPECT_FALSE(FindPdfPhrase(growthWords, header).empty()) << header;
+  }
+  for (const PdfWord& word : growthWords)
+    EXPECT_LT(word.xMax, 595 - 30) << word.text;  // A4's margin
   fs::remove_all(home);
 }
 
