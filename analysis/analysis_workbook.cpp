@@ -1,100 +1,16 @@
 #include "analysis/analysis_workbook.h"
 
-#include <stdlib.h>
-#include <unistd.h>
-#include <xlsxwriter.h>
-
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <array>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <functional>
-#include <system_error>
 
 #include "analysis/analysis_report.h"
-#include "results/atomic_file.h"
+#include "analysis/workbook_sheet.h"
 #include "results/well_names.h"
 
 namespace analysis {
 
 namespace {
-
-// One worksheet written row by row.
-class Sheet {
- public:
-  Sheet(lxw_workbook* book, const char* name, lxw_format* bold)
-      : book_(book), sheet_(workbook_add_worksheet(book, name)), bold_(bold) {}
-
-  void Text(int column, const std::string& text, bool strong = false) {
-    if (!text.empty()) {
-      worksheet_write_string(sheet_, row_, static_cast<lxw_col_t>(column), text.c_str(),
-                             strong ? bold_ : nullptr);
-    }
-  }
-  void Number(int column, std::optional<double> value, lxw_format* format = nullptr) {
-    if (value && std::isfinite(*value)) {
-      worksheet_write_number(sheet_, row_, static_cast<lxw_col_t>(column), *value, format);
-    }
-  }
-  void Pair(const std::string& key, const std::string& text) {
-    Text(0, key);
-    Text(1, text);
-    Next();
-  }
-  void Pair(const std::string& key, std::optional<double> value, lxw_format* format = nullptr) {
-    Text(0, key);
-    Number(1, value, format);
-    Next();
-  }
-  void Next(int rows = 1) { row_ += static_cast<lxw_row_t>(rows); }
-  void Width(int first, int last, double width) {
-    worksheet_set_column(sheet_, static_cast<lxw_col_t>(first), static_cast<lxw_col_t>(last), width,
-                         nullptr);
-  }
-
- private:
-  lxw_workbook* book_;
-  lxw_worksheet* sheet_;
-  lxw_format* bold_;
-  lxw_row_t row_ = 0;
-};
-
-// Cell formats showing numbers as the analysis window and the reports do
-// (number_format.h); the cells keep the full value. Made once per workbook.
-class LabFormats {
- public:
-  explicit LabFormats(lxw_workbook* book) : book_(book) {}
-
-  lxw_format* Decimals(int decimals) { return Format(std::clamp(decimals, 0, kMost), false); }
-  // As FormatSignificant shows this value: its decimals, or an exponent.
-  lxw_format* Significant(std::optional<double> value, int digits) {
-    if (!value || !std::isfinite(*value)) return Decimals(0);
-    const std::optional<int> decimals = SignificantDecimals(*value, digits);
-    return decimals ? Decimals(*decimals) : Format(std::clamp(digits - 1, 0, kMost), true);
-  }
-  lxw_format* Absorbance() { return Decimals(3); }
-
- private:
-  static constexpr int kMost = 23;
-
-  lxw_format* Format(int decimals, bool exponent) {
-    lxw_format*& format = (exponent ? exponents_ : fixed_)[static_cast<size_t>(decimals)];
-    if (!format) {
-      format = workbook_add_format(book_);
-      const std::string code =
-          (decimals == 0 ? "0" : "0." + std::string(decimals, '0')) + (exponent ? "E+00" : "");
-      format_set_num_format(format, code.c_str());
-    }
-    return format;
-  }
-
-  lxw_workbook* book_;
-  std::array<lxw_format*, kMost + 1> fixed_{};
-  std::array<lxw_format*, kMost + 1> exponents_{};
-};
 
 void GridHeader(Sheet& sheet, const std::string& corner) {
   sheet.Text(0, corner, true);
@@ -153,6 +69,8 @@ void WritePlates(Sheet& sheet, const std::vector<WorkbookPlate>& plates, LabForm
   }
 }
 
+}  // namespace
+
 void WriteLayoutSheet(Sheet& sheet, const PlateLayout* layout) {
   if (!layout) {
     sheet.Text(0, "No layout.");
@@ -189,6 +107,8 @@ void WriteLayoutSheet(Sheet& sheet, const PlateLayout* layout) {
   }
 }
 
+namespace {
+
 void WriteLabTable(Sheet& sheet, const PlateAnalysis& analysis, LabFormats& formats) {
   const int digits = *analysis.significantDigits;
   const auto header = ResultsTableHeader(analysis);
@@ -207,6 +127,8 @@ void WriteLabTable(Sheet& sheet, const PlateAnalysis& analysis, LabFormats& form
     sheet.Next();
   }
 }
+
+}  // namespace
 
 void WriteAnalysisSheet(Sheet& sheet, const std::vector<WorkbookPlate>& plates,
                         LabFormats& formats) {
@@ -282,50 +204,20 @@ void WriteAnalysisSheet(Sheet& sheet, const std::vector<WorkbookPlate>& plates,
   if (!any) sheet.Text(0, "No layout.");
 }
 
-}  // namespace
-
 bool WriteAnalysisWorkbook(const std::string& path, const std::vector<WorkbookPlate>& plates,
                            const PlateLayout* layout, std::string* error) {
-  // Written beside the target and renamed over it when complete.
-  std::string scratch = DirectoryOf(path) + "/.platovix-xlsx-XXXXXX";
-  const int fd = mkstemp(scratch.data());
-  if (fd < 0) {
-    *error = std::generic_category().message(errno);
-    return false;
-  }
-  close(fd);
-
-  lxw_workbook* book = workbook_new(scratch.c_str());
-  if (!book) {
-    unlink(scratch.c_str());
-    *error = "cannot create the workbook";
-    return false;
-  }
-  lxw_format* bold = workbook_add_format(book);
-  format_set_bold(bold);
-  Sheet plateSheet(book, "Plate", bold);
-  Sheet layoutSheet(book, "Layout", bold);
-  Sheet analysisSheet(book, "Analysis", bold);
-  LabFormats formats(book);
-  WritePlates(plateSheet, plates, formats);
-  WriteLayoutSheet(layoutSheet, layout);
-  WriteAnalysisSheet(analysisSheet, plates, formats);
-  const lxw_error closed = workbook_close(book);
-  if (closed != LXW_NO_ERROR) {
-    unlink(scratch.c_str());
-    *error = lxw_strerror(closed);
-    return false;
-  }
-  // mkstemp's file is private; a workbook gets the umask's permissions.
-  const mode_t mask = umask(0);
-  umask(mask);
-  chmod(scratch.c_str(), 0666 & ~mask);
-  if (std::rename(scratch.c_str(), path.c_str()) != 0) {
-    *error = std::generic_category().message(errno);
-    unlink(scratch.c_str());
-    return false;
-  }
-  return true;
+  return WriteWorkbookFile(
+      path,
+      [&](lxw_workbook* book, lxw_format* bold) {
+        Sheet plateSheet(book, "Plate", bold);
+        Sheet layoutSheet(book, "Layout", bold);
+        Sheet analysisSheet(book, "Analysis", bold);
+        LabFormats formats(book);
+        WritePlates(plateSheet, plates, formats);
+        WriteLayoutSheet(layoutSheet, layout);
+        WriteAnalysisSheet(analysisSheet, plates, formats);
+      },
+      error);
 }
 
 }  // namespace analysis

@@ -9,13 +9,19 @@
 
 namespace analysis {
 
+std::array<int32_t, kLayoutWells> RatesAsPlate(const KineticAnalysis& kinetics) {
+  std::array<int32_t, kLayoutWells> values;
+  values.fill(kNoValue);
+  for (const KineticWell& well : kinetics.wells) {
+    if (well.rate && std::isfinite(*well.rate))
+      values[static_cast<size_t>(well.well)] = static_cast<int32_t>(std::lround(*well.rate * 1000));
+  }
+  return values;
+}
+
 PlateAnalysis AnalyseRates(const KineticAnalysis& kinetics, const PlateLayout& layout,
                            const AnalysisOptions& options) {
-  int32_t values[kWells];
-  std::fill(std::begin(values), std::end(values), kNoValue);
-  for (const KineticWell& well : kinetics.wells) {
-    if (well.rate) values[well.well] = static_cast<int32_t>(std::lround(*well.rate * 1000));
-  }
+  const std::array<int32_t, kLayoutWells> values = RatesAsPlate(kinetics);
   AnalysisOptions rateOptions = options;
   rateOptions.responseUnit = "mOD/min";
   return AnalysePlate(values, layout, rateOptions);

@@ -4,6 +4,8 @@
 // and stores a run of such an assay the same way.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <nlohmann/json.hpp>
 
 #include "analysis/kinetics.h"
@@ -11,8 +13,11 @@
 
 namespace analysis {
 
-// The rates as a plate (thousandths of mOD/min, as absorbances are held)
-// analysed with the layout; a well without a rate has no value.
+// The rates as a plate: thousandths of mOD/min (as absorbances are held),
+// kNoValue where a well has none.
+std::array<int32_t, kLayoutWells> RatesAsPlate(const KineticAnalysis& kinetics);
+
+// That plate analysed with the layout.
 PlateAnalysis AnalyseRates(const KineticAnalysis& kinetics, const PlateLayout& layout,
                            const AnalysisOptions& options);
 

@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <vector>
 
-#include "analysis_ui/kinetic_curves.h"
+#include "report/kinetic_curves.h"
 
 class KineticPlateView : public QWidget {
   Q_OBJECT

@@ -11,10 +11,16 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <platovix_version.h>
+
+#include "analysis/rate_response.h"
 #include "analysis/kinetics_output.h"
+#include "analysis/kinetics_workbook.h"
 #include "analysis_ui/file_questions.h"
 #include "analysis_ui/kinetic_plate_view.h"
+#include "analysis_ui/report_actions.h"
 #include "analysis_ui/well_curve_dialog.h"
+#include "archive/plate_read.h"
 #include "link/operator_message.h"
 #include "results/atomic_file.h"
 #include "results/shared_state.h"
@@ -54,9 +60,13 @@ KineticWindow::KineticWindow(QWidget* owner) : QDialog(owner) {
   auto* save = new QPushButton(QStringLiteral("&Save..."));
   save->setObjectName(QStringLiteral("save"));
   connect(save, &QPushButton::clicked, this, &KineticWindow::SaveResults);
+  auto* report = new QPushButton(QStringLiteral("&Report..."));
+  report->setObjectName(QStringLiteral("report"));
+  connect(report, &QPushButton::clicked, this, &KineticWindow::SaveReport);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
   buttons->addButton(copy, QDialogButtonBox::ActionRole);
   buttons->addButton(save, QDialogButtonBox::ActionRole);
+  buttons->addButton(report, QDialogButtonBox::ActionRole);
   for (QAbstractButton* button : buttons->buttons()) {
     if (auto* push = qobject_cast<QPushButton*>(button)) push->setAutoDefault(false);
   }
@@ -126,21 +136,61 @@ void KineticWindow::CopyResults() {
   }
 }
 
+std::optional<analysis::PlateAnalysis> KineticWindow::Rates() const {
+  const std::optional<analysis::Assay>& assay = run_.assay;
+  if (!assay || !assay->rateResponse || !layout_ ||
+      analysis_.options.mode != analysis::KineticMode::Rate) {
+    return std::nullopt;
+  }
+  return analysis::AnalyseRates(analysis_, *layout_, assay->Options());
+}
+
 bool KineticWindow::SaveResults() {
   const QString name =
       AskForFile(this, FileQuestion::kSaveAnalysis, QStringLiteral("kinetics.csv"));
   if (name.isEmpty()) return false;
   const std::string path = name.toLocal8Bit().toStdString();
-  if (!name.toLower().endsWith(QStringLiteral(".csv"))) {
-    ShowMessageBox(this, path + "\nA kinetic series is saved as CSV.", "Error", kIconError);
-    return false;
-  }
-  const bool comma = AppSettings.bDelimComma != 0;
+  const QString lower = name.toLower();
   std::string error;
-  const bool saved = WriteFileAtomically(
-      path, analysis::KineticsCsv(analysis_, reads_, comma ? ';' : ',', comma), &error);
+  bool saved = false;
+  if (lower.endsWith(QStringLiteral(".xlsx"))) {
+    const std::optional<analysis::PlateAnalysis> rates = Rates();
+    saved = analysis::WriteKineticsWorkbook(path, analysis_, reads_, layout_ ? &*layout_ : nullptr,
+                                            rates ? &*rates : nullptr, &error);
+  } else if (lower.endsWith(QStringLiteral(".csv"))) {
+    const bool comma = AppSettings.bDelimComma != 0;
+    saved = WriteFileAtomically(
+        path, analysis::KineticsCsv(analysis_, reads_, comma ? ';' : ',', comma), &error);
+  } else {
+    error = "A kinetic series is saved as CSV or as a workbook (.xlsx).";
+  }
   if (!saved) ShowMessageBox(this, path + "\n" + error, "Error", kIconError);
   return saved;
+}
+
+KineticReport KineticWindow::Report() const {
+  KineticReport report;
+  if (run_.assay) report.title = report.assayName = run_.assay->name;
+  report.operatorName = archive::LoginName();
+  report.programVersion = std::string("Platovix ") + PLATOVIX_VERSION;
+  report.started = run_.started;
+  report.intervalSeconds = run_.intervalSeconds;
+  report.plannedReads = run_.plannedReads;
+  report.recordUuid = run_.recordUuid;
+  report.status = run_.status;
+  report.statusMessage = run_.message;
+  report.analysis = analysis_;
+  report.reads = reads_;
+  report.rates = Rates();
+  report.decimalComma = AppSettings.bDelimComma != 0;
+  return report;
+}
+
+bool KineticWindow::SaveReport() {
+  return SaveReportPdf(this, QStringLiteral("kinetics.pdf"),
+                       [this](const QString& path, QString* error) {
+                         return WriteKineticReportPdf(Report(), path, error);
+                       });
 }
 
 KineticWindow* ShowKineticWindow(QWidget* owner) {

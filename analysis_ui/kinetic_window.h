@@ -1,19 +1,35 @@
 // The kinetic run's window: the plate of curves with the per-well results
 // beside it. It follows the run read by read; a click on a well opens its
 // curve large. "&Copy" puts the table on the clipboard, "&Save..." writes
-// the series and the table to a CSV file.
+// the series and the table to a CSV file or a workbook, "&Report..." the
+// run's report to a PDF.
 #pragma once
 
 #include <QDialog>
 #include <optional>
 #include <vector>
 
+#include "analysis/assay.h"
 #include "analysis/kinetics.h"
+#include "report/kinetic_report.h"
 
 class KineticPlateView;
 class QLabel;
 class QTableWidget;
 class WellCurveDialog;
+
+// What the report says of the run besides its reads.
+struct KineticRunInfo {
+  std::string started;  // the first read's start, ISO 8601
+  std::optional<double> intervalSeconds;
+  int plannedReads = 0;
+  std::string recordUuid;  // the run's archive record, once kept
+  std::string status = "completed";
+  std::string message;  // why an aborted or failed run ended
+  // Its name heads the report; with the rate as its response the rates get
+  // its standard curve and verdict.
+  std::optional<analysis::Assay> assay;
+};
 
 class KineticWindow : public QDialog {
   Q_OBJECT
@@ -32,14 +48,22 @@ class KineticWindow : public QDialog {
   WellCurveDialog* ShowWell(int well);
   WellCurveDialog* OpenWell() const { return wellDialog_; }
 
+  void SetRunInfo(KineticRunInfo info) { run_ = std::move(info); }
+  // The report of the series as shown.
+  KineticReport Report() const;
+
   void CopyResults();
   bool SaveResults();
+  bool SaveReport();
 
  private:
   void ShowTable();
+  // With an assay whose response is the rate: the rates through it.
+  std::optional<analysis::PlateAnalysis> Rates() const;
 
   std::vector<analysis::KineticRead> reads_;
   std::optional<analysis::PlateLayout> layout_;
+  KineticRunInfo run_;
   analysis::KineticAnalysis analysis_;
   QLabel* caption_ = nullptr;
   KineticPlateView* plate_ = nullptr;

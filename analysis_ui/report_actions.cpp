@@ -95,6 +95,19 @@ bool SaveShownPlateReport(QWidget* parent, const ShownPlate& shown,
   return true;
 }
 
+bool SaveReportPdf(QWidget* parent, const QString& suggested,
+                   const std::function<bool(const QString& path, QString* error)>& write) {
+  const QString name = chooseFile(parent, suggested);
+  if (name.isEmpty()) return false;
+  QString error;
+  if (!write(name, &error)) {
+    ShowMessageBox(parent, (name + "\n" + error).toLocal8Bit().toStdString(), "Error", kIconError);
+    return false;
+  }
+  if (AppSettings.OpenReportAfterSaving != 0) QDesktopServices::openUrl(QUrl::fromLocalFile(name));
+  return true;
+}
+
 void PrintShownPlateReport(QWidget* parent, const ShownPlate& shown,
                            const analysis::PlateLayout* layout) {
   QPrinter printer(QPrinter::HighResolution);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 #include "analysis/plate_layout.h"
 #include "analysis_ui/shown_plate.h"
@@ -23,6 +24,12 @@ bool SaveShownPlateReport(QWidget* parent, const ShownPlate& shown,
 // The print dialog, then the report on the chosen printer.
 void PrintShownPlateReport(QWidget* parent, const ShownPlate& shown,
                            const analysis::PlateLayout* layout);
+
+// Asks where to save a report and writes it there with write (which says
+// why it could not); false when cancelled or not written (the operator has
+// been told). Opened afterwards when the operator chose so.
+bool SaveReportPdf(QWidget* parent, const QString& suggested,
+                   const std::function<bool(const QString& path, QString* error)>& write);
 
 // Asks where to save the report; empty when cancelled. A test stands in for
 // the file dialog with its own (null restores it).

@@ -6,7 +6,7 @@
 #include <QDialog>
 #include <vector>
 
-#include "analysis_ui/kinetic_curves.h"
+#include "report/kinetic_curves.h"
 
 class QLabel;
 class WellCurveView;

@@ -85,7 +85,6 @@ std::string CheckKineticOptions(CliOptions& options, const std::function<bool(co
   if (!options.kinetic || (!measure && !analyse)) return "";
   if (options.kineticWindow) options.kinetic->window = *options.kineticWindow;
   if (options.asmFormat) return "--kinetic has no meaning for asm";
-  if (options.xlsx) return "--kinetic writes json or csv";
   if (options.analysisOnly) return "--analysis-only has no meaning with --kinetic";
   if (measure && options.repeat < 1)
     return "a kinetic analysis needs a series: --repeat N --every S";
@@ -116,10 +115,9 @@ std::string CheckAnalysisOptions(CliOptions& options,
     }
   }
   if (seen("--fail-on-qc") && !assay) return "--fail-on-qc needs --assay FILE";
-  if (options.xlsx && !analyse) return "--format xlsx belongs to analyse";
+  if (options.xlsx && !analyse && !measure) return "--format xlsx belongs to analyse";
   if (analyse) {
-    for (const char* name : {"--primary", "--reference", "--no-header", "--repeat", "--every",
-                             "--report", "--operator", "--title"}) {
+    for (const char* name : {"--primary", "--reference", "--no-header", "--repeat", "--every"}) {
       if (seen(name)) return std::string(name) + " belongs to measure";
     }
     if (!seen("--layout") && !assay && !seen("--kinetic")) return "analyse needs --layout FILE";
@@ -142,6 +140,13 @@ std::string CheckAnalysisOptions(CliOptions& options,
     const analysis::LayoutParse parse = analysis::ReadLayoutFile(options.layoutPath);
     if (!parse.ok) return parse.error;
     options.layout = parse.layout;
+  }
+  // A series' workbook and report: only with its analysis, which an assay may ask for.
+  if (options.xlsx && measure && !options.kinetic) return "--format xlsx belongs to analyse";
+  if (analyse && !options.kinetic) {
+    for (const char* name : {"--report", "--operator", "--title"}) {
+      if (seen(name)) return std::string(name) + " belongs to measure";
+    }
   }
   return CheckKineticOptions(options, seen);
 }

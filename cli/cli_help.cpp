@@ -92,7 +92,11 @@ Analysis options (measure and analyse):
   --kinetic rate|growth  analyse a series per well: the steepest window's rate
                          (mOD/min), or growth (µmax, doubling time, lag, K,
                          AUC, logistic fit); measure then writes the series to
-                         -o FILE and the analysis to stdout
+                         -o FILE and the analysis to stdout; with --format
+                         xlsx -o FILE.xlsx both go to the workbook (sheets
+                         Series and Kinetics); --report FILE.pdf (measure and
+                         analyse) writes the run's report: the plate of
+                         curves and the per-well table
   --window N             reads in the sliding window (default 5)
 
 Progress goes to stderr. The Jupiter asks on the terminal before it loads a

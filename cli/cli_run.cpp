@@ -22,6 +22,7 @@
 #include "cli/asm_output.h"
 #include "cli/cli_options.h"
 #include "cli/cli_trace.h"
+#include "cli/kinetic_files.h"
 #include "cli/kinetic_output.h"
 #include "cli/kinetic_run_record.h"
 #include "cli/ports_command.h"
@@ -113,6 +114,7 @@ int Measure(Session& session) {
   std::optional<KineticRunRecorder> run;
   if (options.kinetic && options.repeat > 0 && ArchivingOn(options)) run.emplace(options);
   std::string endMessage;  // why the series ended early
+  std::string runStarted;  // the first read's start, for the series' report
 
   for (int read = 0; read < reads && result == kExitSuccess; ++read) {
     // A kinetic series keeps its rhythm: read n starts n intervals after the
@@ -132,6 +134,7 @@ int Measure(Session& session) {
     plate.nReference = options.reference;
     ResultContext context;
     context.started = Clock::now();
+    if (read == 0) runStarted = FormatIsoLocalTime(*context.started);
     // The series' own clock (the wall clock may be set while it runs),
     // started by the first read: its elapsed time is 0.
     const Steady::time_point begun = Steady::now();
@@ -191,6 +194,15 @@ int Measure(Session& session) {
     }
     std::string error;
     std::string text;
+    if (options.xlsx) {
+      // The workbook is made anew after each read, so an aborted series leaves one too.
+      if (!WriteKineticWorkbook(series, options, &error)) {
+        session.io.err << kProgram << "cannot write " << options.output << ": " << error << '\n';
+        result = kExitFailure;
+        break;
+      }
+      continue;
+    }
     if (options.asmFormat) {
       if (!FormatAsmRead(plate, context, options, options.plateId, &text, &error)) {
         session.io.err << kProgram << "cannot write ASM: " << error << '\n';
@@ -206,17 +218,40 @@ int Measure(Session& session) {
                      << " (the result went to stdout)\n";
       result = kExitFailure;
     }
-    if (!options.reportPath.empty() &&
+    // A series analysed per well has one report, of the run, below.
+    if (!options.reportPath.empty() && !options.kinetic &&
         !WriteReadReport(plate, context, options, &error, record ? &*record : nullptr)) {
       session.io.err << kProgram << "cannot write " << options.reportPath << ": " << error << '\n';
       result = kExitFailure;
     }
   }
   output.Finish();
-  if (run) run->Finish(result, endMessage, series, session.io.err);
+  const bool runKept = run && run->Finish(result, endMessage, series, session.io.err);
   // An aborted or failed series is analysed as far as it got.
-  if (options.kinetic && !series.empty()) {
+  if (options.kinetic && !series.empty() && options.xlsx) {
+    const std::optional<analysis::PlateAnalysis> rates =
+        RatesOf(analysis::AnalyseKinetics(series, options.layout ? &*options.layout : nullptr,
+                                          *options.kinetic),
+                options);
+    if (rates) qcFailed = ReportVerdict(*rates, session.io.err) || qcFailed;
+  } else if (options.kinetic && !series.empty()) {
     session.io.out << FormatKinetics(series, options, session.io.err, &qcFailed) << std::flush;
+  }
+  if (options.kinetic && !options.reportPath.empty()) {
+    KineticRunFacts facts;
+    facts.started = runStarted;
+    facts.intervalSeconds = options.everySeconds;
+    facts.plannedReads = reads;
+    if (runKept) facts.recordUuid = run->Uuid();
+    if (result != kExitSuccess) {
+      facts.status = result == kExitAborted ? "aborted" : "failed";
+      facts.message = endMessage;
+    }
+    std::string error;
+    if (!WriteKineticReport(series, options, facts, &error)) {
+      session.io.err << kProgram << "cannot write " << options.reportPath << ": " << error << '\n';
+      if (result == kExitSuccess) result = kExitFailure;
+    }
   }
   if (ArchivingOn(options)) ForwardAfterShown(options, session.io.out, session.io.err);
   if (result == kExitSuccess && keptNowhere) return kExitNotKept;

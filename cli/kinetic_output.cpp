@@ -10,6 +10,7 @@
 #include "analysis/plate_analysis.h"
 #include "analysis/rate_response.h"
 #include "cli/analysis_output.h"
+#include "cli/kinetic_files.h"
 
 namespace {
 
@@ -55,13 +56,13 @@ bool KineticReadsOf(const std::vector<SavedPlate>& plates,
   return true;
 }
 
-std::optional<analysis::PlateAnalysis> RatesAnalysed(const analysis::KineticAnalysis& kinetics,
-                                                     const CliOptions& options) {
-  if (!options.assay || !options.assay->rateResponse || !options.layout || !options.kinetic ||
-      options.kinetic->mode != analysis::KineticMode::Rate) {
+std::optional<analysis::PlateAnalysis> RatesOf(const analysis::KineticAnalysis& result,
+                                               const CliOptions& options) {
+  if (!options.assay || !options.assay->rateResponse || !options.layout ||
+      result.options.mode != analysis::KineticMode::Rate) {
     return std::nullopt;
   }
-  return analysis::AnalyseRates(kinetics, *options.layout, options.analysis);
+  return analysis::AnalyseRates(result, *options.layout, options.analysis);
 }
 
 std::string FormatKinetics(const std::vector<analysis::KineticRead>& reads,
@@ -69,7 +70,7 @@ std::string FormatKinetics(const std::vector<analysis::KineticRead>& reads,
   const analysis::PlateLayout* layout = options.layout ? &*options.layout : nullptr;
   const analysis::KineticAnalysis result =
       analysis::AnalyseKinetics(reads, layout, *options.kinetic);
-  const std::optional<analysis::PlateAnalysis> rates = RatesAnalysed(result, options);
+  std::optional<analysis::PlateAnalysis> rates = RatesOf(result, options);
   if (rates) *qcFailed = ReportVerdict(*rates, err) || *qcFailed;
   if (options.format == ResultFormat::Json) {
     return analysis::KineticsJson(result, rates ? &*rates : nullptr).dump(2) + "\n";
@@ -98,12 +99,39 @@ int RunKineticAnalyse(const CliOptions& options, const CliIo& io) {
     return kExitFailure;
   }
   bool qcFailed = false;
-  const std::string text = FormatKinetics(reads, options, io.err, &qcFailed);
-  if (options.output.empty()) {
-    io.out << text << std::flush;
-  } else if (!WriteFileAtomically(options.output, text, &error)) {
-    io.err << kProgram << "cannot write " << options.output << ": " << error << '\n';
-    return kExitFailure;
+  if (options.xlsx) {
+    // The verdict as the text outputs give it; the numbers go to the workbook.
+    const std::optional<analysis::PlateAnalysis> rates =
+        RatesOf(analysis::AnalyseKinetics(reads, options.layout ? &*options.layout : nullptr,
+                                          *options.kinetic),
+                options);
+    if (rates) qcFailed = ReportVerdict(*rates, io.err);
+    if (!WriteKineticWorkbook(reads, options, &error)) {
+      io.err << kProgram << "cannot write " << options.output << ": " << error << '\n';
+      return kExitFailure;
+    }
+  } else {
+    const std::string text = FormatKinetics(reads, options, io.err, &qcFailed);
+    if (options.output.empty()) {
+      io.out << text << std::flush;
+    } else if (!WriteFileAtomically(options.output, text, &error)) {
+      io.err << kProgram << "cannot write " << options.output << ": " << error << '\n';
+      return kExitFailure;
+    }
+  }
+  if (!options.reportPath.empty()) {
+    KineticRunFacts facts;
+    const ResultContext& first = saved.plates.front().context;
+    if (first.started) facts.started = FormatIsoLocalTime(*first.started);
+    // A saved series knows its reads' times, not the interval set: their mean spacing.
+    if (reads.size() > 1) {
+      facts.intervalSeconds =
+          (reads.back().seconds - reads.front().seconds) / static_cast<double>(reads.size() - 1);
+    }
+    if (!WriteKineticReport(reads, options, facts, &error)) {
+      io.err << kProgram << "cannot write " << options.reportPath << ": " << error << '\n';
+      return kExitFailure;
+    }
   }
   return qcFailed && options.failOnQc ? kExitQcFailed : kExitSuccess;
 }

@@ -22,10 +22,10 @@ analysis::KineticRead KineticReadOf(const TPlateResult& plate, double seconds);
 bool KineticReadsOf(const std::vector<SavedPlate>& plates,
                     std::vector<analysis::KineticRead>* reads, std::string* error);
 
-// With an assay whose response is the rate (and a rate analysis), the
-// rates through its standard curve and QC; nullopt otherwise.
-std::optional<analysis::PlateAnalysis> RatesAnalysed(const analysis::KineticAnalysis& kinetics,
-                                                     const CliOptions& options);
+// With an assay whose response is the rate (rate mode, a layout): the
+// rates through its standard curve and QC.
+std::optional<analysis::PlateAnalysis> RatesOf(const analysis::KineticAnalysis& result,
+                                               const CliOptions& options);
 
 // The analysis of the reads in options.format (tsv: the per-well table with
 // tabs). With an assay whose response is the rate, the rates also go

@@ -30,7 +30,7 @@ void KineticRunRecorder::Add(const archive::PlateRead& read, double elapsedSecon
   run_.reads.push_back({read.uuid, elapsedSeconds, read.started, read.completed});
 }
 
-void KineticRunRecorder::Finish(int exitCode, const std::string& message,
+bool KineticRunRecorder::Finish(int exitCode, const std::string& message,
                                 const std::vector<analysis::KineticRead>& series,
                                 std::ostream& err) {
   run_.completed = FormatIsoLocalTime(std::chrono::system_clock::now());
@@ -42,11 +42,12 @@ void KineticRunRecorder::Finish(int exitCode, const std::string& message,
     const analysis::PlateLayout* layout = options_.layout ? &*options_.layout : nullptr;
     const analysis::KineticAnalysis kinetics =
         analysis::AnalyseKinetics(series, layout, *options_.kinetic);
-    const std::optional<analysis::PlateAnalysis> rates = RatesAnalysed(kinetics, options_);
+    const std::optional<analysis::PlateAnalysis> rates = RatesOf(kinetics, options_);
     run_.analysisJson = analysis::KineticsJson(kinetics, rates ? &*rates : nullptr).dump();
   }
   const archive::StoreOutcome outcome = archive::StoreRun(ArchiveConfigFor(options_), run_);
   for (const std::string& note : outcome.messages) err << "platovix-cli: archive: " << note << '\n';
   if (!outcome.warning.empty()) err << "platovix-cli: warning: " << outcome.warning << '\n';
   if (outcome.stored || outcome.spooled) err << "platovix-cli: run record " << run_.uuid << '\n';
+  return outcome.stored || outcome.spooled;
 }

@@ -19,8 +19,10 @@ class KineticRunRecorder {
   void Add(const archive::PlateRead& read, double elapsedSeconds);
   // Stores the run's record: status from the exit code (aborted, failed or
   // completed), with the message of the read that ended it. Warnings to err.
-  void Finish(int exitCode, const std::string& message,
+  // True when the record was kept (stored or spooled).
+  bool Finish(int exitCode, const std::string& message,
               const std::vector<analysis::KineticRead>& series, std::ostream& err);
+  const std::string& Uuid() const { return run_.uuid; }
 
  private:
   const CliOptions& options_;

@@ -154,6 +154,30 @@ SavedPlates ReadWorkbookPlates(const std::string& path) {
   return result;
 }
 
+bool ReadWorkbookSheet(const std::string& path, const std::string& sheetName,
+                       workbook_xml::Rows* cells, std::string* error) {
+  const std::unique_ptr<void, int (*)(unzFile)> zip(unzOpen64(path.c_str()), unzClose);
+  if (!zip) {
+    *error = path + ": not an Excel workbook (no zip file)";
+    return false;
+  }
+  try {
+    const std::optional<std::string> workbook = ZipMember(zip.get(), "xl/workbook.xml");
+    if (!workbook) Fail("not an Excel workbook (no xl/workbook.xml)");
+    const std::string part = workbook_xml::SheetPart(*workbook, sheetName);
+    if (part.empty()) Fail("no sheet named " + sheetName);
+    const std::optional<std::string> sheet = ZipMember(zip.get(), part.c_str());
+    if (!sheet) Fail(part + " is missing");
+    const std::optional<std::string> shared = ZipMember(zip.get(), "xl/sharedStrings.xml");
+    *cells = workbook_xml::SheetCells(
+        *sheet, shared ? workbook_xml::SharedStrings(*shared) : std::vector<std::string>{});
+    return true;
+  } catch (const std::exception& failure) {
+    *error = path + ": " + failure.what();
+    return false;
+  }
+}
+
 SavedPlates ReadPlateFile(const std::string& path) {
   const bool workbook = path.size() >= 5 && (path.ends_with(".xlsx") || path.ends_with(".XLSX"));
   return workbook ? ReadWorkbookPlates(path) : ReadResultFile(path);

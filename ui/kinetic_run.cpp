@@ -107,6 +107,7 @@ void KineticRun::Start() {
   run_.host = archive::HostName();
   run_.plannedReads = total_;
   run_.intervalSeconds = intervalSeconds_;
+  startedAt_ = FormatIsoLocalTime(std::chrono::system_clock::now());
   EnableControls(false);
   // The same filters for every read.
   for (int id : {kPrimaryList, kReferenceList, kReferenceCheck}) dialog_.EnableItem(id, false);
@@ -198,6 +199,7 @@ void KineticRun::ShowSeries() {
   KineticWindow* window = OpenKineticWindow();
   if (window == nullptr) window = ShowKineticWindow(&dialog_);
   window->SetSeries(series_, AnalysedLayout(dialog_.BoxOwner()), options);
+  window->SetRunInfo(RunInfo());
 }
 
 void KineticRun::Abort() {
@@ -221,11 +223,6 @@ QtDialogHandle& KineticRun::PlateHandle() {
 
 void KineticRun::StoreRunRecord() {
   if (run_.uuid.empty() || !DesktopArchiveEnabled()) return;
-  if (run_.status == archive::ReadStatus::Completed && static_cast<int>(series_.size()) < total_) {
-    // A read that could not start: the operator has been told why.
-    run_.status = archive::ReadStatus::Failed;
-    run_.message = dialog_.ItemText(kStatusLine).toStdString();
-  }
   run_.completed = FormatIsoLocalTime(std::chrono::system_clock::now());
   if (!series_.empty()) {
     run_.analysisJson =
@@ -242,8 +239,33 @@ void KineticRun::StoreRunRecord() {
   run_ = {};
 }
 
+KineticRunInfo KineticRun::RunInfo() const {
+  KineticRunInfo info;
+  info.started = startedAt_;
+  info.intervalSeconds = intervalSeconds_;
+  info.plannedReads = total_;
+  if (run_.status != archive::ReadStatus::Completed) {
+    info.status = archive::StatusName(run_.status);
+    info.message = run_.message;
+  }
+  if (!AppSettings.AssayFile.empty()) {
+    if (const analysis::Assay* assay = AssayInUse(dialog_.BoxOwner())) info.assay = *assay;
+  }
+  return info;
+}
+
 void KineticRun::End(const QString& status) {
+  if (run_.status == archive::ReadStatus::Completed && static_cast<int>(series_.size()) < total_) {
+    // A read that could not start: the operator has been told why.
+    run_.status = archive::ReadStatus::Failed;
+    run_.message = dialog_.ItemText(kStatusLine).toStdString();
+  }
+  // The report names the run's record once it is kept.
+  KineticRunInfo info = RunInfo();
+  const std::string uuid = run_.uuid;
   StoreRunRecord();
+  if (!uuid.empty() && lastRunUuid_ == uuid) info.recordUuid = uuid;
+  if (KineticWindow* window = OpenKineticWindow()) window->SetRunInfo(std::move(info));
   Stop();
   PlateHandle().AnswerOkWithoutAsking(false);
   EnableControls(true);

@@ -13,6 +13,7 @@
 
 #include "analysis/assay.h"
 #include "analysis/kinetics.h"
+#include "analysis_ui/kinetic_window.h"
 #include "archive/run_record.h"
 
 class MainDialog;
@@ -64,6 +65,8 @@ class KineticRun : public QObject {
   analysis::KineticOptions Options() const;
   // The run as one archive record, naming the reads stored on their own.
   void StoreRunRecord();
+  // What the run's report says besides its reads.
+  KineticRunInfo RunInfo() const;
 
   MainDialog& dialog_;
   QCheckBox* check_ = nullptr;
@@ -74,6 +77,7 @@ class KineticRun : public QObject {
   bool active_ = false;
   int total_ = 0;
   double intervalSeconds_ = 0;
+  std::string startedAt_;  // the first read's start, for the report
   Clock::time_point first_, readStart_, nextStart_;
   std::vector<analysis::KineticRead> series_;
   QTimer next_;  // the next read's start

@@ -1,6 +1,7 @@
 // measure --repeat --kinetic against the simulator's kinetic plate: every
 // read is stored as it completes, and the run leaves one record naming its
-// reads, completed or, when aborted mid-run, aborted with the reads before.
+// reads, completed or, when aborted mid-run, aborted with the reads before
+// (and its report says so); a series written as a workbook.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -8,7 +9,9 @@
 
 #include "cli/cli_run.h"
 #include "results/shared_state.h"
+#include "results/workbook_reader.h"
 #include "sim/reader_simulator.h"
+#include "tests/support/pdf_words.h"
 #include "tests/support/temp_home.h"
 
 using Json = nlohmann::json;
@@ -104,7 +107,8 @@ TEST(CliKineticRun, ARunIsOneRecordNamingItsReadsAndAnAbortedOneKeepsThoseBefore
   EXPECT_EQ(run["reads"][0]["elapsedSeconds"], 0.0);
 
   // Aborted as the fourth read of six begins: three completed reads stand.
-  const Outcome aborted = Cli(with({"6", "--plate-id", "K-2"}), "read 4 of 6");
+  const std::string pdf = (home.path() / "aborted.pdf").string();
+  const Outcome aborted = Cli(with({"6", "--plate-id", "K-2", "--report", pdf}), "read 4 of 6");
   EXPECT_EQ(aborted.code, kExitAborted) << aborted.err;
   const Json cut = RunRecordOf(aborted.err);
   ASSERT_TRUE(cut.is_object());
@@ -124,4 +128,28 @@ TEST(CliKineticRun, ARunIsOneRecordNamingItsReadsAndAnAbortedOneKeepsThoseBefore
   EXPECT_EQ(second.size(), 4u);
   const Outcome verified = Cli({"archive", "verify"});
   EXPECT_EQ(verified.code, kExitSuccess) << verified.err;
+
+  // Its report says it was aborted, which reads it holds and which record is the run.
+  const std::vector<PdfWord> words = ReadPdfWords(pdf);
+  for (const std::string& phrase : std::vector<std::string>{
+           "Aborted kinetic run", "Aborted after 3 of 6 reads", "The report holds reads 1 to 3,",
+           "Reads: 3 of 6", "Interval: 0 s", "Plate ID: K-2",
+           "Archive record: " + cut["uuid"].get<std::string>()}) {
+    EXPECT_FALSE(FindPdfPhrase(words, phrase).empty()) << phrase;
+  }
+
+  // A series as a workbook: nothing on stdout, every read of every well in the Series sheet.
+  const std::string xlsx = (home.path() / "series.xlsx").string();
+  const Outcome book = Cli({"--port", reader.slavePath(), "--family", "digiscan", "measure",
+                            "--primary", "405", "--repeat", "2", "--every", "0", "--kinetic",
+                            "rate", "--no-archive", "--format", "xlsx", "-o", xlsx});
+  ASSERT_EQ(book.code, kExitSuccess) << book.err;
+  EXPECT_EQ(book.out, "");
+  workbook_xml::Rows cells;
+  std::string error;
+  ASSERT_TRUE(ReadWorkbookSheet(xlsx, "Series", &cells, &error)) << error;
+  ASSERT_EQ(cells.size(), 3u);
+  EXPECT_EQ(cells[1][1].number, 0.0);
+  EXPECT_GT(cells[2][1].number.value_or(0), 0.0);
+  EXPECT_EQ(cells[2].size(), 2u + kWells);
 }

@@ -1,17 +1,20 @@
 // An enzyme assay whose response is the rate: a saved series of standards
 // and samples goes through analyse --assay, and the samples' rates come
-// back as concentrations on the standard curve, with a verdict.
+// back as concentrations on the standard curve, with a verdict; the same
+// series as a workbook (read back cell by cell) and as the run's report
+// (read back by word position).
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "analysis/assay.h"
+#include "analysis/kinetics_output.h"
 #include "cli/cli_run.h"
-#include "results/result_file.h"
+#include "results/workbook_reader.h"
+#include "tests/support/activity_series.h"
 #include "tests/support/cli_in_process.h"
+#include "tests/support/pdf_words.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
@@ -23,44 +26,10 @@ TEST(CliKinetics, RatesGoThroughTheAssaysStandardCurve) {
   const fs::path home = mkdtemp(pattern);
   setenv("XDG_CONFIG_HOME", home.c_str(), 1);
 
-  // Standards of 0 to 70 U/mL down column 1 turn over 2 mOD/min per U/mL;
-  // samples of 5 to 75 U/mL down column 2; blanks in column 12.
-  analysis::PlateLayout layout;
-  layout.unit = "U/mL";
-  for (int row = 0; row < 8; ++row) {
-    layout.wells[row * 12] = {analysis::WellRole::Standard, "", 10.0 * row, {}, {}};
-    layout.wells[row * 12 + 1] = {
-        analysis::WellRole::Sample, "S" + std::to_string(row + 1), {}, {}, {}};
-    layout.wells[row * 12 + 11].role = analysis::WellRole::Blank;
-  }
-  analysis::Assay assay = analysis::NewAssay("Phosphatase activity", layout);
-  assay.reading.primary = 405;
-  assay.reading.kinetic = analysis::AssayKineticReading{10, 30};
-  assay.model = analysis::CurveModel::Linear;
-  assay.kinetic = analysis::KineticOptions{};
-  assay.rateResponse = true;
-  assay.qc.blankMax = 0.5;  // mOD/min: the blanks' own turnover
-  std::string error;
-  const std::string assayPath = (home / "activity.json").string();
-  ASSERT_TRUE(analysis::SaveAssayFile(assayPath, assay, &error)) << error;
-
-  std::string series = "[\n";
-  for (int read = 0; read < 10; ++read) {
-    TPlateResult plate;
-    std::fill(std::begin(plate.nValue), std::end(plate.nValue), 45);
-    const double minutes = read * 0.5;
-    for (int row = 0; row < 8; ++row) {
-      plate.nValue[row * 12] = 45 + static_cast<int32_t>(std::lround(20.0 * row * minutes));
-      plate.nValue[row * 12 + 1] =
-          45 + static_cast<int32_t>(std::lround(2 * (5 + 10.0 * row) * minutes));
-    }
-    plate.nPrimary = 405;
-    ResultContext context;
-    context.elapsedSeconds = 30.0 * read;
-    series += (read > 0 ? ",\n" : "") + BuildResultJson(plate, context);
-  }
-  const std::string seriesPath = (home / "series.json").string();
-  std::ofstream(seriesPath) << series << "]\n";
+  const ActivitySeries made = WriteActivitySeries(home);
+  ASSERT_FALSE(made.seriesPath.empty());
+  const std::string& assayPath = made.assayPath;
+  const std::string& seriesPath = made.seriesPath;
 
   const CliRun run = RunCliWith({"analyse", "--assay", assayPath, "--fail-on-qc", seriesPath});
   ASSERT_EQ(run.code, kExitSuccess) << run.err;
@@ -84,6 +53,86 @@ TEST(CliKinetics, RatesGoThroughTheAssaysStandardCurve) {
     EXPECT_EQ(rule["detail"], "Blank: mean 0.000 mOD/min (at most 0.500)");
   }
   EXPECT_TRUE(blankRule) << result["analysis"].dump();
+
+  // The same series as a workbook and a report.
+  const std::string pdf = (home / "run.pdf").string();
+  const std::string xlsx = (home / "run.xlsx").string();
+  const CliRun files = RunCliWith({"analyse", "--assay", assayPath, "--kinetic", "rate", "--report",
+                                   pdf, "--format", "xlsx", "-o", xlsx, seriesPath});
+  ASSERT_EQ(files.code, kExitSuccess) << files.err;
+  EXPECT_NE(files.err.find("QC Pass"), std::string::npos) << files.err;
+  EXPECT_EQ(files.out, "");
+
+  // The Series sheet holds the reads as saved: elapsed time, then A1 to H12 in OD.
+  workbook_xml::Rows cells;
+  std::string error;
+  ASSERT_TRUE(ReadWorkbookSheet(xlsx, "Series", &cells, &error)) << error;
+  EXPECT_EQ(cells[0][1].text, "elapsed [s]");
+  EXPECT_EQ(cells[0][2].text, "A1");
+  EXPECT_EQ(cells[0][97].text, "H12");
+  ASSERT_EQ(cells.size(), made.plates.size() + 1);
+  for (size_t read = 0; read < made.plates.size(); ++read) {
+    const auto& row = cells[static_cast<int>(read) + 1];
+    EXPECT_EQ(row.at(0).number, static_cast<double>(read + 1));
+    EXPECT_EQ(row.at(1).number, made.seconds[read]);
+    for (int well = 0; well < kWells; ++well) {
+      ASSERT_TRUE(row.count(well + 2)) << read << " " << well;
+      EXPECT_EQ(row.at(well + 2).number, made.plates[read].nValue[well] / 1000.0);
+    }
+  }
+  // The per-well table with the CSV's columns, numbers as numbers; then the
+  // rates' analysis with its verdict.
+  ASSERT_TRUE(ReadWorkbookSheet(xlsx, "Kinetics", &cells, &error)) << error;
+  const std::vector<std::string> header =
+      analysis::KineticsTableHeader(analysis::KineticMode::Rate);
+  for (size_t c = 0; c < header.size(); ++c)
+    EXPECT_EQ(cells[0][static_cast<int>(c)].text, header[c]);
+  ASSERT_EQ(cells.size(), 25u);  // columns 1, 2 and 12
+  EXPECT_EQ(cells[2][0].text, "A2");
+  EXPECT_NEAR(cells[2][3].number.value_or(0), 10, 0.1);
+  ASSERT_TRUE(ReadWorkbookSheet(xlsx, "Analysis", &cells, &error)) << error;
+  bool verdict = false;
+  for (const auto& [r, row] : cells) {
+    if (row.count(0) && row.at(0).text == "verdict") verdict = row.at(1).text == "Pass";
+  }
+  EXPECT_TRUE(verdict);
+
+  // The report: the run's facts, each well's rate under the rate header,
+  // the verdict of the rates.
+  const std::vector<PdfWord> words = ReadPdfWords(pdf);
+  ASSERT_FALSE(words.empty());
+  for (const std::string phrase :
+       {"Phosphatase activity", "Mode: rate", "Window: 5 reads", "Reads: 10", "Interval: 30 s",
+        "Assay: Phosphatase activity", "QC verdict: Pass", "Standard curve of the rates"}) {
+    EXPECT_FALSE(FindPdfPhrase(words, phrase).empty()) << phrase;
+  }
+  const std::vector<PdfTableRow> table =
+      ReadPdfTable(words, {"Well", "Name", "Role", "Rate (mOD/min)", "R²", "Window start (min)",
+                           "Window end (min)", "Lag (min)", "Time to max (min)", "Flag"});
+  int rates = 0;
+  for (const PdfTableRow& row : table) {
+    const std::string well = row.Under("Well");
+    if (well.size() < 2 || row.Under("Role").empty()) continue;
+    const int r = well[0] - 'A', column = std::stoi(well.substr(1));
+    const std::string rate = row.Under("Rate (mOD/min)");
+    ASSERT_FALSE(rate.empty()) << well;
+    const double expected = column == 1 ? 20.0 * r : column == 2 ? 2 * (5 + 10.0 * r) : 0;
+    EXPECT_NEAR(std::stod(rate), expected, 0.1) << well;
+    ++rates;
+  }
+  EXPECT_EQ(rates, 24);
+
+  // In growth mode every one of the table's seventeen columns stands on the page.
+  const std::string growth = (home / "growth.pdf").string();
+  const CliRun grown = RunCliWith({"analyse", "--kinetic", "growth", "--report", growth, "-o",
+                                   (home / "growth.json").string(), seriesPath});
+  ASSERT_EQ(grown.code, kExitSuccess) << grown.err;
+  const std::vector<PdfWord> growthWords = ReadPdfWords(growth);
+  for (const std::string& header : analysis::KineticsTableHeader(analysis::KineticMode::Growth)) {
+    EXPECT_FALSE(FindPdfPhrase(growthWords, header).empty()) << header;
+  }
+  for (const PdfWord& word : growthWords)
+    EXPECT_LT(word.xMax, 595 - 30) << word.text;  // A4's margin
   fs::remove_all(home);
 }
 

@@ -123,7 +123,7 @@ TEST(CliOptions, RefusesBadUsageWithOneLine) {
       {"measure", "--primary", "405", "--repeat", "3", "--every", "5", "--window", "4", "-o",
        "s.json"},  // no --kinetic
       {"analyse", "--kinetic", "rate", "--window", "1", "s.json"},
-      {"analyse", "--kinetic", "growth", "--format", "xlsx", "-o", "s.xlsx", "s.json"},
+      {"measure", "--primary", "405", "--format", "xlsx", "-o", "s.xlsx"},  // no series analysis
       {"filters", "--kinetic", "rate"},
   };
   for (const auto& args : bad) {

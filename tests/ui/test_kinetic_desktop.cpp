@@ -1,6 +1,7 @@
 // The desktop's kinetic run against the simulated reader's kinetic plate:
 // the Kinetic controls, the series read by read, the plate of curves with
-// its table and large curve, and a run ended early by Abort or a reader error.
+// its table and large curve, its Save (CSV or workbook) and Report, and a
+// run ended early by Abort or a reader error.
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -21,9 +23,12 @@
 #include "analysis_ui/file_questions.h"
 #include "analysis_ui/kinetic_plate_view.h"
 #include "analysis_ui/kinetic_window.h"
+#include "analysis_ui/report_actions.h"
 #include "analysis_ui/well_curve_dialog.h"
 #include "archive/archive_store.h"
+#include "results/workbook_reader.h"
 #include "sim/reader_simulator.h"
+#include "tests/support/pdf_words.h"
 #include "tests/support/temp_home.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/kinetic_run.h"
@@ -237,24 +242,62 @@ TEST_F(KineticDesktop, RunFillsThePlateOfCurvesReadByRead) {
   QTest::mouseClick(plate, Qt::LeftButton, {}, plate->WellRect(95).center());
   EXPECT_EQ(well->windowTitle(), "Well H12");  // a blank has no name
 
-  // Copy: the table with its header; Save: the series and the table.
+  // Copy: the table with its header; Save: the series and the table, as
+  // CSV or as a workbook, and nothing else.
   window->findChild<QPushButton*>("copy")->click();
   const QStringList lines = QGuiApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
   ASSERT_EQ(lines.size(), 97);
   EXPECT_TRUE(lines[1].startsWith("A1\tE1-1\t"));
-  SaveChoice() = QString::fromStdString((temp_.path() / "series.csv").string());
   SetFileChooserForTesting([](QWidget*, FileQuestion, const QString&) { return SaveChoice(); });
-  window->findChild<QPushButton*>("save")->click();
-  SaveChoice() = QString::fromStdString((temp_.path() / "series.xlsx").string());
-  window->findChild<QPushButton*>("save")->click();  // refused, said why
+  for (const char* name : {"series.csv", "series.xlsx", "series.txt"}) {
+    SaveChoice() = QString::fromStdString((temp_.path() / name).string());
+    window->findChild<QPushButton*>("save")->click();
+  }
   SetFileChooserForTesting(nullptr);
   std::ifstream saved(temp_.path() / "series.csv");
   std::stringstream text;
   text << saved.rdbuf();
   EXPECT_EQ(text.str().rfind("elapsed [s],A1,", 0), 0u) << text.str().substr(0, 80);
   EXPECT_NE(text.str().find("\nA1,E1-1,"), std::string::npos);
-  EXPECT_FALSE(fs::exists(temp_.path() / "series.xlsx"));
-  EXPECT_NE(BoxRecorder::Texts().find("saved as CSV"), std::string::npos);
+  workbook_xml::Rows cells;
+  std::string error;
+  ASSERT_TRUE(ReadWorkbookSheet((temp_.path() / "series.xlsx").string(), "Series", &cells, &error))
+      << error;
+  ASSERT_EQ(cells.size(), reads.size() + 1);
+  for (size_t i = 0; i < reads.size(); ++i) {
+    const auto& row = cells[static_cast<int>(i) + 1];
+    EXPECT_EQ(row.at(1).number, reads[i].seconds);
+    for (int w = 0; w < kWells; ++w) {
+      EXPECT_EQ(row.at(w + 2).number, reads[i].values[static_cast<size_t>(w)] / 1000.0) << i << w;
+    }
+  }
+  EXPECT_FALSE(fs::exists(temp_.path() / "series.txt"));
+  EXPECT_NE(BoxRecorder::Texts().find("saved as CSV or as a workbook"), std::string::npos);
+
+  // Report: the run's facts, and each well's rate under the rate header as the table shows it.
+  static QString reportPath;
+  reportPath = QString::fromStdString((temp_.path() / "run.pdf").string());
+  SetReportFileChooserForTesting([](QWidget*, const QString&) { return reportPath; });
+  window->findChild<QPushButton*>("report")->click();
+  SetReportFileChooserForTesting(nullptr);
+  const std::vector<PdfWord> words = ReadPdfWords(reportPath.toStdString());
+  ASSERT_FALSE(words.empty());
+  for (const std::string& phrase :
+       std::vector<std::string>{"Phosphatase kinetics", "Mode: rate", "Reads: 5", "Interval: 6 s",
+                                "Archive record: " + dialog.Kinetic()->LastRunUuid()}) {
+    EXPECT_FALSE(FindPdfPhrase(words, phrase).empty()) << phrase;
+  }
+  std::vector<std::string> headers;
+  for (int c = 0; c < table->columnCount(); ++c)
+    headers.push_back(table->horizontalHeaderItem(c)->text().toStdString());
+  const std::vector<PdfTableRow> rows = ReadPdfTable(words, headers);
+  std::map<std::string, std::string> rates;
+  for (const PdfTableRow& row : rows) rates[row.Under("Well")] = row.Under("Rate (mOD/min)");
+  for (int row = 0; row < table->rowCount(); ++row) {
+    EXPECT_EQ(rates[table->item(row, 0)->text().toStdString()],
+              table->item(row, 3)->text().toStdString())
+        << row;
+  }
 }
 
 TEST_F(KineticDesktop, AbortOrAReaderErrorEndsTheRunKeepingItsReads) {

@@ -16,6 +16,7 @@
 #include "analysis/assay.h"
 #include "analysis_ui/analysis_window.h"
 #include "analysis_ui/assay_window.h"
+#include "analysis_ui/kinetic_window.h"
 #include "analysis_ui/layout_editor.h"
 #include "archive/archive_store.h"
 #include "dialogs/template_dialog.h"
@@ -164,6 +165,8 @@ TEST_F(Mnemonics, NoWindowOfTheProgramGivesOneAltLetterToTwoControls) {
   ExpectNoRepeatedMnemonic(&assay, "assay window");
   HistoryWindow history(&dialog, {AppSettings.ArchiveUrl, ""});
   ExpectNoRepeatedMnemonic(&history, "History");
+  KineticWindow kinetics(&dialog);
+  ExpectNoRepeatedMnemonic(&kinetics, "kinetic window");
   EXPECT_TRUE(BoxRecorder::Boxes().empty()) << BoxRecorder::Texts();
 }
 

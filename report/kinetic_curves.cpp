@@ -1,4 +1,4 @@
-#include "analysis_ui/kinetic_curves.h"
+#include "report/kinetic_curves.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,0 +1,80 @@
+#include "cli/kinetic_files.h"
+
+#include "analysis/kinetics_workbook.h"
+#include "cli/kinetic_output.h"
+
+#ifdef PLATOVIX_WITH_REPORT
+#include <platovix_version.h>
+#include <stdlib.h>
+
+#include <QGuiApplication>
+#include <memory>
+
+#include "report/kinetic_report.h"
+#endif
+
+namespace {
+
+analysis::KineticAnalysis AnalysisOf(const std::vector<analysis::KineticRead>& reads,
+                                     const CliOptions& options) {
+  return analysis::AnalyseKinetics(reads, options.layout ? &*options.layout : nullptr,
+                                   *options.kinetic);
+}
+
+}  // namespace
+
+bool WriteKineticWorkbook(const std::vector<analysis::KineticRead>& reads,
+                          const CliOptions& options, std::string* error) {
+  const analysis::KineticAnalysis result = AnalysisOf(reads, options);
+  const std::optional<analysis::PlateAnalysis> rates = RatesOf(result, options);
+  return analysis::WriteKineticsWorkbook(options.output, result, reads,
+                                         options.layout ? &*options.layout : nullptr,
+                                         rates ? &*rates : nullptr, error);
+}
+
+#ifdef PLATOVIX_WITH_REPORT
+
+bool WriteKineticReport(const std::vector<analysis::KineticRead>& reads, const CliOptions& options,
+                        const KineticRunFacts& facts, std::string* error) {
+  // Painting text needs a GUI application; a command line has no display.
+  std::unique_ptr<QGuiApplication> app;
+  if (QCoreApplication::instance() == nullptr) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    static int argc = 1;
+    static char name[] = "platovix-cli";
+    static char* argv[] = {name, nullptr};
+    app = std::make_unique<QGuiApplication>(argc, argv);
+  }
+  KineticReport report;
+  report.assayName = options.assay ? options.assay->name : "";
+  report.title = !options.title.empty() ? options.title : report.assayName;
+  report.plateId = options.plateId;
+  report.operatorName = options.operatorName;
+  report.programVersion = std::string("Platovix ") + PLATOVIX_VERSION;
+  report.started = facts.started;
+  report.intervalSeconds = facts.intervalSeconds;
+  report.plannedReads = facts.plannedReads;
+  report.recordUuid = facts.recordUuid;
+  report.status = facts.status;
+  report.statusMessage = facts.message;
+  report.analysis = AnalysisOf(reads, options);
+  report.reads = reads;
+  report.rates = RatesOf(report.analysis, options);
+  report.decimalComma = options.comma;
+  QString reason;
+  if (WriteKineticReportPdf(report, QString::fromStdString(options.reportPath), &reason)) {
+    return true;
+  }
+  *error = reason.toStdString();
+  return false;
+}
+
+#else
+
+bool WriteKineticReport(const std::vector<analysis::KineticRead>&, const CliOptions&,
+                        const KineticRunFacts&, std::string* error) {
+  *error = "this build of platovix-cli has no report (built without Qt)";
+  return false;
+}
+
+#endif
