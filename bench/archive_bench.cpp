@@ -83,7 +83,8 @@ BenchRow StoreMedian(const std::string& what, ChainedArchive& archive, int store
   std::string error;
   for (int n = 0; n < stores; ++n) {
     const PlateRead read = Read(1000000 + n);
-    times.push_back(TimedMs([&] { archive.AppendRead(read, &error); }));
+    // As a front end stores: the entry, then the chain's head into its witness.
+    times.push_back(TimedMs([&] { archive.AppendRead(read, &error) && archive.RecordHead(&error); }));
   }
   const double median = Median(times);
   return {what, Figure(median, "ms"), goal, median < goalMs};
@@ -159,6 +160,8 @@ int main(int argc, char** argv) {
   char pattern[] = "/tmp/platovix-bench-archive-XXXXXX";
   const std::string folder = mkdtemp(pattern);
   const std::string path = folder + "/archive.sqlite";
+  // The witnesses beside it, not in the user's state folder.
+  setenv("XDG_STATE_HOME", folder.c_str(), 1);
   std::vector<BenchRow> rows;
 
   std::fprintf(stderr, "Filling a SQLite archive with %d reads...\n", reads);

@@ -170,10 +170,12 @@ int Measure(Session& session) {
     if (options.kinetic) series.push_back(KineticReadOf(plate, *context.elapsedSeconds));
     // Stored before anything is printed: what a script sees is in the archive.
     std::optional<archive::PlateRead> record;
+    std::string archiveName;  // where it is stored; empty: only spooled
     if (ArchivingOn(options)) {
       record = ReadRecordOf(plate, context, options, session.device);
       record->trace = session.trace.OperationText();
       const archive::StoreOutcome stored = StoreReadFirst(options, *record, session.io.err);
+      archiveName = stored.archive;
       if (!stored.stored && !stored.spooled) {
         record.reset();  // kept nowhere: no record to name
         keptNowhere = true;
@@ -203,7 +205,8 @@ int Measure(Session& session) {
       result = kExitFailure;
     }
     if (!options.reportPath.empty() &&
-        !WriteReadReport(plate, context, options, &error, record ? &*record : nullptr)) {
+        !WriteReadReport(plate, context, options, &error, record ? &*record : nullptr,
+                         archiveName)) {
       session.io.err << kProgram << "cannot write " << options.reportPath << ": " << error << '\n';
       result = kExitFailure;
     }
