@@ -25,7 +25,7 @@ struct StoreOutcome {
   bool stored = false;   // in the local archive (and so safe)
   bool spooled = false;  // kept in the spool for the next chance
   std::string spoolPath;
-  std::string archive;  // the Name() of the archive it is stored in
+  std::string archive;                // the Name() of the archive it is stored in
   std::vector<std::string> messages;  // damaged file, newer schema, lab server down
   std::string warning;                // the one warning when the read is not in the archive
 };

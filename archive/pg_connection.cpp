@@ -2,8 +2,6 @@
 
 #include <libpq-fe.h>
 
-#include <string>
-
 #include "archive/archive_url.h"
 
 namespace archive {
@@ -115,52 +113,35 @@ bool PgConnection::Exec(const std::string& sql, const std::vector<std::string>& 
 
 bool PgConnection::EachRow(const std::string& sql, const std::vector<std::string>& params,
                            const std::function<void(const SqlRowView&)>& each) {
-  // Through a cursor, a thousand rows a fetch: libpq's single-row mode
-  // costs a result per row, which made a list of 100 000 reads take seconds.
-  // A cursor lives in a transaction; one already open is used as it is.
-  const bool own = PQtransactionStatus(connection_) == PQTRANS_IDLE;
-  if (own && !Script("BEGIN")) return false;
-  const auto failed = [&] {
-    const std::string error = error_;
-    const SqlFailure failure = failure_;
-    Script(own ? "ROLLBACK" : "CLOSE platovix_rows");
-    error_ = error;
-    failure_ = failure;
-    return false;
-  };
-  if (!Exec("DECLARE platovix_rows NO SCROLL CURSOR FOR " + sql, params, nullptr)) return failed();
-  constexpr int kBatch = 1000;
+  std::vector<const char*> values;
+  values.reserve(params.size());
+  for (const std::string& param : params) values.push_back(param.c_str());
+  bool sent = PQsendQueryParams(connection_, sql.c_str(), static_cast<int>(params.size()), nullptr,
+                                values.data(), nullptr, nullptr, 0) == 1;
+  if (sent) PQsetSingleRowMode(connection_);
+  bool ok = sent;
   SqlRowView row;
-  for (;;) {
-    PGresult* result =
-        PQexec(connection_, ("FETCH " + std::to_string(kBatch) + " FROM platovix_rows").c_str());
-    if (PQresultStatus(result) != PGRES_TUPLES_OK) {
-      PQclear(result);
-      error_ = Trimmed(PQerrorMessage(connection_));
-      failure_ =
-          PQstatus(connection_) == CONNECTION_OK ? SqlFailure::Other : SqlFailure::Unreachable;
-      return failed();
-    }
-    const int count = PQntuples(result);
-    const int columns = PQnfields(result);
-    row.resize(static_cast<size_t>(columns));
-    for (int r = 0; r < count; ++r) {
-      for (int c = 0; c < columns; ++c) {
-        row[c] = std::string_view(PQgetvalue(result, r, c),
-                                  static_cast<size_t>(PQgetlength(result, r, c)));
+  // Every result is taken, also after a failure, so the connection is ready again.
+  while (PGresult* result = sent ? PQgetResult(connection_) : nullptr) {
+    const ExecStatusType status = PQresultStatus(result);
+    if (status == PGRES_SINGLE_TUPLE && ok) {
+      row.resize(static_cast<size_t>(PQnfields(result)));
+      for (int c = 0; c < PQnfields(result); ++c) {
+        row[c] = std::string_view(PQgetvalue(result, 0, c),
+                                  static_cast<size_t>(PQgetlength(result, 0, c)));
       }
-      try {
-        each(row);
-      } catch (...) {
-        PQclear(result);
-        failed();
-        throw;
-      }
+      each(row);
+    } else if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK &&
+               status != PGRES_COMMAND_OK) {
+      ok = false;
     }
     PQclear(result);
-    if (count < kBatch) break;
   }
-  if (!Script(own ? "CLOSE platovix_rows; COMMIT" : "CLOSE platovix_rows")) return failed();
+  if (!ok) {
+    error_ = Trimmed(PQerrorMessage(connection_));
+    failure_ = PQstatus(connection_) == CONNECTION_OK ? SqlFailure::Other : SqlFailure::Unreachable;
+    return false;
+  }
   failure_ = SqlFailure::None;
   return true;
 }

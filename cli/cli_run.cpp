@@ -204,9 +204,8 @@ int Measure(Session& session) {
                      << " (the result went to stdout)\n";
       result = kExitFailure;
     }
-    if (!options.reportPath.empty() &&
-        !WriteReadReport(plate, context, options, &error, record ? &*record : nullptr,
-                         archiveName)) {
+    if (!options.reportPath.empty() && !WriteReadReport(plate, context, options, &error,
+                                                        record ? &*record : nullptr, archiveName)) {
       session.io.err << kProgram << "cannot write " << options.reportPath << ": " << error << '\n';
       result = kExitFailure;
     }

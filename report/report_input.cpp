@@ -57,7 +57,7 @@ PlateReport MakePlateReport(const ReportInput& input) {
 std::string ChainHeadText(const std::string& archiveName) {
   if (archiveName.empty()) return "not archived";
   archive::ChainHead head;
-  if (!archive::ReadWitness(archiveName, &head)) return "none kept";
+  if (!archive::ReadWitness(archiveName, &head)) return "no witness kept";
   return std::to_string(head.seq) + " \u00b7 " + head.hash.substr(0, 16) + "\u2026";
 }
 

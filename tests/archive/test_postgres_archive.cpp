@@ -77,7 +77,7 @@ TEST(PostgresArchive, ReadsWaitWhileTheServerIsDownAndArriveOnceInOrder) {
   EXPECT_FALSE(
       lab->Connection().EachRow("SELECT nothing FROM entries", {}, [](const SqlRowView&) {}));
   EXPECT_TRUE(lab->GetRead(reads[1].uuid, &back, &error)) << error;
-  // Fetched in batches: a list of exactly two of them, and one a row past the first.
+  // Longer lists streamed whole and in order: 2000 reads, and a page of 1001.
   ASSERT_TRUE(lab->Connection().Script("SET synchronous_commit = off"));
   for (int n = 4; n < 2000; ++n) ASSERT_TRUE(lab->AppendRead(SampleRead(n), &error)) << error;
   for (const size_t limit : {size_t{0}, size_t{1001}}) {
@@ -98,10 +98,12 @@ TEST(PostgresArchive, ReadsWaitWhileTheServerIsDownAndArriveOnceInOrder) {
     EXPECT_EQ(at, all.size());
     EXPECT_EQ(same, all.size());
   }
-  // Inside a transaction the stream leaves it open, and its cursor closed.
+  // Inside a transaction the stream leaves it open and usable.
   ASSERT_TRUE(lab->Connection().Script("BEGIN"));
   for (int twice = 0; twice < 2; ++twice) {
-    EXPECT_TRUE(lab->EachRead({}, false, [](const ReadSummary&) {}, &error)) << error;
+    EXPECT_TRUE(lab->EachRead(
+        {}, false, [](const ReadSummary&) {}, &error))
+        << error;
   }
   ASSERT_TRUE(lab->Connection().Script("COMMIT")) << lab->Connection().Error();
   ASSERT_TRUE(lab->Connection().Script("SET synchronous_commit = on"));

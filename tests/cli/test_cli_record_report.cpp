@@ -134,8 +134,7 @@ TEST_F(RecordReport, MeasureAndRecordReportNameTheStoredRecordAndItsVerdict) {
   // A report made later names the head as it is then, past the read.
   const std::pair<std::string, std::string> moved = VerifiedHead();
   EXPECT_EQ(std::stoll(moved.first), std::stoll(head.first) + 1);
-  ASSERT_EQ(RunCliWith({"report", "--record", read.uuid, "-o", later.string()}).code,
-            kExitSuccess);
+  ASSERT_EQ(RunCliWith({"report", "--record", read.uuid, "-o", later.string()}).code, kExitSuccess);
   ExpectChainHead(later, moved);
   const fs::path refused = home_ / "refused.pdf";
   const CliRun mismatch = RunCliWith({"report", "--record", altered.uuid, "-o", refused.string()});
@@ -153,10 +152,9 @@ TEST_F(RecordReport, MeasureAndRecordReportNameTheStoredRecordAndItsVerdict) {
 
   // A read kept out of the archive says so where the head would stand.
   const fs::path unarchived = home_ / "unarchived.pdf";
-  const CliRun loose = RunCliWith({"--port", reader.slavePath(), "--yes", "measure",
-                                   "--no-archive", "--assay",
-                                   PLATOVIX_SOURCE_DIR "/examples/elisa-assay.json", "--report",
-                                   unarchived.string()});
+  const CliRun loose = RunCliWith({"--port", reader.slavePath(), "--yes", "measure", "--no-archive",
+                                   "--assay", PLATOVIX_SOURCE_DIR "/examples/elisa-assay.json",
+                                   "--report", unarchived.string()});
   ASSERT_EQ(loose.code, kExitSuccess) << loose.err;
   EXPECT_EQ(ChainHeadWords(unarchived), (std::vector<std::string>{"not", "archived"}));
 }
