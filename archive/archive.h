@@ -59,6 +59,7 @@ struct VerifyReport {
   std::string lastHash;
   int64_t witnessSeq = 0;  // the head last seen after a store, 0 = none kept
   std::string witnessPath;
+  bool witnessSpoiled = false;  // a witness file with nothing sound in it
 };
 
 class Archive {

@@ -103,12 +103,13 @@ std::string WitnessPath(const std::string& identity) {
   return StateFolder() + "/witness/" + name + "-" + Sha256Hex(identity).substr(0, 16) + ".head";
 }
 
-bool ReadWitness(const std::string& identity, ChainHead* head) {
+bool ReadWitness(const std::string& identity, ChainHead* head, bool* spoiled) {
   std::ifstream in(WitnessPath(identity), std::ios::binary);
   std::ostringstream text;
-  text << in.rdbuf();
+  if (in) text << in.rdbuf();
   const Kept kept = ParseWitness(text.str());
   if (kept.found) *head = kept.head;
+  if (spoiled != nullptr) *spoiled = !kept.found && !text.str().empty();
   return kept.found;
 }
 

@@ -18,9 +18,10 @@ struct ChainHead {
 // absolute path, or its URL without user and password.
 std::string WitnessPath(const std::string& identity);
 
-// False when there is no witness for the archive (or it cannot be read).
-// Files of the first kind (one line "SEQ HASH") are read too.
-bool ReadWitness(const std::string& identity, ChainHead* head);
+// False when there is no witness for the archive (or it cannot be read);
+// *spoiled then says whether there is a file with no sound slot in it (a
+// write cut short). Files of the first kind (one line "SEQ HASH") are read too.
+bool ReadWitness(const std::string& identity, ChainHead* head, bool* spoiled = nullptr);
 
 // Moves the witness forward, never back: a head behind the one kept is
 // what Verify must find, not forget. Made whole once (temporary file,
