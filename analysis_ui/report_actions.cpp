@@ -75,6 +75,9 @@ PlateReport ShownPlateReport(const ShownPlate& shown, const analysis::PlateLayou
   input.programVersion = std::string("Platovix ") + PLATOVIX_VERSION;
   input.archiveUuid = shown.archiveUuid;
   input.archiveHash = shown.archiveHash;
+  // The archive the desktop reads its records from: the lab's, or the local one.
+  if (!shown.archiveUuid.empty())
+    input.archiveName = archive::ReadingArchiveName(DesktopStoreConfig());
   input.status = shown.status;
   input.statusMessage = shown.statusMessage;
   input.decimalComma = AppSettings.bDelimComma != 0;

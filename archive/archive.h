@@ -59,6 +59,7 @@ struct VerifyReport {
   std::string lastHash;
   int64_t witnessSeq = 0;  // the head last seen after a store, 0 = none kept
   std::string witnessPath;
+  bool witnessSpoiled = false;  // a witness file with nothing sound in it
 };
 
 class Archive {
@@ -88,6 +89,9 @@ class Archive {
   virtual bool AuditTrail(const std::string& readUuid, std::vector<AuditEntry>* entries,
                           std::string* error) = 0;
   virtual VerifyReport Verify() = 0;
+  // The name its chain's witness is kept under (witness.h): the file's
+  // absolute path, or the URL without user and password. Empty: none.
+  virtual std::string Name() const { return {}; }
   // A newer schema than this program knows: found and shown, never written.
   virtual bool ReadOnly() const = 0;
 };

@@ -71,6 +71,7 @@ void Store(const StoreConfig& config, const std::string& content, StoreOutcome& 
     if (DrainSpools(notes.path, *local, &error, &outcome.messages) >= 0 &&
         local->AppendContent(content, &error)) {
       outcome.stored = true;
+      outcome.archive = local->Name();
       if (!local->RecordHead(&error))
         outcome.messages.push_back("the chain's head could not be kept: " + error);
     } else {
@@ -250,6 +251,15 @@ std::unique_ptr<Archive> OpenArchiveForReading(const StoreConfig& config,
   *messages = notes.messages;
   if (!local) *error = notes.writeProblem;
   return local;
+}
+
+std::string ReadingArchiveName(const StoreConfig& config) {
+  if (!config.labUrl.empty()) return ShownLocation(config.labUrl);
+  const std::string path = LocalPath(config);
+  std::error_code ignored;
+  int last = 1;
+  while (std::filesystem::exists(ContinuationPath(path, last + 1), ignored)) ++last;
+  return last == 1 ? path : ContinuationPath(path, last);
 }
 
 }  // namespace archive

@@ -25,6 +25,7 @@ struct StoreOutcome {
   bool stored = false;   // in the local archive (and so safe)
   bool spooled = false;  // kept in the spool for the next chance
   std::string spoolPath;
+  std::string archive;                // the Name() of the archive it is stored in
   std::vector<std::string> messages;  // damaged file, newer schema, lab server down
   std::string warning;                // the one warning when the read is not in the archive
 };
@@ -52,5 +53,9 @@ std::string LabWaitMessage(const ForwardOutcome& outcome);
 std::unique_ptr<Archive> OpenArchiveForReading(const StoreConfig& config,
                                                std::vector<std::string>* messages,
                                                std::string* error, bool* labUnreachable = nullptr);
+
+// The Name() of the archive OpenArchiveForReading opens: the lab's, or the
+// local file's last continuation.
+std::string ReadingArchiveName(const StoreConfig& config);
 
 }  // namespace archive

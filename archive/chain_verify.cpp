@@ -44,8 +44,10 @@ VerifyReport ChainedArchive::Verify() {
     return report;
   }
   ChainHead witness;
-  if (!identity_.empty() && ReadWitness(identity_, &witness)) {
+  if (!identity_.empty() && ReadWitness(identity_, &witness, &report.witnessSpoiled)) {
     report.witnessSeq = witness.seq;
+    report.witnessPath = WitnessPath(identity_);
+  } else if (report.witnessSpoiled) {
     report.witnessPath = WitnessPath(identity_);
   }
   std::string previous = kChainStart;

@@ -67,6 +67,7 @@ class ChainedArchive : public Archive {
   // head with it, and RecordHead moves it on. Empty: no witness.
   void SetIdentity(std::string identity) { identity_ = std::move(identity); }
   const std::string& Identity() const { return identity_; }
+  std::string Name() const override { return identity_; }
   // Run first by Verify: the database's own check of its file ("ok" when sound).
   void SetIntegrityCheck(std::string sql) { integrityCheck_ = std::move(sql); }
   const std::string& IntegrityCheck() const { return integrityCheck_; }

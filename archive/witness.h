@@ -18,12 +18,16 @@ struct ChainHead {
 // absolute path, or its URL without user and password.
 std::string WitnessPath(const std::string& identity);
 
-// False when there is no witness for the archive (or it cannot be read).
-bool ReadWitness(const std::string& identity, ChainHead* head);
+// False when there is no witness for the archive (or it cannot be read);
+// *spoiled then says whether there is a file with no sound slot in it (a
+// write cut short). Files of the first kind (one line "SEQ HASH") are read too.
+bool ReadWitness(const std::string& identity, ChainHead* head, bool* spoiled = nullptr);
 
 // Moves the witness forward, never back: a head behind the one kept is
-// what Verify must find, not forget. Written whole (temporary file, fsync,
-// rename); false with *error when it could not be.
+// what Verify must find, not forget. Made whole once (temporary file,
+// fsync, rename), then each head written in place into the older of two
+// self-checking slots and flushed; a slot torn by a power cut is passed
+// over. False with *error when it could not be written.
 bool RecordWitness(const std::string& identity, const ChainHead& head, std::string* error);
 
 }  // namespace archive

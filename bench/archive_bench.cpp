@@ -77,23 +77,31 @@ void Fill(ChainedArchive& archive, int reads, const char* fast, const char* safe
   archive.Connection().Script(safe);
 }
 
-BenchRow StoreMedian(const std::string& what, ChainedArchive& archive, int stores, const char* goal,
-                     double goalMs) {
-  std::vector<double> times;
+// As a front end stores: the entry, then the chain's head into its witness;
+// the witness's share beside it.
+std::vector<BenchRow> StoreMedian(const std::string& name, ChainedArchive& archive, int stores) {
+  std::vector<double> times, witness;
   std::string error;
   for (int n = 0; n < stores; ++n) {
     const PlateRead read = Read(1000000 + n);
-    times.push_back(TimedMs([&] { archive.AppendRead(read, &error); }));
+    const auto start = std::chrono::steady_clock::now();
+    archive.AppendRead(read, &error);
+    const auto appended = std::chrono::steady_clock::now();
+    archive.RecordHead(&error);
+    const auto end = std::chrono::steady_clock::now();
+    times.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+    witness.push_back(std::chrono::duration<double, std::milli>(end - appended).count());
   }
   const double median = Median(times);
-  return {what, Figure(median, "ms"), goal, median < goalMs};
+  return {{name + ": store a read (median, synchronous, with its witness)", Figure(median, "ms"),
+           "< 2 ms", median < 2},
+          {name + ": of which the witness (median)", Figure(Median(witness), "ms"), "-", true}};
 }
 
 std::vector<BenchRow> Figures(const std::string& name, ChainedArchive& archive, int reads,
                               int stores) {
   std::vector<BenchRow> rows;
-  rows.push_back(
-      StoreMedian(name + ": store a read (median, synchronous)", archive, stores, "< 2 ms", 2));
+  rows = StoreMedian(name, archive, stores);
   std::string error;
   std::vector<archive::ReadSummary> page;
   const double firstPage = TimedMs([&] {
@@ -159,6 +167,8 @@ int main(int argc, char** argv) {
   char pattern[] = "/tmp/platovix-bench-archive-XXXXXX";
   const std::string folder = mkdtemp(pattern);
   const std::string path = folder + "/archive.sqlite";
+  // The witnesses beside it, not in the user's state folder.
+  setenv("XDG_STATE_HOME", folder.c_str(), 1);
   std::vector<BenchRow> rows;
 
   std::fprintf(stderr, "Filling a SQLite archive with %d reads...\n", reads);

@@ -278,6 +278,11 @@ class ArchiveCommand {
       if (report.witnessSeq > 0) {
         io_.out << "last seen: entry " << report.witnessSeq << " (" << report.witnessPath << ")\n";
       }
+      // A write cut short (a power cut), not an edit: the next store makes it whole.
+      if (report.witnessSpoiled) {
+        io_.out << "last seen: unknown, the witness " << report.witnessPath
+                << " holds no sound head; the next store writes it anew\n";
+      }
       io_.out << std::flush;
       return kExitSuccess;
     }

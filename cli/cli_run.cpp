@@ -177,10 +177,12 @@ int Measure(Session& session) {
     if (options.kinetic) series.push_back(KineticReadOf(plate, *context.elapsedSeconds));
     // Stored before anything is printed: what a script sees is in the archive.
     std::optional<archive::PlateRead> record;
+    std::string archiveName;  // where it is stored; empty: only spooled
     if (ArchivingOn(options)) {
       record = ReadRecordOf(plate, context, options, session.device);
       record->trace = session.trace.OperationText();
       const archive::StoreOutcome stored = StoreReadFirst(options, *record, session.io.err);
+      archiveName = stored.archive;
       if (!stored.stored && !stored.spooled) {
         record.reset();  // kept nowhere: no record to name
         keptNowhere = true;
@@ -220,7 +222,8 @@ int Measure(Session& session) {
     }
     // A series analysed per well has one report, of the run, below.
     if (!options.reportPath.empty() && !options.kinetic &&
-        !WriteReadReport(plate, context, options, &error, record ? &*record : nullptr)) {
+        !WriteReadReport(plate, context, options, &error, record ? &*record : nullptr,
+                         archiveName)) {
       session.io.err << kProgram << "cannot write " << options.reportPath << ": " << error << '\n';
       result = kExitFailure;
     }

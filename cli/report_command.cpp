@@ -25,18 +25,19 @@ constexpr char kProgram[] = "platovix-cli: ";
 
 bool WriteReadReport(const TPlateResult& plate, const ResultContext& context,
                      const CliOptions& options, std::string* error,
-                     const archive::PlateRead* record) {
+                     const archive::PlateRead* record, const std::string& archiveName) {
   if (record == nullptr)
     return WritePlateReportFile(plate, context, options, options.reportPath, error);
   const archive::ReadState state = archive::CurrentState(*record, {});
-  return WritePlateReportFile(plate, context, options, options.reportPath, error, &state);
+  return WritePlateReportFile(plate, context, options, options.reportPath, error, &state,
+                              archiveName);
 }
 
 #ifdef PLATOVIX_WITH_REPORT
 
 bool WritePlateReportFile(const TPlateResult& plate, const ResultContext& context,
                           const CliOptions& options, const std::string& path, std::string* error,
-                          const archive::ReadState* state) {
+                          const archive::ReadState* state, const std::string& archiveName) {
   // Painting text needs a GUI application; a command line has no display,
   // so it takes the offscreen platform unless told otherwise.
   std::unique_ptr<QGuiApplication> app;
@@ -64,6 +65,7 @@ bool WritePlateReportFile(const TPlateResult& plate, const ResultContext& contex
   input.layout = options.layout;
   input.layoutName = std::filesystem::path(options.layoutPath).filename().string();
   input.options = options.analysis;
+  input.archiveName = archiveName;
   QString reason;
   if (WritePlateReportPdf(MakePlateReport(input), QString::fromStdString(path), &reason)) {
     return true;
@@ -75,7 +77,8 @@ bool WritePlateReportFile(const TPlateResult& plate, const ResultContext& contex
 #else
 
 bool WritePlateReportFile(const TPlateResult&, const ResultContext&, const CliOptions&,
-                          const std::string&, std::string* error, const archive::ReadState*) {
+                          const std::string&, std::string* error, const archive::ReadState*,
+                          const std::string&) {
   *error = "this build of platovix-cli has no plate report (built without Qt)";
   return false;
 }
@@ -134,7 +137,8 @@ int RunRecordReport(const CliOptions& options, const CliIo& io) {
     io.err << kProgram << error << '\n';
     return kExitFailure;
   }
-  if (!WritePlateReportFile(plate, context, withRecord, options.output, &error, &state)) {
+  if (!WritePlateReportFile(plate, context, withRecord, options.output, &error, &state,
+                            archive->Name())) {
     io.err << kProgram << "cannot write " << options.output << ": " << error << '\n';
     return kExitFailure;
   }

@@ -43,6 +43,10 @@ struct PlateReport {
   // Set when the read is archived.
   std::string archiveUuid;
   std::string archiveHash;
+  // In every page's footer: the archive's chain head after the read was
+  // stored ("1043 · 3f9a…", "not archived") and the archive it is of.
+  std::string chainHead;
+  std::string archiveName;
   // Without a layout the report is the plate, its metadata and the signatures.
   std::optional<analysis::PlateLayout> layout;
   std::optional<analysis::PlateAnalysis> analysis;

@@ -3,7 +3,21 @@
 #include <algorithm>
 #include <chrono>
 
+#include "archive/archive_url.h"
+#include "archive/witness.h"
 #include "results/result_file_reader.h"
+
+namespace {
+
+// What fits a footer: a file's own name, a lab archive's URL without user
+// and password.
+std::string ArchiveShortName(const std::string& name) {
+  if (archive::KindOfArchive(name) != archive::ArchiveKind::Sqlite)
+    return archive::ShownLocation(name);
+  return name.substr(name.rfind('/') + 1);
+}
+
+}  // namespace
 
 PlateReport MakePlateReport(const ReportInput& input) {
   PlateReport report;
@@ -15,6 +29,8 @@ PlateReport MakePlateReport(const ReportInput& input) {
   report.context = input.context;
   report.archiveUuid = input.archiveUuid;
   report.archiveHash = input.archiveHash;
+  report.chainHead = ChainHeadText(input.archiveName);
+  report.archiveName = ArchiveShortName(input.archiveName);
   report.decimalComma = input.decimalComma;
   report.status = input.status;
   report.statusMessage = input.statusMessage;
@@ -36,6 +52,13 @@ PlateReport MakePlateReport(const ReportInput& input) {
   report.layout = *layout;
   report.analysis = analysis::AnalysePlate(input.plate.nValue, input.plate.bOverRange, *layout, options);
   return report;
+}
+
+std::string ChainHeadText(const std::string& archiveName) {
+  if (archiveName.empty()) return "not archived";
+  archive::ChainHead head;
+  if (!archive::ReadWitness(archiveName, &head)) return "no witness kept";
+  return std::to_string(head.seq) + " \u00b7 " + head.hash.substr(0, 16) + "\u2026";
 }
 
 ReportNote CommentNote(const archive::StateNote& note) {

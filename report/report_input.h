@@ -31,12 +31,18 @@ struct ReportInput {
   std::string programVersion;
   std::string archiveUuid;
   std::string archiveHash;
+  // The Name() of the archive holding the read; empty: not archived.
+  std::string archiveName;
   std::string status = "completed";
   std::string statusMessage;
   bool decimalComma = false;
 };
 
 PlateReport MakePlateReport(const ReportInput& input);
+
+// The archive's chain head as its witness holds it: "1043 · 3f9a…", or
+// "not archived" without an archive.
+std::string ChainHeadText(const std::string& archiveName);
 
 // The stored read as it is now: plate, plate ID, operator, record, status,
 // the analysis in force, excluded wells and comments. The assay is the

@@ -13,6 +13,7 @@
 #include "archive/spool.h"
 #include "archive/sqlite_archive.h"
 #include "archive/sqlite_connection.h"
+#include "archive/witness.h"
 #include "tests/archive/archive_samples.h"
 #include "tests/archive/postgres_server.h"
 #include "tests/support/cli_in_process.h"
@@ -42,6 +43,15 @@ std::set<std::string> ListedUuids(const std::string& archive) {
   if (run.code != 0) return uuids;
   for (const Json& read : Json::parse(run.out)) uuids.insert(read["uuid"].get<std::string>());
   return uuids;
+}
+
+std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
 }  // namespace
@@ -80,6 +90,54 @@ TEST(ArchiveTamper, EntriesCutOffOrForgedInTheFileAreFound) {
   const CliRun forged = RunCliWith({"archive", "verify", "--archive", other});
   EXPECT_EQ(forged.code, 1);
   EXPECT_TRUE(Has(forged.err, "entry 0 (forged-entry) does not match")) << forged.err;
+}
+
+// The witness is written in place, in turn into two self-checking slots. A
+// write torn by a power cut leaves the head before it, which verify takes
+// for what it is (behind the file, not ahead of it); with both slots
+// spoiled there is no witness, and no tampering either. A witness of the
+// first kind (one line) is still read. The next store makes each whole.
+TEST(ArchiveTamper, ATornOrOldWitnessIsReadForWhatItHolds) {
+  TempHome home("witness");
+  const std::string path = home.path() / "plates.sqlite";
+  const auto verify = [&] { return RunCliWith({"archive", "verify", "--archive", path}); };
+  for (int n = 0; n < 4; ++n) ASSERT_TRUE(StoreRead({path, ""}, SampleRead(n)).stored);
+  const std::string witness = WitnessPath(path);
+  std::string text = FileText(witness);
+  const size_t fourth = text.find("platovix-witness 4 ");
+  ASSERT_NE(fourth, std::string::npos) << text;
+  ASSERT_NE(text.find("platovix-witness 3 "), std::string::npos) << text;
+  // The fourth head's write cut off half way through its hash.
+  text.replace(fourth + 50, 60, std::string(60, '\0'));
+  WriteText(witness, text);
+  CliRun run = verify();
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_TRUE(Has(run.out, "4 entries, the hash chain is intact")) << run.out;
+  EXPECT_TRUE(Has(run.out, "last seen: entry 3 (" + witness + ")")) << run.out;
+  ASSERT_TRUE(StoreRead({path, ""}, SampleRead(4)).stored);
+  EXPECT_TRUE(Has(verify().out, "last seen: entry 5 (")) << verify().out;
+
+  WriteText(witness, std::string(300, 'x'));
+  run = verify();
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_TRUE(Has(run.out, "5 entries, the hash chain is intact")) << run.out;
+  EXPECT_TRUE(Has(run.out, "last seen: unknown, the witness " + witness + " holds no sound head"))
+      << run.out;
+  ASSERT_TRUE(StoreRead({path, ""}, SampleRead(5)).stored);
+  ChainHead sixth;
+  ASSERT_TRUE(ReadWitness(path, &sixth));
+  EXPECT_EQ(sixth.seq, 6);
+
+  WriteText(witness, "6 " + sixth.hash + "\n" + path + "\n");
+  EXPECT_TRUE(Has(verify().out, "last seen: entry 6 (")) << verify().out;
+  WriteText(witness, "8 " + sixth.hash + "\n" + path + "\n");
+  run = verify();
+  EXPECT_EQ(run.code, 1);
+  EXPECT_TRUE(Has(run.err, "the chain ends at 6, last seen 8: 2 entries removed")) << run.err;
+  WriteText(witness, "6 " + sixth.hash + "\n" + path + "\n");
+  ASSERT_TRUE(StoreRead({path, ""}, SampleRead(6)).stored);
+  EXPECT_EQ(FileText(witness).rfind("platovix-witness 7 ", 0), 0u) << FileText(witness);
+  EXPECT_TRUE(Has(verify().out, "last seen: entry 7 (")) << verify().out;
 }
 
 // On the lab's server: entries deleted with the trigger disabled are found

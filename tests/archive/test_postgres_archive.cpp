@@ -77,6 +77,36 @@ TEST(PostgresArchive, ReadsWaitWhileTheServerIsDownAndArriveOnceInOrder) {
   EXPECT_FALSE(
       lab->Connection().EachRow("SELECT nothing FROM entries", {}, [](const SqlRowView&) {}));
   EXPECT_TRUE(lab->GetRead(reads[1].uuid, &back, &error)) << error;
+  // Longer lists streamed whole and in order: 2000 reads, and a page of 1001.
+  ASSERT_TRUE(lab->Connection().Script("SET synchronous_commit = off"));
+  for (int n = 4; n < 2000; ++n) ASSERT_TRUE(lab->AppendRead(SampleRead(n), &error)) << error;
+  for (const size_t limit : {size_t{0}, size_t{1001}}) {
+    ReadQuery query;
+    query.limit = limit;
+    std::vector<ReadSummary> all;
+    ASSERT_TRUE(lab->ListReads(query, true, &all, &error)) << error;
+    ASSERT_EQ(all.size(), limit == 0 ? 2000u : limit);
+    size_t at = 0, same = 0;
+    ASSERT_TRUE(lab->EachRead(
+        query, true,
+        [&](const ReadSummary& read) {
+          same += at < all.size() && read.uuid == all[at].uuid && read.content == all[at].content;
+          ++at;
+        },
+        &error))
+        << error;
+    EXPECT_EQ(at, all.size());
+    EXPECT_EQ(same, all.size());
+  }
+  // Inside a transaction the stream leaves it open and usable.
+  ASSERT_TRUE(lab->Connection().Script("BEGIN"));
+  for (int twice = 0; twice < 2; ++twice) {
+    EXPECT_TRUE(lab->EachRead(
+        {}, false, [](const ReadSummary&) {}, &error))
+        << error;
+  }
+  ASSERT_TRUE(lab->Connection().Script("COMMIT")) << lab->Connection().Error();
+  ASSERT_TRUE(lab->Connection().Script("SET synchronous_commit = on"));
 
   // Append-only in the database itself, whatever the client.
   EXPECT_FALSE(lab->Connection().Script("UPDATE entries SET plate_id = 'X'"));

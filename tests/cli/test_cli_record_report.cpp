@@ -1,7 +1,8 @@
 // The plate report of an archived read: what measure --report wrote the
 // moment the read was stored, and what report --record writes from the
 // archive later, name the same record and hash; the stored assay gives the
-// title and a verdict that must still be the stored one.
+// title and a verdict that must still be the stored one. Every page's
+// footer carries the archive's chain head as verify finds it.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -13,6 +14,7 @@
 #include "results/shared_state.h"
 #include "sim/reader_simulator.h"
 #include "tests/support/cli_in_process.h"
+#include "tests/support/pdf_words.h"
 #include "tests/support/temp_home.h"
 
 namespace fs = std::filesystem;
@@ -38,6 +40,41 @@ archive::PlateRead OnlyRead() {
   std::vector<archive::PlateRead> reads;
   if (archive) archive->FindReads({}, &reads, &error);
   return reads.size() == 1 ? reads[0] : archive::PlateRead{};
+}
+
+// The footer's words after "Archive chain head:" on the first page, up to its page number.
+std::vector<std::string> ChainHeadWords(const fs::path& pdf) {
+  const std::vector<PdfWord> words = ReadPdfWords(pdf.string());
+  const std::vector<PdfWord> found = FindPdfPhrase(words, "Archive chain head:");
+  std::vector<std::string> after;
+  if (found.empty()) return after;
+  for (const PdfWord& word : PdfLineOf(words, found[0])) {
+    if (word.text == "Page") break;  // the page's number, at the right
+    if (word.xMin > found[0].xMax) after.push_back(word.text);
+  }
+  return after;
+}
+
+// What archive verify gives as the head: its entry number and hash.
+std::pair<std::string, std::string> VerifiedHead() {
+  const CliRun verify = RunCliWith({"archive", "verify"});
+  const size_t at = verify.out.find("head: entry ");
+  if (verify.code != kExitSuccess || at == std::string::npos) {
+    ADD_FAILURE() << verify.out << verify.err;
+    return {};
+  }
+  const size_t comma = verify.out.find(", ", at);
+  return {verify.out.substr(at + 12, comma - at - 12), verify.out.substr(comma + 2, 64)};
+}
+
+// The head as a report prints it: "1043", "·", the hash's first 16 hex and "…".
+void ExpectChainHead(const fs::path& pdf, const std::pair<std::string, std::string>& head) {
+  const std::vector<std::string> words = ChainHeadWords(pdf);
+  ASSERT_GE(words.size(), 4u) << pdf;
+  EXPECT_EQ(words[0], head.first) << pdf;
+  EXPECT_EQ(words[1], "\u00b7");
+  EXPECT_EQ(words[2], head.second.substr(0, 16) + "\u2026") << pdf;
+  EXPECT_EQ(words[3], "(archive.sqlite)");
 }
 
 class RecordReport : public ::testing::Test {
@@ -67,6 +104,8 @@ TEST_F(RecordReport, MeasureAndRecordReportNameTheStoredRecordAndItsVerdict) {
   const std::string measuredText = PdfText(measured);
   EXPECT_NE(measuredText.find(record), std::string::npos) << measuredText;
   EXPECT_NE(measuredText.find(hash), std::string::npos);
+  const std::pair<std::string, std::string> head = VerifiedHead();
+  ExpectChainHead(measured, head);
 
   const fs::path later = home_ / "later.pdf";
   const CliRun report = RunCliWith({"report", "--record", read.uuid, "-o", later.string()});
@@ -84,6 +123,7 @@ TEST_F(RecordReport, MeasureAndRecordReportNameTheStoredRecordAndItsVerdict) {
                   PLATOVIX_SOURCE_DIR "/examples/elisa-layout.csv", "-o", later.string()});
   ASSERT_EQ(plain.code, kExitSuccess) << plain.err;
   EXPECT_EQ(PdfText(later).find("Sandwich ELISA, TMB"), std::string::npos);
+  ExpectChainHead(later, head);
 
   // A record whose verdict the stored assay no longer gives is not reported
   // as if it agreed.
@@ -91,6 +131,11 @@ TEST_F(RecordReport, MeasureAndRecordReportNameTheStoredRecordAndItsVerdict) {
   altered.uuid = archive::NewUuid();
   altered.verdict = read.verdict == "Pass" ? "Fail" : "Pass";
   ASSERT_TRUE(archive::StoreRead({}, altered).stored);
+  // A report made later names the head as it is then, past the read.
+  const std::pair<std::string, std::string> moved = VerifiedHead();
+  EXPECT_EQ(std::stoll(moved.first), std::stoll(head.first) + 1);
+  ASSERT_EQ(RunCliWith({"report", "--record", read.uuid, "-o", later.string()}).code, kExitSuccess);
+  ExpectChainHead(later, moved);
   const fs::path refused = home_ / "refused.pdf";
   const CliRun mismatch = RunCliWith({"report", "--record", altered.uuid, "-o", refused.string()});
   EXPECT_EQ(mismatch.code, kExitFailure);
@@ -104,4 +149,12 @@ TEST_F(RecordReport, MeasureAndRecordReportNameTheStoredRecordAndItsVerdict) {
   EXPECT_EQ(RunCliWith({"report", "--record", read.uuid, "-o", "x.pdf", "plate.csv"}).code,
             kExitUsage);
   EXPECT_EQ(RunCliWith({"archive", "list", "--record", read.uuid}).code, kExitUsage);
+
+  // A read kept out of the archive says so where the head would stand.
+  const fs::path unarchived = home_ / "unarchived.pdf";
+  const CliRun loose = RunCliWith({"--port", reader.slavePath(), "--yes", "measure", "--no-archive",
+                                   "--assay", PLATOVIX_SOURCE_DIR "/examples/elisa-assay.json",
+                                   "--report", unarchived.string()});
+  ASSERT_EQ(loose.code, kExitSuccess) << loose.err;
+  EXPECT_EQ(ChainHeadWords(unarchived), (std::vector<std::string>{"not", "archived"}));
 }

@@ -223,6 +223,15 @@ TEST_F(ReadState, WhatIsEnteredAfterTheReadIsInTheHistoryReportsAndExports) {
   EXPECT_NE(pdf.find("PL-LATER-7"), std::string::npos) << pdf;
   EXPECT_NE(pdf.find(assay.assay.name), std::string::npos) << pdf;
   ExpectNotesListed(pdf);
+  // Its footer: the archive's chain head as verify finds it.
+  const CliRun verify = RunCliWith({"archive", "verify"});
+  const size_t head = verify.out.find("head: entry ");
+  ASSERT_NE(head, std::string::npos) << verify.out << verify.err;
+  const size_t comma = verify.out.find(", ", head);
+  EXPECT_NE(pdf.find("Archive chain head: " + verify.out.substr(head + 12, comma - head - 12) +
+                     " \u00b7 " + verify.out.substr(comma + 2, 16) + "\u2026 (archive.sqlite)"),
+            std::string::npos)
+      << pdf;
 
   // Every export of the History says the ID and the excluded well.
   history.findChild<QTableView*>("reads")->selectRow(0);
