@@ -53,6 +53,7 @@ after the other until SIGINT or SIGTERM; programs may come and go.
                          growth    bacteria at 690 nm along logistic curves:
                                    µmax by row, lag and K by column, blanks
                                    in column 12; grows over hours
+                                   (faster with --time-scale)
   --time-scale F       the plate's clock runs F times as fast as the wall
                        clock (1): with 3600 a growth plate grows an hour in a
                        second; the reader's replies keep their real pace
