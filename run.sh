@@ -36,6 +36,7 @@ other option goes to the simulator (platovix-sim); the ones most often wanted:
   --no-value         a few wells carry the reader's "no value" code
   --filters LIST     six wavelengths in nm, comma-separated
   --measure-ms N     how long a measurement takes (500)
+  --time-scale F     the plate's clock F times as fast (growth in minutes)
   --fault NAME       inject a line or reader fault
   -v, --verbose      log the conversation to stderr
 EOF

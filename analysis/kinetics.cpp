@@ -86,7 +86,8 @@ void Rate(KineticWell& well, const Points& points, const KineticOptions& options
   if (window->r2 < options.r2Min) well.flags |= kKineticPoorFit;
 }
 
-void Growth(KineticWell& well, const Points& points, const KineticOptions& options) {
+void Growth(KineticWell& well, const Points& points, const KineticOptions& options,
+            const std::optional<GrowthLogistic>& start) {
   if (points.y.empty()) {
     well.flags |= kKineticTooFewReads;
     return;
@@ -123,7 +124,10 @@ void Growth(KineticWell& well, const Points& points, const KineticOptions& optio
   well.lag = std::max(points.t.front(), (logs.y.front() - window->intercept) / window->slope);
 
   if (well.role == WellRole::Blank) return;  // broth without cells: nothing to fit
-  const LogisticFitResult fit = FitGrowthLogistic(points.t, points.y, std::nullopt, window->slope);
+  LogisticFitResult fit = FitGrowthLogistic(points.t, points.y, start, window->slope);
+  // Started from an earlier fit that no longer suits: from the data, as always.
+  if (!fit.converged && start)
+    fit = FitGrowthLogistic(points.t, points.y, std::nullopt, window->slope);
   if (!fit.converged) {
     well.flags |= kKineticNoLogistic;
     return;
@@ -175,7 +179,11 @@ std::string KineticFlagText(unsigned flags) {
 }
 
 KineticAnalysis AnalyseKinetics(const std::vector<KineticRead>& reads, const PlateLayout* layout,
-                                const KineticOptions& options) {
+                                const KineticOptions& options, const KineticAnalysis* before) {
+  std::array<std::optional<GrowthLogistic>, kLayoutWells> starts;
+  if (before && before->options.mode == KineticMode::Growth) {
+    for (const KineticWell& well : before->wells) starts[well.well] = well.logistic;
+  }
   KineticAnalysis result;
   result.options = options;
   const double unitSeconds = options.mode == KineticMode::Growth ? 3600 : 60;
@@ -202,7 +210,7 @@ KineticAnalysis AnalyseKinetics(const std::vector<KineticRead>& reads, const Pla
       points.y.push_back(read.values[index] / 1000.0 - blank);
     }
     if (options.mode == KineticMode::Growth) {
-      Growth(well, points, options);
+      Growth(well, points, options, starts[index]);
     } else {
       Rate(well, points, options);
     }

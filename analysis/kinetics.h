@@ -93,7 +93,10 @@ struct KineticAnalysis {
   std::vector<KineticWell> wells;  // the layout's wells (all 96 without a layout)
 };
 
+// With the analysis of the same series a read or more ago, each well's
+// logistic fit starts where that one ended: the same fit in a few steps.
 KineticAnalysis AnalyseKinetics(const std::vector<KineticRead>& reads, const PlateLayout* layout,
-                                const KineticOptions& options);
+                                const KineticOptions& options,
+                                const KineticAnalysis* before = nullptr);
 
 }  // namespace analysis

@@ -32,18 +32,34 @@ inline bool LeastSquaresConverged(Eigen::LevenbergMarquardtSpace::Status status)
   }
 }
 
-// Functor: an Eigen::DenseFunctor<double> with operator() and df.
-template <typename Functor>
-LeastSquaresRun SolveLeastSquares(const Functor& residuals, Eigen::VectorXd start) {
+// Any parameters will do.
+struct NoBounds {
+  bool operator()(const Eigen::VectorXd&) const { return true; }
+};
+
+// Functor: an Eigen::DenseFunctor<double> with operator() and df. The run
+// gives up (not converged) at the first step whose parameters sensible
+// rejects: a fit drifting off to where no answer can be saves the solver's
+// thousands of steps along the way.
+template <typename Functor, typename Sensible = NoBounds>
+LeastSquaresRun SolveLeastSquares(const Functor& residuals, Eigen::VectorXd start,
+                                  Sensible sensible = {}) {
+  using namespace Eigen::LevenbergMarquardtSpace;
   Eigen::LevenbergMarquardt<Functor> solver(const_cast<Functor&>(residuals));
   solver.setXtol(1e-12);
   solver.setFtol(1e-12);
   solver.setMaxfev(2000);
   LeastSquaresRun run;
-  const auto status = solver.minimize(start);
+  // Eigen's own minimize(), step by step.
+  Status status = solver.minimizeInit(start);
+  if (status != ImproperInputParameters) {
+    do {
+      status = solver.minimizeOneStep(start);
+    } while (status == Running && sensible(start));
+  }
   run.q = start;
   run.iterations = static_cast<int>(solver.iterations());
-  run.converged = LeastSquaresConverged(status) && start.allFinite();
+  run.converged = status != Running && LeastSquaresConverged(status) && start.allFinite();
   if (run.converged) {
     Eigen::VectorXd r(residuals.values());
     residuals(start, r);

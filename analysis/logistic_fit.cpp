@@ -84,7 +84,14 @@ LogisticFitResult FitGrowthLogistic(const std::vector<double>& t, const std::vec
   const GrowthResiduals residuals(t, y);
   Eigen::VectorXd q(3);
   q << start->k, start->b, start->r;
-  const LeastSquaresRun run = SolveLeastSquares(residuals, q);
+  // A K a thousand times the highest reading is no level the culture grows
+  // to: data with no bend (or with an offset the logistic cannot take) send
+  // K off towards infinity, for as many steps as the solver allows.
+  const double highest = std::max(*std::max_element(y.begin(), y.end()), start->k);
+  const auto sensible = [limit = 1000 * std::abs(highest)](const Eigen::VectorXd& p) {
+    return std::abs(p[0]) <= limit;
+  };
+  const LeastSquaresRun run = SolveLeastSquares(residuals, q, sensible);
   if (!run.converged || !(run.q[0] > 0) || !(run.q[2] > 0)) return result;
   result.converged = true;
   result.curve = {run.q[0], run.q[1], run.q[2]};

@@ -85,9 +85,12 @@ KineticWindow::KineticWindow(QWidget* owner) : QDialog(owner) {
 void KineticWindow::SetSeries(std::vector<analysis::KineticRead> reads,
                               const analysis::PlateLayout* layout,
                               const analysis::KineticOptions& options) {
+  // Each fit goes on from where the last read left it.
+  const bool more = options == analysis_.options;
   reads_ = std::move(reads);
   layout_ = layout ? std::optional(*layout) : std::nullopt;
-  analysis_ = analysis::AnalyseKinetics(reads_, layout_ ? &*layout_ : nullptr, options);
+  analysis_ = analysis::AnalyseKinetics(reads_, layout_ ? &*layout_ : nullptr, options,
+                                        more ? &analysis_ : nullptr);
   caption_->setText(QStringLiteral("%1 mode, window %2, %3 read(s)")
                         .arg(QString::fromLatin1(analysis::KineticModeName(options.mode)))
                         .arg(options.window)
@@ -105,13 +108,20 @@ void KineticWindow::ShowTable() {
   for (const std::string& text : header) labels << QString::fromStdString(text);
   table_->setHorizontalHeaderLabels(labels);
   table_->setRowCount(static_cast<int>(rows.size()));
+  // Read after read the cells stay and only their texts change.
   for (size_t row = 0; row < rows.size(); ++row) {
     for (size_t column = 0; column < rows[row].size(); ++column) {
-      auto* item = new QTableWidgetItem(QString::fromStdString(rows[row][column]));
+      const int r = static_cast<int>(row), c = static_cast<int>(column);
+      QTableWidgetItem* item = table_->item(r, c);
+      if (item == nullptr) {
+        item = new QTableWidgetItem;
+        if (column >= 3) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        table_->setItem(r, c, item);
+      }
+      const QString text = QString::fromStdString(rows[row][column]);
+      if (item->text() != text) item->setText(text);
       if (column == 0 && row < analysis_.wells.size())
         item->setData(Qt::UserRole, analysis_.wells[row].well);
-      if (column >= 3) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-      table_->setItem(static_cast<int>(row), static_cast<int>(column), item);
     }
   }
   table_->resizeColumnsToContents();

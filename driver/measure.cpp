@@ -55,9 +55,12 @@ void TRodeFoto::Measure(PortHandle* port, DialogHandle** dialog, AbortFlag* abor
 
   RunOperation(port, dialog, abort, [&] {
     // Identification: a reader still busy with an earlier command would
-    // take the start command as an error.
+    // take the start command as an error. One that reports an error while
+    // we wait holds it until asked, so the wait would never end.
     Exchange("E");
-    WaitUntilIdle(*this);
+    WaitUntilIdle(*this, [&](char status) {
+      if (ReportsError(status)) failWithReaderError(status);
+    });
     const ReaderTraits& reader = TraitsOf(IdentifyReader(*this));
     Exchange("Ap");
     TakeReaderId(*this);

@@ -35,11 +35,14 @@ bool IsIdle(char status) {
   return status == '@' || status == 'D' || status == '`';
 }
 
-void WaitUntilIdle(TRodeFoto& reader) {
-  do {
+void WaitUntilIdle(TRodeFoto& reader, const std::function<void(char)>& notIdle) {
+  for (;;) {
     std::this_thread::sleep_for(kIdlePoll);
     reader.Exchange("Q");
-  } while (!IsIdle(StatusCharacter(reader)));
+    const char status = StatusCharacter(reader);
+    if (IsIdle(status)) return;
+    if (notIdle) notIdle(status);
+  }
 }
 
 bool TakeReaderId(TRodeFoto& reader) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 class TFoto;
 class TRodeFoto;
@@ -25,8 +26,9 @@ int ErrorNumber(const TRodeFoto& reader);
 bool IsIdle(char status);
 
 // Polls "Q" every 300 ms until the reader is idle. No limit: every exchange
-// watches the abort flag and the line's time-out.
-void WaitUntilIdle(TRodeFoto& reader);
+// watches the abort flag and the line's time-out. Each status that is not
+// idle goes to notIdle first, which may end the operation by throwing.
+void WaitUntilIdle(TRodeFoto& reader, const std::function<void(char)>& notIdle = {});
 
 // The first five digits of the first run of five or more in the last reply
 // become szReaderId; false (szReaderId kept) when the reply has none.

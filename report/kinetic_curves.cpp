@@ -105,7 +105,20 @@ void DrawWellCurve(QPainter& painter, const QRectF& box, const WellCurve& curve,
   const double dot = large ? 3 : 1.2;
   painter.setPen(Qt::NoPen);
   painter.setBrush(ink);
-  for (const QPointF& p : curve.points) painter.drawEllipse(at(p.x(), p.y()), dot, dot);
+  // A long run puts many reads on one pixel: each is drawn once, and the
+  // small charts' dots (a few pixels) as squares, which fill far faster.
+  QPoint lastPixel(std::numeric_limits<int>::min(), 0);
+  for (const QPointF& p : curve.points) {
+    const QPointF centre = at(p.x(), p.y());
+    const QPoint pixel = centre.toPoint();
+    if (pixel == lastPixel) continue;
+    lastPixel = pixel;
+    if (large) {
+      painter.drawEllipse(centre, dot, dot);
+    } else {
+      painter.fillRect(QRectF(centre.x() - dot, centre.y() - dot, 2 * dot, 2 * dot), ink);
+    }
+  }
 
   const analysis::KineticWell* well = curve.result;
   const QColor fitColour = large ? QColor(200, 30, 30) : ink;

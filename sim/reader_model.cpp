@@ -44,7 +44,7 @@ ReaderModel::ReaderModel(const Options& options, const PlateModel& plate, FaultS
       plateInAt_(Clock::now()) {}
 
 void ReaderModel::BeginRead(Clock::time_point now) {
-  lastRead_.seconds = std::chrono::duration<double>(now - plateInAt_).count();
+  lastRead_.seconds = std::chrono::duration<double>(now - plateInAt_).count() * options_.timeScale;
   lastRead_.index = reads_++;
   StartBusy(Activity::Measuring, options_.measureMs, now);
 }

@@ -47,6 +47,9 @@ struct Options {
   bool verbose = false;       // log commands and replies to stderr
   std::string plateFile;      // optional readings; the format is in plate_model.h
   PlateScenario scenario = PlateScenario::Random;
+  // How much faster the plate's own clock (enzyme product, growing cells)
+  // runs than the wall clock; the conversation keeps its real pace.
+  double timeScale = 1;
 };
 
 class ReaderSimulator {

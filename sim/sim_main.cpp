@@ -53,6 +53,10 @@ after the other until SIGINT or SIGTERM; programs may come and go.
                          growth    bacteria at 690 nm along logistic curves:
                                    µmax by row, lag and K by column, blanks
                                    in column 12; grows over hours
+                                   (faster with --time-scale)
+  --time-scale F       the plate's clock runs F times as fast as the wall
+                       clock (1): with 3600 a growth plate grows an hour in a
+                       second; the reader's replies keep their real pace
   --write-layout FILE  write the scenario's ground truth (which well holds
                        what, at which concentration) to FILE and exit
   --demo-filters       print the six filters, then the scenario's primary
@@ -130,6 +134,15 @@ int Number(const std::string& option, const char* text, long lowest, long highes
     Fail(option + " wants a whole number from " + std::to_string(lowest) + " to " +
          std::to_string(highest) + ", not \"" + text + "\"");
   return static_cast<int>(value);
+}
+
+double Scale(const char* text) {
+  char* end = nullptr;
+  errno = 0;
+  const double value = std::strtod(text, &end);
+  if (*text == '\0' || *end != '\0' || errno != 0 || !(value >= 0.001 && value <= 1e6))
+    Fail(std::string("--time-scale wants a number from 0.001 to 1000000, not \"") + text + "\"");
+  return value;
 }
 
 struct FaultRequest {
@@ -230,6 +243,8 @@ int main(int argc, char** argv) {
       options.moveMs = Number(arg, value(), 0, 3600000);
     } else if (arg == "--calibrate-ms") {
       options.calibrateMs = Number(arg, value(), 0, 3600000);
+    } else if (arg == "--time-scale") {
+      options.timeScale = Scale(value());
     } else if (arg == "--seed") {
       options.seed = static_cast<unsigned>(Number(arg, value(), 0, 2147483647));
     } else if (arg == "--overflow") {

@@ -168,6 +168,33 @@ TEST(Kinetics, GrowthParametersOfLogisticWells) {
     // Growth from the first read on: no lag.
     EXPECT_LT(*well.lag, 0.3) << name;
   }
+  // Read by read, each fit going on from the read before (as the kinetic
+  // window follows a run), the series ends with the same fits; so does an
+  // earlier run's analysis given as the start of a different one.
+  KineticAnalysis live;
+  for (size_t count = 1; count <= reads.size(); ++count) {
+    const std::vector<KineticRead> sofar(reads.begin(), reads.begin() + count);
+    live = AnalyseKinetics(sofar, &layout, {KineticMode::Growth, 5, 0.95}, &live);
+  }
+  std::vector<KineticRead> shifted = reads;
+  for (KineticRead& read : shifted) read.seconds += 1800;  // the cultures half an hour later
+  const KineticAnalysis other = AnalyseKinetics(shifted, &layout, {KineticMode::Growth, 5, 0.95});
+  const KineticAnalysis otherFromLive =
+      AnalyseKinetics(shifted, &layout, {KineticMode::Growth, 5, 0.95}, &live);
+  for (int column = 0; column < 12; ++column) {
+    const std::string name = WellName(column);
+    for (const auto& [ours, cold] :
+         {std::pair<const KineticAnalysis*, const KineticAnalysis*>(&live, &result),
+          std::pair(&otherFromLive, &other)}) {
+      const auto& fit = ours->wells[column].logistic;
+      const auto& expected = cold->wells[column].logistic;
+      ASSERT_TRUE(fit && expected) << name;
+      ExpectRelative(fit->k, expected->k, 1e-7, name + " K read by read");
+      ExpectRelative(fit->b, expected->b, 1e-7, name + " b read by read");
+      ExpectRelative(fit->r, expected->r, 1e-7, name + " r read by read");
+    }
+  }
+
   const auto json = KineticsJson(result)["kinetics"]["wells"][0];
   EXPECT_TRUE(json["logistic"].contains("tMidHours"));
   EXPECT_TRUE(json.contains("muMaxPerHour"));

@@ -128,6 +128,9 @@ std::vector<Cell> AllCells() {
     add(MeasureFor(f, true), f, LineFault::BadCheckOnce, kMeasureDone, "success", measured);
     add(MeasureFor(f), f, LineFault::StrayBytes, kMeasureDone, "success", measured);
     add(MeasureFor(f), f, LineFault::ReaderError, kOperationFailed, "Reader error 7.", measured);
+    // Before the start command: the error is reported, not waited out.
+    add(MeasureFor(f, true), f, LineFault::ErrorBeforeStart, kOperationFailed, "Reader error 7.",
+        opening);
     add(MeasureFor(f, true), f, LineFault::SyntaxError, kOperationFailed, "Command syntax error.",
         measured);
     add(MeasureFor(f), f, LineFault::SilentWhileMeasuring, kReaderTimeout, "Timeout (",
@@ -201,7 +204,8 @@ std::string FaultName(LineFault fault) {
                                        "BlockOutOfSequence",
                                        "BlankField",
                                        "StuckBusy",
-                                       "StuckInError"};
+                                       "StuckInError",
+                                       "ErrorBeforeStart"};
   return kNames[static_cast<int>(fault)];
 }
 

@@ -35,6 +35,7 @@ enum class LineFault {
   BlankField,            // a data block with a value field of blanks
   StuckBusy,             // the reader never stops being busy; the operator aborts
   StuckInError,          // the reader reports an error for ever; the operator aborts
+  ErrorBeforeStart,      // error 7 while the measurement waits for an idle reader
 };
 
 struct Cell {

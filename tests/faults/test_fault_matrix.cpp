@@ -113,6 +113,9 @@ bool ArmingFor(const Cell& cell, Arming* arming) {
     case LineFault::StuckInError:
       *arming = {Fault::ReaderError, -1, 7, ""};
       return true;
+    case LineFault::ErrorBeforeStart:
+      *arming = {Fault::ReaderError, 1, 7, ""};
+      return true;
   }
   return false;
 }

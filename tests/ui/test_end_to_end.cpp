@@ -304,6 +304,20 @@ TEST_F(EndToEndTest, ReaderErrorIsShownInAnErrorBox) {
   EXPECT_EQ(BoxRecorder::Boxes()[0].text, pDriver->szMessage);
   EXPECT_EQ(dialog.ItemText(kStatusLine).toStdString(), pDriver->szMessage);
   EXPECT_EQ(PlateResult.bValid, 0);
+
+  // Before the start command, while the reader is waited for: shown as
+  // promptly, and the dialog takes the next measurement.
+  reader_->reader().InjectFault(sim::Fault::ReaderError, 1, 7);
+  Press(kMeasureButton);
+  ASSERT_TRUE(WaitUntilIdle(10000)) << dialog.ItemText(kStatusLine).toStdString();
+  ASSERT_EQ(BoxRecorder::Boxes().size(), 2u) << BoxRecorder::Texts();
+  EXPECT_EQ(BoxRecorder::Boxes()[1].text, "Reader error 7.");
+  EXPECT_EQ(dialog.ItemText(kStatusLine), "Reader error 7.");
+  ExpectIdleButtons();
+  Press(kMeasureButton);
+  ASSERT_TRUE(WaitUntilIdle());
+  EXPECT_EQ(dialog.ItemText(kStatusLine), "success");
+  EXPECT_EQ(PlateResult.bValid, 1);
 }
 
 TEST_F(EndToEndTest, ClosingDuringAMeasurementWaitsForTheWorker) {

@@ -340,6 +340,20 @@ TEST_F(KineticDesktop, AbortOrAReaderErrorEndsTheRunKeepingItsReads) {
       << dialog.ItemText(kStatusLine).toStdString();
   EXPECT_EQ(OpenKineticWindow()->Reads().size(), 1u);
   ExpectIdleButtons();
+
+  // The same error between reads strikes before the next start command,
+  // while that read waits for an idle reader: shown all the same.
+  StartRun(10, 8);
+  ASSERT_TRUE(WaitForReads(1));
+  ASSERT_TRUE(dialog.Kinetic()->Waiting());
+  reader_->reader().InjectFault(sim::Fault::ReaderError, 1, 7);
+  const size_t before = StartsSent();
+  ASSERT_TRUE(WaitUntilRunEnded()) << dialog.ItemText(kStatusLine).toStdString();
+  EXPECT_EQ(StartsSent(), before);
+  ASSERT_EQ(BoxRecorder::Boxes().size(), 2u) << BoxRecorder::Texts();
+  EXPECT_EQ(BoxRecorder::Boxes()[1].text, "Reader error 7.");
+  EXPECT_EQ(dialog.ItemText(kStatusLine), "Reader error 7. 1 of 10 reads kept.");
+  ExpectIdleButtons();
 }
 
 TEST_F(KineticDesktop, JupiterAsksForThePlateOnceARun) {
