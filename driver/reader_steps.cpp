@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "driver/foto.h"
+#include "link/reader_waits.h"
 #include "link/reply_parsers.h"
 
 namespace {
@@ -37,7 +38,7 @@ bool IsIdle(char status) {
 
 void WaitUntilIdle(TRodeFoto& reader, const std::function<void(char)>& notIdle) {
   for (;;) {
-    std::this_thread::sleep_for(kIdlePoll);
+    std::this_thread::sleep_for(ReaderWait(kIdlePoll));
     reader.Exchange("Q");
     const char status = StatusCharacter(reader);
     if (IsIdle(status)) return;

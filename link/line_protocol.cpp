@@ -20,6 +20,7 @@
 #include "driver/foto.h"
 #include "link/check_byte.h"
 #include "link/interval_timer.h"
+#include "link/reader_waits.h"
 #include "link/system_error.h"
 
 namespace {
@@ -131,6 +132,7 @@ void TRodeFoto::SendEot() {
 }
 
 void TRodeFoto::WaitAbortable(uint32_t ms) {
+  ms = ReaderWaitMs(ms);
   IntervalTimer timer;
   for (;;) {
     std::this_thread::sleep_for(kAbortPollStep);

@@ -20,8 +20,8 @@
 #include "settings/settings.h"
 #include "sim/reader_simulator.h"
 #include "tests/archive/archive_samples.h"
-#include "tests/archive/postgres_server.h"
 #include "tests/support/cli_in_process.h"
+#include "tests/support/lab_server.h"
 
 using namespace archive;
 using namespace archive_samples;
@@ -275,9 +275,7 @@ TEST_F(ArchiveFaults, NoSecretIsShownAndEveryFormGoesWhereItBelongs) {
   ASSERT_EQ(stat(SettingsFilePath().c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
 
-  if (!PostgresServer::Available()) GTEST_SKIP() << "no PostgreSQL server binaries";
-  PostgresServer server;
-  ASSERT_TRUE(server.running());
+  PLATOVIX_LAB_SERVER(server);
   const PlateRead read = SampleRead(3);
   ASSERT_TRUE(StoreRead({home_.path() + "/local.sqlite", server.url()}, read).stored);
   // postgresql:///postgres?host=H&port=P[&user=U] as keywords
@@ -300,9 +298,7 @@ TEST_F(ArchiveFaults, NoSecretIsShownAndEveryFormGoesWhereItBelongs) {
 // gives up on the lab within its time-out, the read is safe locally, and
 // it is forwarded once the lock is gone.
 TEST_F(ArchiveFaults, AHeldLabLockLeavesTheReadLocalToBeForwardedLater) {
-  if (!PostgresServer::Available()) GTEST_SKIP() << "no PostgreSQL server binaries";
-  PostgresServer server;
-  ASSERT_TRUE(server.running());
+  PLATOVIX_LAB_SERVER(server);
   const StoreConfig config{home_.path() + "/local.sqlite", server.url()};
   ASSERT_TRUE(StoreRead(config, SampleRead(0)).stored);  // the lab's schema is there
   std::string error;

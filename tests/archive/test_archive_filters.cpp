@@ -10,7 +10,7 @@
 #include "archive/sqlite_archive.h"
 #include "archive/sqlite_connection.h"
 #include "tests/archive/archive_samples.h"
-#include "tests/archive/postgres_server.h"
+#include "tests/support/lab_server.h"
 
 using namespace archive;
 using namespace archive_samples;
@@ -118,9 +118,7 @@ TEST(ArchiveFilters, SqliteVersionOneMigratesAndIsFoundByTextTimeAndVerdict) {
 }
 
 TEST(ArchiveFilters, PostgresVersionOneMigratesAndIsFoundByTextTimeAndVerdict) {
-  if (!PostgresServer::Available()) GTEST_SKIP() << "no PostgreSQL server binaries";
-  PostgresServer server;
-  ASSERT_TRUE(server.running());
+  PLATOVIX_LAB_SERVER(server);
   std::string note, error;
   std::vector<PlateRead> reads;
   {
@@ -175,9 +173,7 @@ TEST(ArchiveFilters, TextIsFoundInAnyCaseOfAnyLetterInBothDatabases) {
   ASSERT_TRUE(local) << notes.writeProblem;
   expectFound(*local);
 
-  if (!PostgresServer::Available()) GTEST_SKIP() << "no PostgreSQL server binaries";
-  PostgresServer server;
-  ASSERT_TRUE(server.running());
+  PLATOVIX_LAB_SERVER(server);
   std::string note, error;
   auto lab = OpenPostgresArchive(server.url(), &note, &error);
   ASSERT_TRUE(lab) << error;

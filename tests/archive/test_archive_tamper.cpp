@@ -15,8 +15,8 @@
 #include "archive/sqlite_connection.h"
 #include "archive/witness.h"
 #include "tests/archive/archive_samples.h"
-#include "tests/archive/postgres_server.h"
 #include "tests/support/cli_in_process.h"
+#include "tests/support/lab_server.h"
 #include "tests/support/temp_home.h"
 
 using namespace archive;
@@ -144,10 +144,8 @@ TEST(ArchiveTamper, ATornOrOldWitnessIsReadForWhatItHolds) {
 // by the head this computer last saw there, and a read marked forwarded
 // that the lab never got is named by forward --check.
 TEST(ArchiveTamper, LabEntriesRemovedOrNeverSentAreFound) {
-  if (!PostgresServer::Available()) GTEST_SKIP() << "no PostgreSQL server binaries";
   TempHome home("tamper-lab");
-  PostgresServer server;
-  ASSERT_TRUE(server.running());
+  PLATOVIX_LAB_SERVER(server);
   const StoreConfig config{"", server.url()};
   for (int n = 0; n < 4; ++n) ASSERT_TRUE(StoreRead(config, SampleRead(n)).stored);
 
@@ -184,10 +182,8 @@ TEST(ArchiveTamper, LabEntriesRemovedOrNeverSentAreFound) {
 // next store continues in local-2.sqlite and carries them along; every
 // reader shows both files' reads; verify names the damage and fails.
 TEST(ArchiveTamper, ADamagedArchiveStrandsNothing) {
-  if (!PostgresServer::Available()) GTEST_SKIP() << "no PostgreSQL server binaries";
   TempHome home("tamper-damaged");
-  PostgresServer server;
-  ASSERT_TRUE(server.running());
+  PLATOVIX_LAB_SERVER(server);
   const std::string path = home.path() / "local.sqlite";
   const StoreConfig config{path, server.url()};
   std::set<std::string> earlier;

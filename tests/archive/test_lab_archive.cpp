@@ -18,8 +18,8 @@
 #include "cli/cli_run.h"
 #include "sim/reader_simulator.h"
 #include "tests/archive/archive_samples.h"
-#include "tests/archive/postgres_server.h"
 #include "tests/support/cli_in_process.h"
+#include "tests/support/lab_server.h"
 #include "tests/support/temp_home.h"
 
 using namespace archive;
@@ -74,10 +74,8 @@ bool WaitFor(const std::function<bool()>& done) {
 // its result while the lock is still held; the read is safe locally and
 // reaches the lab once, when the lock is gone.
 TEST(LabArchive, MeasurePrintsItsResultWhileTheLabIsLockedAndTheReadFollowsOnce) {
-  if (!PostgresServer::Available()) GTEST_SKIP() << "no PostgreSQL server binaries";
   TempHome home("lab-locked");
-  PostgresServer server;
-  ASSERT_TRUE(server.running());
+  PLATOVIX_LAB_SERVER(server);
   const std::string local = home.path().string() + "/local.sqlite";
   ASSERT_TRUE(StoreRead({local, server.url()}, archive_samples::SampleRead(0)).stored);
   std::string error;
@@ -132,10 +130,8 @@ TEST(LabArchive, MeasurePrintsItsResultWhileTheLabIsLockedAndTheReadFollowsOnce)
 // every change to what is stored, the triggers, and the server's time.
 // An entry sent by a computer whose clock is off is named by verify.
 TEST(LabArchive, TheEverydayRoleStoresAndReadsAndChangesNothing) {
-  if (!PostgresServer::Available()) GTEST_SKIP() << "no PostgreSQL server binaries";
   TempHome home("lab-roles");
-  PostgresServer server;
-  ASSERT_TRUE(server.running());
+  PLATOVIX_LAB_SERVER(server);
   std::string error;
   std::unique_ptr<PgConnection> owner = PgConnection::Open(server.url(), &error);
   ASSERT_TRUE(owner) << error;

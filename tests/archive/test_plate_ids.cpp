@@ -12,8 +12,8 @@
 #include "archive/read_state.h"
 #include "archive/sqlite_archive.h"
 #include "tests/archive/archive_samples.h"
-#include "tests/archive/postgres_server.h"
 #include "tests/support/cli_in_process.h"
+#include "tests/support/lab_server.h"
 
 using namespace archive;
 using namespace archive_samples;
@@ -127,9 +127,7 @@ TEST(PlateIds, SqliteFindsIdsEnteredLaterAndMigratesVersionTwo) {
 }
 
 TEST(PlateIds, PostgresFindsIdsEnteredLaterAndMigratesVersionTwo) {
-  if (!PostgresServer::Available()) GTEST_SKIP() << "no PostgreSQL server binaries";
-  PostgresServer server;
-  ASSERT_TRUE(server.running());
+  PLATOVIX_LAB_SERVER(server);
   std::string note, error;
   std::vector<PlateRead> reads;
   {

@@ -28,9 +28,9 @@
 #include "results/result_file_reader.h"
 #include "results/result_text.h"
 #include "tests/archive/archive_samples.h"
-#include "tests/archive/postgres_server.h"
 #include "tests/history/history_settled.h"
 #include "tests/support/command_output.h"
+#include "tests/support/lab_server.h"
 #include "tests/support/result_state_guard.h"
 #include "tests/ui/analysis_test_plate.h"
 #include "tests/ui/ui_test_support.h"
@@ -296,9 +296,7 @@ TEST_F(HistoryWindowTest, WhileTheLabIsDownThisComputersReadsAreListedAndTheWait
 }
 
 TEST_F(HistoryWindowTest, ListsTheLabsReadsAfterThisComputersWaitingOnes) {
-  if (!PostgresServer::Available()) GTEST_SKIP() << "no PostgreSQL server binaries";
-  PostgresServer server;
-  ASSERT_TRUE(server.running());
+  PLATOVIX_LAB_SERVER(server);
   TempFolder folder;
   const archive::StoreConfig config{folder.path() + "/archive.sqlite", server.url()};
   for (int n = 0; n < 2; ++n) ASSERT_TRUE(archive::StoreRead(config, HistoryRead(n, "")).stored);

@@ -8,12 +8,10 @@
 #include "archive/pg_connection.h"
 #include "sila_fixture.h"
 #include "tests/archive/archive_samples.h"
-#include "tests/archive/postgres_server.h"
+#include "tests/support/lab_server.h"
 
 TEST_F(SilaServerTest, AnExecutionEndsWhileTheLabIsLockedAndItsReadFollowsOnce) {
-  if (!PostgresServer::Available()) GTEST_SKIP() << "no PostgreSQL server binaries";
-  PostgresServer server;
-  ASSERT_TRUE(server.running());
+  PLATOVIX_LAB_SERVER(server);
   const std::string local = (home_ / "archive.sqlite").string();
   ASSERT_TRUE(archive::StoreRead({(home_ / "other.sqlite").string(), server.url()},
                                  archive_samples::SampleRead(0))

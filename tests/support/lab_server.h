@@ -1,6 +1,14 @@
-// A lab archive's server for one test: a real PostgreSQL server started by
-// the test (tests/archive/postgres_server.h), the URL another role logs in
-// with, and whether some connection waits on a table lock another holds.
+// The lab archive's PostgreSQL server for one test: started where the test
+// needs it, and the test skipped on a machine without the server's binaries;
+// the URL another role logs in with, and whether some connection waits on a
+// table lock another holds.
+//
+//   TEST(LabArchive, Something) {
+//     PLATOVIX_LAB_SERVER(server);  // a running PostgresServer named server
+//     ... server.url() ...
+//   }
+//
+// A macro, as GTEST_SKIP and ASSERT_* have to leave the test's own body.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,6 +19,12 @@
 
 #include "archive/pg_connection.h"
 #include "tests/archive/postgres_server.h"
+
+#define PLATOVIX_LAB_SERVER(name)                                                     \
+  if (!PostgresServer::Available())                                                   \
+    GTEST_SKIP() << "no PostgreSQL server binaries in " << PostgresServer::kBinaries; \
+  PostgresServer name;                                                                \
+  ASSERT_TRUE(name.running()) << "the PostgreSQL server did not start"
 
 // Null when this machine has no server binaries (the test skips); a server
 // that did not start is a failure.

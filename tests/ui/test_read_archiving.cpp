@@ -15,7 +15,7 @@
 #include "archive_ui/desktop_archive.h"
 #include "sim/reader_simulator.h"
 #include "tests/archive/archive_samples.h"
-#include "tests/archive/postgres_server.h"
+#include "tests/support/lab_server.h"
 #include "tests/support/temp_home.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/main_dialog.h"
@@ -147,9 +147,7 @@ TEST_F(DesktopArchive, AMalformedArchiveUrlIsNamedWithoutItsPassword) {
 // stored locally and shown; the window goes on (its timers fire) while the
 // forward waits on the lab, and the read reaches the lab once the lock goes.
 TEST_F(DesktopArchive, TheWindowGoesOnWhileTheLabIsLockedAndTheReadFollowsOnce) {
-  if (!PostgresServer::Available()) GTEST_SKIP() << "no PostgreSQL server binaries";
-  PostgresServer server;
-  ASSERT_TRUE(server.running());
+  PLATOVIX_LAB_SERVER(server);
   ASSERT_TRUE(archive::StoreRead({folder_ + "/other.sqlite", server.url()},
                                  archive_samples::SampleRead(0))
                   .stored);  // the lab's schema is there
