@@ -13,15 +13,16 @@
 
 #include <platovix_version.h>
 
-#include "analysis/rate_response.h"
 #include "analysis/kinetics_output.h"
 #include "analysis/kinetics_workbook.h"
+#include "analysis/rate_response.h"
 #include "analysis_ui/file_questions.h"
 #include "analysis_ui/kinetic_plate_view.h"
 #include "analysis_ui/report_actions.h"
 #include "analysis_ui/well_curve_dialog.h"
 #include "archive/plate_read.h"
 #include "link/operator_message.h"
+#include "report/report_input.h"
 #include "results/atomic_file.h"
 #include "results/shared_state.h"
 
@@ -187,6 +188,8 @@ KineticReport KineticWindow::Report() const {
   report.intervalSeconds = run_.intervalSeconds;
   report.plannedReads = run_.plannedReads;
   report.recordUuid = run_.recordUuid;
+  report.archiveName = ArchiveShortName(run_.archiveName);
+  report.chainHead = ChainHeadText(run_.archiveName);
   report.status = run_.status;
   report.statusMessage = run_.message;
   report.analysis = analysis_;

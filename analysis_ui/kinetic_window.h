@@ -23,7 +23,8 @@ struct KineticRunInfo {
   std::string started;  // the first read's start, ISO 8601
   std::optional<double> intervalSeconds;
   int plannedReads = 0;
-  std::string recordUuid;  // the run's archive record, once kept
+  std::string recordUuid;   // the run's archive record, once kept
+  std::string archiveName;  // the archive that holds it
   std::string status = "completed";
   std::string message;  // why an aborted or failed run ended
   // Its name heads the report; with the rate as its response the rates get

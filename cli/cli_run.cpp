@@ -245,7 +245,10 @@ int Measure(Session& session) {
     facts.started = runStarted;
     facts.intervalSeconds = options.everySeconds;
     facts.plannedReads = reads;
-    if (runKept) facts.recordUuid = run->Uuid();
+    if (runKept) {
+      facts.recordUuid = run->Uuid();
+      facts.archiveName = run->Archive();
+    }
     if (result != kExitSuccess) {
       facts.status = result == kExitAborted ? "aborted" : "failed";
       facts.message = endMessage;

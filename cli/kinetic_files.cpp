@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "report/kinetic_report.h"
+#include "report/report_input.h"
 #endif
 
 namespace {
@@ -55,6 +56,8 @@ bool WriteKineticReport(const std::vector<analysis::KineticRead>& reads, const C
   report.intervalSeconds = facts.intervalSeconds;
   report.plannedReads = facts.plannedReads;
   report.recordUuid = facts.recordUuid;
+  report.archiveName = ArchiveShortName(facts.archiveName);
+  report.chainHead = ChainHeadText(facts.archiveName);
   report.status = facts.status;
   report.statusMessage = facts.message;
   report.analysis = AnalysisOf(reads, options);

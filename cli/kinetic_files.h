@@ -14,8 +14,9 @@
 struct KineticRunFacts {
   std::string started;  // the first read's start, ISO 8601
   std::optional<double> intervalSeconds;
-  int plannedReads = 0;    // 0: not known
-  std::string recordUuid;  // the run's archive record
+  int plannedReads = 0;     // 0: not known
+  std::string recordUuid;   // the run's archive record
+  std::string archiveName;  // the archive that holds it
   std::string status = "completed";
   std::string message;  // why an aborted or failed run ended
 };

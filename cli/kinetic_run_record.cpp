@@ -48,6 +48,7 @@ bool KineticRunRecorder::Finish(int exitCode, const std::string& message,
   const archive::StoreOutcome outcome = archive::StoreRun(ArchiveConfigFor(options_), run_);
   for (const std::string& note : outcome.messages) err << "platovix-cli: archive: " << note << '\n';
   if (!outcome.warning.empty()) err << "platovix-cli: warning: " << outcome.warning << '\n';
+  archive_ = outcome.archive;
   if (outcome.stored || outcome.spooled) err << "platovix-cli: run record " << run_.uuid << '\n';
   return outcome.stored || outcome.spooled;
 }

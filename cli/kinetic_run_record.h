@@ -23,8 +23,11 @@ class KineticRunRecorder {
   bool Finish(int exitCode, const std::string& message,
               const std::vector<analysis::KineticRead>& series, std::ostream& err);
   const std::string& Uuid() const { return run_.uuid; }
+  // The archive the record went to (its Name()); empty until stored.
+  const std::string& Archive() const { return archive_; }
 
  private:
   const CliOptions& options_;
   archive::RunRecord run_;
+  std::string archive_;
 };

@@ -142,7 +142,7 @@ class KineticPainter {
     double y = Paragraph(painter, 0, ReportFont(16, true), KineticReportTitle(report_));
     y += mm(2);
     if (painter) Facts(*painter, y);
-    y += mm(5) * (report_.recordUuid.empty() ? 4 : 5) + mm(0.5);
+    y += mm(5) * 5 + mm(0.5);
     if (painter) {
       painter->setPen(QPen(Qt::black, 0));
       painter->drawLine(QPointF(0, y), QPointF(w, y));
@@ -208,12 +208,14 @@ class KineticPainter {
       Line(painter, w / 2, y, w / 2, right[i].first + ": " + right[i].second);
       y += mm(5);
     }
+    // The program here, so the footer has room for the archive's chain head.
+    Line(painter, w / 2, y, w / 2, QStringLiteral("Program: ") + Dash(report_.programVersion));
     if (!report_.recordUuid.empty()) {
       // No ligatures: "ff" in a UUID would be copied out as one glyph.
       QFont plain = painter.font();
       plain.setStyleStrategy(QFont::PreferNoShaping);
       painter.setFont(plain);
-      Line(painter, 0, y, w, QStringLiteral("Archive record: ") + Q(report_.recordUuid));
+      Line(painter, 0, y, w / 2, QStringLiteral("Archive record: ") + Q(report_.recordUuid));
     }
   }
 
@@ -301,13 +303,8 @@ class KineticPainter {
     painter.setFont(ReportFont(8));
     painter.setPen(Qt::black);
     const QRectF box(0, page_.bottom() - mm(5), page_.width(), mm(5));
-    painter.drawText(
-        box, Qt::AlignLeft | Qt::AlignVCenter,
-        QStringLiteral("Created ") + Q(FormatIsoLocalTime(report_.created)) +
-            (report_.programVersion.empty() ? QString()
-                                            : QStringLiteral(", ") + Q(report_.programVersion)));
-    painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter,
-                     QStringLiteral("Page %1 of %2").arg(page).arg(pages));
+    const QString created = QStringLiteral("Created ") + Q(FormatIsoLocalTime(report_.created));
+    PaintReportFooter(painter, box, created, page, pages, report_.chainHead, report_.archiveName);
   }
 
   const KineticReport& report_;

@@ -25,6 +25,8 @@ struct KineticReport {
   std::optional<double> intervalSeconds;  // start to start as set
   int plannedReads = 0;                   // 0: not known
   std::string recordUuid;                 // the run's archive record; empty: none
+  std::string archiveName;                // the archive holding that record (no secret in it)
+  std::string chainHead;                  // ChainHeadText of that archive; empty: no footer line
   // "completed", "aborted" or "failed": an aborted or failed run is
   // reported with the reads it holds, and says so.
   std::string status = "completed";

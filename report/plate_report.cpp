@@ -313,27 +313,7 @@ class ReportPainter {
     painter.setPen(Qt::black);
     const QRectF box(0, g().page.bottom() - g().mm(5), g().page.width(), g().mm(5));
     const QString created = QStringLiteral("Created ") + Q(FormatIsoLocalTime(report_.created));
-    const QString numbered = QStringLiteral("Page %1 of %2").arg(page).arg(pages);
-    painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, created);
-    painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, numbered);
-    if (report_.chainHead.empty()) return;
-    // Between the two, the archive's name shortened to what room is left;
-    // the head itself is always whole. No ligatures in the hash.
-    QFont plain = painter.font();
-    plain.setStyleStrategy(QFont::PreferNoShaping);
-    painter.setFont(plain);
-    const QFontMetricsF metrics(plain, device_);
-    const double left = metrics.horizontalAdvance(created) + g().mm(6);
-    const double width = box.width() - left - metrics.horizontalAdvance(numbered) - g().mm(6);
-    QString text = QStringLiteral("Archive chain head: ") + Q(report_.chainHead);
-    if (!report_.archiveName.empty()) {
-      const double room = width - metrics.horizontalAdvance(text + QStringLiteral(" ()"));
-      text += QStringLiteral(" (") +
-              metrics.elidedText(Q(report_.archiveName), Qt::ElideMiddle, std::max(room, 0.0)) +
-              QStringLiteral(")");
-    }
-    painter.drawText(QRectF(box.left() + left, box.top(), std::max(width, 0.0), box.height()),
-                     Qt::AlignLeft | Qt::AlignVCenter, text);
+    PaintReportFooter(painter, box, created, page, pages, report_.chainHead, report_.archiveName);
   }
 
   const PlateReport& report_;

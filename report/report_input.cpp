@@ -7,18 +7,6 @@
 #include "archive/witness.h"
 #include "results/result_file_reader.h"
 
-namespace {
-
-// What fits a footer: a file's own name, a lab archive's URL without user
-// and password.
-std::string ArchiveShortName(const std::string& name) {
-  if (archive::KindOfArchive(name) != archive::ArchiveKind::Sqlite)
-    return archive::ShownLocation(name);
-  return name.substr(name.rfind('/') + 1);
-}
-
-}  // namespace
-
 PlateReport MakePlateReport(const ReportInput& input) {
   PlateReport report;
   report.title = !input.title.empty() ? input.title : input.assay ? input.assay->name : "";
@@ -50,8 +38,17 @@ PlateReport MakePlateReport(const ReportInput& input) {
   options.weighting = analysis::WeightingFromName(input.weighting).value_or(options.weighting);
   for (const ExcludedWellNote& e : input.excluded) options.excluded.push_back({e.well, e.reason});
   report.layout = *layout;
-  report.analysis = analysis::AnalysePlate(input.plate.nValue, input.plate.bOverRange, *layout, options);
+  report.analysis =
+      analysis::AnalysePlate(input.plate.nValue, input.plate.bOverRange, *layout, options);
   return report;
+}
+
+// What fits a footer: a file's own name, a lab archive's URL without user
+// and password.
+std::string ArchiveShortName(const std::string& name) {
+  if (archive::KindOfArchive(name) != archive::ArchiveKind::Sqlite)
+    return archive::ShownLocation(name);
+  return name.substr(name.rfind('/') + 1);
 }
 
 std::string ChainHeadText(const std::string& archiveName) {

@@ -43,6 +43,9 @@ PlateReport MakePlateReport(const ReportInput& input);
 // The archive's chain head as its witness holds it: "1043 · 3f9a…", or
 // "not archived" without an archive.
 std::string ChainHeadText(const std::string& archiveName);
+// The archive as a footer names it: a file's own name, a lab archive's URL
+// without user and password.
+std::string ArchiveShortName(const std::string& name);
 
 // The stored read as it is now: plate, plate ID, operator, record, status,
 // the analysis in force, excluded wells and comments. The assay is the

@@ -1,5 +1,7 @@
 #include "report/report_painting.h"
 
+#include <QFont>
+#include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -205,4 +207,30 @@ void PaintStandardCurve(QPainter& painter, const QRectF& area, const analysis::C
     painter.drawEllipse(at(concentrations[i], responses[i]), text * 0.35, text * 0.35);
   }
   painter.restore();
+}
+
+void PaintReportFooter(QPainter& painter, const QRectF& box, const QString& created, int page,
+                       int pages, const std::string& chainHead, const std::string& archiveName) {
+  const QString numbered = QStringLiteral("Page %1 of %2").arg(page).arg(pages);
+  painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, created);
+  painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, numbered);
+  if (chainHead.empty()) return;
+  // No ligatures in the hash.
+  QFont plain = painter.font();
+  plain.setStyleStrategy(QFont::PreferNoShaping);
+  painter.setFont(plain);
+  const QFontMetricsF metrics(plain, painter.device());
+  const double gap = box.height() * 1.2;
+  const double left = metrics.horizontalAdvance(created) + gap;
+  const double width = box.width() - left - metrics.horizontalAdvance(numbered) - gap;
+  QString text = QStringLiteral("Archive chain head: ") + QString::fromStdString(chainHead);
+  if (!archiveName.empty()) {
+    const double room = width - metrics.horizontalAdvance(text + QStringLiteral(" ()"));
+    text += QStringLiteral(" (") +
+            metrics.elidedText(QString::fromStdString(archiveName), Qt::ElideMiddle,
+                               std::max(room, 0.0)) +
+            QStringLiteral(")");
+  }
+  painter.drawText(QRectF(box.left() + left, box.top(), std::max(width, 0.0), box.height()),
+                   Qt::AlignLeft | Qt::AlignVCenter, text);
 }

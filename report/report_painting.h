@@ -6,6 +6,7 @@
 #include <QString>
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "analysis/plate_analysis.h"
 #include "analysis/plate_layout.h"
@@ -26,6 +27,12 @@ void PaintPlate(QPainter& painter, const QRectF& area, std::span<const int32_t, 
 // linear one.
 void PaintStandardCurve(QPainter& painter, const QRectF& area, const analysis::CurveFit& fit,
                         const QString& unit, bool logarithmic = true, bool decimalComma = false);
+
+// A report page's footer within box: created on the left, "Page n of m" on
+// the right and, between them when there is one, "Archive chain head: ..."
+// with the archive's name shortened to the room left (the head always whole).
+void PaintReportFooter(QPainter& painter, const QRectF& box, const QString& created, int page,
+                       int pages, const std::string& chainHead, const std::string& archiveName);
 
 // The curve's colour, and the points': the tests look for them in the pixels.
 inline constexpr unsigned kCurveRgb = 0xd62728;

@@ -233,7 +233,10 @@ void KineticRun::StoreRunRecord() {
   archive::StoreConfig config = DesktopStoreConfig();
   config.forwardNow = false;
   const archive::StoreOutcome outcome = archive::StoreRun(config, run_);
-  if (outcome.stored || outcome.spooled) lastRunUuid_ = run_.uuid;
+  if (outcome.stored || outcome.spooled) {
+    lastRunUuid_ = run_.uuid;
+    lastRunArchive_ = outcome.archive;
+  }
   ShowStoreOutcome(dialog_.BoxOwner(), outcome);
   if (outcome.stored) ForwardToLabLater(dialog_.BoxOwner());
   run_ = {};
@@ -264,7 +267,10 @@ void KineticRun::End(const QString& status) {
   KineticRunInfo info = RunInfo();
   const std::string uuid = run_.uuid;
   StoreRunRecord();
-  if (!uuid.empty() && lastRunUuid_ == uuid) info.recordUuid = uuid;
+  if (!uuid.empty() && lastRunUuid_ == uuid) {
+    info.recordUuid = uuid;
+    info.archiveName = lastRunArchive_;
+  }
   if (KineticWindow* window = OpenKineticWindow()) window->SetRunInfo(std::move(info));
   Stop();
   PlateHandle().AnswerOkWithoutAsking(false);

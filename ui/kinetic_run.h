@@ -84,4 +84,5 @@ class KineticRun : public QObject {
   QTimer tick_;  // the countdown in the status line
   archive::RunRecord run_;
   std::string lastRunUuid_;
+  std::string lastRunArchive_;  // where that record is
 };

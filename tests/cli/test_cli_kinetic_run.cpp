@@ -72,6 +72,16 @@ Json RunRecordOf(const std::string& progress) {
   return Json::parse(shown.out, nullptr, false);
 }
 
+// The head archive verify names, as a report's footer prints it:
+// "1043 · 3f9a0c2d5e6b7a81…".
+std::string VerifiedHeadText(const std::string& verify) {
+  const size_t at = verify.find("head: entry ");
+  const size_t comma = verify.find(", ", at);
+  if (at == std::string::npos || comma == std::string::npos) return "(no head in: " + verify + ")";
+  return verify.substr(at + 12, comma - at - 12) + " \u00b7 " + verify.substr(comma + 2, 16) +
+         "\u2026";
+}
+
 }  // namespace
 
 TEST(CliKineticRun, ARunIsOneRecordNamingItsReadsAndAnAbortedOneKeepsThoseBefore) {
@@ -141,7 +151,8 @@ TEST(CliKineticRun, ARunIsOneRecordNamingItsReadsAndAnAbortedOneKeepsThoseBefore
   for (const std::string& phrase : std::vector<std::string>{
            "Aborted kinetic run", "Aborted after 3 of 6 reads", "The report holds reads 1 to 3,",
            "Reads: 3 of 6", "Interval: 0 s", "Plate ID: K-2",
-           "Archive record: " + cut["uuid"].get<std::string>()}) {
+           "Archive record: " + cut["uuid"].get<std::string>(),
+           "Archive chain head: " + VerifiedHeadText(verified.out)}) {
     EXPECT_FALSE(FindPdfPhrase(words, phrase).empty()) << phrase;
   }
 

@@ -284,9 +284,11 @@ TEST_F(KineticDesktop, RunFillsThePlateOfCurvesReadByRead) {
   ASSERT_FALSE(words.empty());
   for (const std::string& phrase :
        std::vector<std::string>{"Phosphatase kinetics", "Mode: rate", "Reads: 5", "Interval: 6 s",
-                                "Archive record: " + dialog.Kinetic()->LastRunUuid()}) {
+                                "Archive record: " + dialog.Kinetic()->LastRunUuid(),
+                                "Archive chain head:", "(archive.sqlite)"}) {
     EXPECT_FALSE(FindPdfPhrase(words, phrase).empty()) << phrase;
   }
+  EXPECT_TRUE(FindPdfPhrase(words, "not archived").empty());
   std::vector<std::string> headers;
   for (int c = 0; c < table->columnCount(); ++c)
     headers.push_back(table->horizontalHeaderItem(c)->text().toStdString());
