@@ -142,7 +142,7 @@ class KineticPainter {
     double y = Paragraph(painter, 0, ReportFont(16, true), KineticReportTitle(report_));
     y += mm(2);
     if (painter) Facts(*painter, y);
-    y += mm(5) * 5 + mm(0.5);
+    y += mm(5) * (report_.recordUuid.empty() ? 5 : 6) + mm(0.5);
     if (painter) {
       painter->setPen(QPen(Qt::black, 0));
       painter->drawLine(QPointF(0, y), QPointF(w, y));
@@ -209,13 +209,14 @@ class KineticPainter {
       y += mm(5);
     }
     // The program here, so the footer has room for the archive's chain head.
-    Line(painter, w / 2, y, w / 2, QStringLiteral("Program: ") + Dash(report_.programVersion));
+    Line(painter, 0, y, w, QStringLiteral("Program: ") + Dash(report_.programVersion));
+    y += mm(5);
     if (!report_.recordUuid.empty()) {
       // No ligatures: "ff" in a UUID would be copied out as one glyph.
       QFont plain = painter.font();
       plain.setStyleStrategy(QFont::PreferNoShaping);
       painter.setFont(plain);
-      Line(painter, 0, y, w / 2, QStringLiteral("Archive record: ") + Q(report_.recordUuid));
+      Line(painter, 0, y, w, QStringLiteral("Archive record: ") + Q(report_.recordUuid));
     }
   }
 
