@@ -172,7 +172,8 @@ TEST_F(CliReader, DigiScanJsonParsesBackWithItsMetadata) {
   EXPECT_EQ(json["reader_id"].text, "12345");
   EXPECT_EQ(json["primary_nm"].number, 450);
   EXPECT_EQ(json["reference_nm"].number, 620);
-  EXPECT_LT(json["started"].text, json["completed"].text);
+  // To the second: at the simulator's pace a read may end in the second it began.
+  EXPECT_LE(json["started"].text, json["completed"].text);
   std::vector<std::optional<int>> wells;
   for (const Json& row : json["values"].items) {
     for (const Json& cell : row.items) {
