@@ -9,27 +9,19 @@
 
 #include "analysis/logistic_curve.h"
 #include "analysis/plate_analysis.h"
+#include "tests/analysis/layout_plates.h"
 
 using namespace analysis;
 
+using namespace layout_plates;
+
 namespace {
-
-constexpr int32_t kNoValue = 9999;
-
-int Well(const char* name) {
-  return (name[0] - 'A') * 12 + std::atoi(name + 1) - 1;
-}
 
 // A 4PL plate: blanks in A1/B1 reading 0.050, standards 0..100 in
 // duplicate down columns 2 and 3, samples in column 4 and 5 (duplicates
 // side by side), a control in H6/H7.
 const LogisticCurve kTruth{0.02, 1.2, 20, 2.8, 1};
 const double kLevels[8] = {0, 1.5625, 3.125, 6.25, 12.5, 25, 50, 100};
-
-struct Plate {
-  PlateLayout layout;
-  std::array<int32_t, kLayoutWells> values;
-};
 
 WellContent Content(WellRole role, const std::string& name = "",
                     std::optional<double> concentration = std::nullopt) {
@@ -73,15 +65,6 @@ void AddSample(Plate& plate, const char* first, const char* second, const std::s
     plate.layout.wells[Well(well)] = sample;
     plate.values[Well(well)] = Thousandths(od);
   }
-}
-
-const GroupResult& Group(const PlateAnalysis& analysis, const std::string& name) {
-  for (const GroupResult& group : analysis.groups) {
-    if (group.name == name) return group;
-  }
-  static GroupResult none;
-  ADD_FAILURE() << "no group " << name;
-  return none;
 }
 
 void ExpectAllFinite(const PlateAnalysis& analysis) {

@@ -4,16 +4,15 @@
 #include <gtest/gtest.h>
 
 #include "analysis/plate_layout.h"
+#include "tests/analysis/layout_plates.h"
 #include "tests/analysis/layout_text.h"
 
 using namespace analysis;
 using layout_text::Block;
 
-namespace {
+using layout_plates::Well;
 
-int Well(const char* name) {
-  return (name[0] - 'A') * 12 + std::atoi(name + 1) - 1;
-}
+namespace {
 
 const std::string kRoles = Block("Role", {{"A1", "blank"},
                                           {"B1", "Blank"},

@@ -11,8 +11,11 @@
 #include "analysis/analysis_report.h"
 #include "analysis/assay.h"
 #include "analysis/qc.h"
+#include "tests/analysis/layout_plates.h"
 
 using namespace analysis;
+
+using namespace layout_plates;
 
 namespace {
 
@@ -72,19 +75,8 @@ QcRuleResult RuleOf(const PlateAnalysis& a, const char* rule, const QcRules& rul
   return {};
 }
 
-constexpr int32_t kNoValue = 9999;
-
-int Well(const char* name) {
-  return (name[0] - 'A') * 12 + std::atoi(name + 1) - 1;
-}
-
 // A Bradford-like plate: blanks at 0.3 OD, standards 125..2000 in
 // triplicate on a bending curve, samples in duplicate.
-struct Plate {
-  PlateLayout layout;
-  std::array<int32_t, kLayoutWells> values;
-};
-
 double Bend(double x) {
   return 0.3 + 0.00086 * x - 7.2e-8 * x * x;
 }
@@ -116,15 +108,6 @@ Plate BradfordPlate() {
   sample("D5", "P3", Bend(1200));
   p.layout.unit = "ug/mL";
   return p;
-}
-
-const GroupResult& Group(const PlateAnalysis& a, const std::string& name) {
-  for (const GroupResult& g : a.groups) {
-    if (g.name == name) return g;
-  }
-  static GroupResult none;
-  ADD_FAILURE() << "no group " << name;
-  return none;
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "cli/cli_run.h"
 #include "results/shared_state.h"
 #include "sim/reader_simulator.h"
+#include "tests/support/cli_in_process.h"
 #include "tests/support/temp_home.h"
 
 namespace fs = std::filesystem;
@@ -51,14 +52,7 @@ std::vector<archive::PlateRead> ArchivedReads() {
   return reads;
 }
 
-struct CliOutcome {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-CliOutcome Cli(const std::vector<std::string>& args,
-               std::function<void()> atFirstOutput = nullptr) {
+CliRun Cli(const std::vector<std::string>& args, std::function<void()> atFirstOutput = nullptr) {
   CheckedAtFirstOutput buffer(std::move(atFirstOutput));
   std::ostream out(&buffer);
   std::ostringstream err;
@@ -85,14 +79,14 @@ TEST_F(CliArchive, MeasureStoresEveryReadBeforePrintingAndTheArchiveGivesItBack)
   };
 
   size_t storedWhenPrinted = 0;
-  const CliOutcome measured =
+  const CliRun measured =
       Cli(with({"measure", "--primary", "450", "--plate-id", "PLATE-7", "--format", "json"}),
           [&] { storedWhenPrinted = ArchivedReads().size(); });
   ASSERT_EQ(measured.code, kExitSuccess) << measured.err;
   EXPECT_EQ(storedWhenPrinted, 1u);
   const Json printed = Json::parse(measured.out);
 
-  const CliOutcome list = Cli({"archive", "list", "--format", "json"});
+  const CliRun list = Cli({"archive", "list", "--format", "json"});
   ASSERT_EQ(list.code, kExitSuccess) << list.err;
   const Json reads = Json::parse(list.out);
   ASSERT_EQ(reads.size(), 1u);
@@ -110,21 +104,21 @@ TEST_F(CliArchive, MeasureStoresEveryReadBeforePrintingAndTheArchiveGivesItBack)
 
   // An aborted read is kept too, with the driver's word.
   bAbort.store(1);
-  const CliOutcome aborted = Cli(with({"measure", "--primary", "450", "--plate-id", "PLATE-8"}));
+  const CliRun aborted = Cli(with({"measure", "--primary", "450", "--plate-id", "PLATE-8"}));
   bAbort.store(0);
   EXPECT_EQ(aborted.code, kExitAborted);
-  const CliOutcome byPlate = Cli({"archive", "list", "--plate-id", "PLATE-8", "--format", "json"});
+  const CliRun byPlate = Cli({"archive", "list", "--plate-id", "PLATE-8", "--format", "json"});
   const Json abortedRead = Json::parse(byPlate.out);
   ASSERT_EQ(abortedRead.size(), 1u);
   EXPECT_EQ(abortedRead[0]["status"], "aborted");
   EXPECT_FALSE(abortedRead[0]["message"].get<std::string>().empty());
 
-  const CliOutcome table = Cli({"archive", "list"});
+  const CliRun table = Cli({"archive", "list"});
   EXPECT_EQ(std::count(table.out.begin(), table.out.end(), '\n'), 3);  // header and two reads
-  const CliOutcome csv = Cli({"archive", "show", uuid, "--format", "csv"});
+  const CliRun csv = Cli({"archive", "show", uuid, "--format", "csv"});
   ASSERT_EQ(csv.code, kExitSuccess) << csv.err;
   EXPECT_NE(csv.out.find("\nA,"), std::string::npos);
-  const CliOutcome shown = Cli({"archive", "show", uuid});
+  const CliRun shown = Cli({"archive", "show", uuid});
   EXPECT_EQ(Json::parse(shown.out)["audit"], Json::array());
   const std::string exported = (home_ / "export.json").string();
   ASSERT_EQ(Cli({"archive", "export", uuid, "-o", exported}).code, kExitSuccess);

@@ -17,6 +17,7 @@
 #include "results/shared_state.h"
 #include "sim/plate_scenarios.h"
 #include "sim/reader_simulator.h"
+#include "tests/support/cli_in_process.h"
 #include "tests/support/temp_home.h"
 
 namespace fs = std::filesystem;
@@ -26,18 +27,9 @@ namespace {
 
 const std::string kExamples = PLATOVIX_SOURCE_DIR "/examples/";
 
-struct CliRun {
-  int code;
-  std::string out, err;
-};
-
 class CliAssay : public ::testing::Test {
  protected:
-  static CliRun Run(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int code = RunCli(args, CliIo{out, err, false, -1});
-    return {code, out.str(), err.str()};
-  }
+  static CliRun Run(const std::vector<std::string>& args) { return RunCliWith(args); }
 
   static sim::Options Reader(sim::PlateScenario scenario, unsigned seed) {
     sim::Options options;

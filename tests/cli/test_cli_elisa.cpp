@@ -17,14 +17,13 @@
 #include "results/shared_state.h"
 #include "sim/plate_scenarios.h"
 #include "sim/reader_simulator.h"
+#include "tests/support/cli_in_process.h"
 #include "tests/support/temp_home.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
 
 namespace {
-
-const std::string kExampleLayout = PLATOVIX_SOURCE_DIR "/examples/elisa-layout.csv";
 
 analysis::WellRole RoleOf(sim::WellKind kind) {
   switch (kind) {

@@ -18,18 +18,13 @@
 #include "sim/plate_layout.h"
 #include "sim/plate_scenarios.h"
 #include "sim/reader_simulator.h"
+#include "tests/support/cli_in_process.h"
 #include "tests/support/pdf_words.h"
 #include "tests/support/temp_home.h"
 
 using Json = nlohmann::json;
 
 namespace {
-
-#ifdef PLATOVIX_WITH_REPORT
-constexpr bool kWithReport = true;
-#else
-constexpr bool kWithReport = false;  // a build without Qt writes no PDF
-#endif
 
 // Progress text that raises the abort flag (as Ctrl+C does) when a given
 // line is written: the run is aborted at a known read.
@@ -51,13 +46,7 @@ class AbortAtLine : public std::stringbuf {
   std::string line_;
 };
 
-struct Outcome {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-Outcome Cli(const std::vector<std::string>& args, const std::string& abortAt = "") {
+CliRun CliAbortingAt(const std::vector<std::string>& args, const std::string& abortAt = "") {
   std::ostringstream out;
   AbortAtLine progress(abortAt);
   std::ostream err(&progress);
@@ -73,7 +62,7 @@ Json RunRecordOf(const std::string& progress) {
   EXPECT_NE(at, std::string::npos) << progress;
   if (at == std::string::npos) return Json();
   const std::string uuid = progress.substr(at + mark.size(), 36);
-  const Outcome shown = Cli({"archive", "show", uuid});
+  const CliRun shown = CliAbortingAt({"archive", "show", uuid});
   EXPECT_EQ(shown.code, kExitSuccess) << shown.err;
   return Json::parse(shown.out, nullptr, false);
 }
@@ -109,7 +98,7 @@ TEST(CliKineticRun, ARunIsOneRecordNamingItsReadsAndAnAbortedOneKeepsThoseBefore
     return args;
   };
 
-  const Outcome done = Cli(with({"3", "--plate-id", "K-1"}));
+  const CliRun done = CliAbortingAt(with({"3", "--plate-id", "K-1"}));
   ASSERT_EQ(done.code, kExitSuccess) << done.err;
   const Json run = RunRecordOf(done.err);
   ASSERT_TRUE(run.is_object());
@@ -119,7 +108,7 @@ TEST(CliKineticRun, ARunIsOneRecordNamingItsReadsAndAnAbortedOneKeepsThoseBefore
   EXPECT_EQ(run["analysis"]["kinetics"]["mode"], "rate");
   EXPECT_EQ(run["analysis"]["kinetics"]["wells"].size(), static_cast<size_t>(kWells));
   // The reads it names are the reads the list holds, in the order taken.
-  const Outcome list = Cli({"archive", "list", "--format", "json"});
+  const CliRun list = CliAbortingAt({"archive", "list", "--format", "json"});
   const Json reads = Json::parse(list.out);
   ASSERT_EQ(reads.size(), 3u);  // the run itself is no read
   ASSERT_EQ(run["reads"].size(), 3u);
@@ -131,9 +120,10 @@ TEST(CliKineticRun, ARunIsOneRecordNamingItsReadsAndAnAbortedOneKeepsThoseBefore
 
   // Aborted as the fourth read of six begins: three completed reads stand.
   const std::string pdf = (home.path() / "aborted.pdf").string();
-  const Outcome aborted = Cli(kWithReport ? with({"6", "--plate-id", "K-2", "--report", pdf})
-                                          : with({"6", "--plate-id", "K-2"}),
-                              "read 4 of 6");
+  const CliRun aborted =
+      CliAbortingAt(kWithReport ? with({"6", "--plate-id", "K-2", "--report", pdf})
+                                : with({"6", "--plate-id", "K-2"}),
+                    "read 4 of 6");
   EXPECT_EQ(aborted.code, kExitAborted) << aborted.err;
   const Json cut = RunRecordOf(aborted.err);
   ASSERT_TRUE(cut.is_object());
@@ -142,16 +132,16 @@ TEST(CliKineticRun, ARunIsOneRecordNamingItsReadsAndAnAbortedOneKeepsThoseBefore
   EXPECT_EQ(cut["plannedReads"], 6);
   ASSERT_EQ(cut["reads"].size(), 3u);
   for (const Json& read : cut["reads"]) {
-    const Outcome shown = Cli({"archive", "show", read["uuid"]});
+    const CliRun shown = CliAbortingAt({"archive", "show", read["uuid"]});
     ASSERT_EQ(shown.code, kExitSuccess) << shown.err;
     EXPECT_EQ(Json::parse(shown.out)["status"], "completed");
   }
   EXPECT_EQ(cut["analysis"]["kinetics"]["wells"].size(), static_cast<size_t>(kWells));
   // The read in flight is kept as aborted, beside them.
   const Json second =
-      Json::parse(Cli({"archive", "list", "--plate-id", "K-2", "--format", "json"}).out);
+      Json::parse(CliAbortingAt({"archive", "list", "--plate-id", "K-2", "--format", "json"}).out);
   EXPECT_EQ(second.size(), 4u);
-  const Outcome verified = Cli({"archive", "verify"});
+  const CliRun verified = CliAbortingAt({"archive", "verify"});
   EXPECT_EQ(verified.code, kExitSuccess) << verified.err;
 
   // Its report says it was aborted, which reads it holds and which record is the run.
@@ -169,9 +159,10 @@ TEST(CliKineticRun, ARunIsOneRecordNamingItsReadsAndAnAbortedOneKeepsThoseBefore
 
   // A series as a workbook: nothing on stdout, every read of every well in the Series sheet.
   const std::string xlsx = (home.path() / "series.xlsx").string();
-  const Outcome book = Cli({"--port", reader.slavePath(), "--family", "digiscan", "measure",
-                            "--primary", "405", "--repeat", "2", "--every", "0", "--kinetic",
-                            "rate", "--no-archive", "--format", "xlsx", "-o", xlsx});
+  const CliRun book =
+      CliAbortingAt({"--port", reader.slavePath(), "--family", "digiscan", "measure", "--primary",
+                     "405", "--repeat", "2", "--every", "0", "--kinetic", "rate", "--no-archive",
+                     "--format", "xlsx", "-o", xlsx});
   ASSERT_EQ(book.code, kExitSuccess) << book.err;
   EXPECT_EQ(book.out, "");
   workbook_xml::Rows cells;
@@ -218,27 +209,27 @@ TEST(CliKineticRun, AGrowthRunOnAFastPlateClockRecoversEachCulturesMuMax) {
   std::string error;
   ASSERT_TRUE(analysis::SaveLayoutFile(layoutPath, layout, &error)) << error;
 
-  const Outcome run = Cli({"--port",
-                           reader.slavePath(),
-                           "--family",
-                           "digiscan",
-                           "measure",
-                           "--primary",
-                           "690",
-                           "--repeat",
-                           std::to_string(kReads),
-                           "--every",
-                           "5",
-                           "--kinetic",
-                           "growth",
-                           "--window",
-                           "4",
-                           "--layout",
-                           layoutPath,
-                           "--format",
-                           "json",
-                           "-o",
-                           (home.path() / "growth.json").string()});
+  const CliRun run = CliAbortingAt({"--port",
+                                    reader.slavePath(),
+                                    "--family",
+                                    "digiscan",
+                                    "measure",
+                                    "--primary",
+                                    "690",
+                                    "--repeat",
+                                    std::to_string(kReads),
+                                    "--every",
+                                    "5",
+                                    "--kinetic",
+                                    "growth",
+                                    "--window",
+                                    "4",
+                                    "--layout",
+                                    layoutPath,
+                                    "--format",
+                                    "json",
+                                    "-o",
+                                    (home.path() / "growth.json").string()});
   ASSERT_EQ(run.code, kExitSuccess) << run.err;
   const Json kinetics = Json::parse(run.out)["kinetics"];
   ASSERT_EQ(kinetics["mode"], "growth");

@@ -21,12 +21,6 @@ using nlohmann::json;
 
 namespace {
 
-#ifdef PLATOVIX_WITH_REPORT
-constexpr bool kWithReport = true;
-#else
-constexpr bool kWithReport = false;  // a build without Qt writes no PDF
-#endif
-
 TEST(CliKinetics, RatesGoThroughTheAssaysStandardCurve) {
   char pattern[] = "/tmp/platovix-cli-kinetics-XXXXXX";
   const fs::path home = mkdtemp(pattern);

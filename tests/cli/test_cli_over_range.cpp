@@ -14,27 +14,15 @@
 #include "cli/cli_run.h"
 #include "results/shared_state.h"
 #include "sim/reader_simulator.h"
+#include "tests/support/cli_in_process.h"
 
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
 
 namespace {
 
-const std::string kExampleLayout = PLATOVIX_SOURCE_DIR "/examples/elisa-layout.csv";
 // The simulator's --overflow spills dark dye into A6, D7 and H8.
 const Json kSpilled = {"A6", "D7", "H8"};
-
-struct Outcome {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-Outcome Cli(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int code = RunCli(args, CliIo{out, err, false, -1});
-  return {code, out.str(), err.str()};
-}
 
 const Json* GroupHolding(const Json& analysis, const std::string& well) {
   for (const Json& group : analysis["groups"]) {
@@ -68,9 +56,9 @@ TEST_F(CliOverRange, AWellAboveTheRangeIsNamedFlaggedAndKept) {
   options.measureMs = 100;
   sim::PtySimulator reader(options);
 
-  const Outcome measured =
-      Cli({"--port", reader.slavePath(), "measure", "--primary", "450", "--reference", "620",
-           "--layout", kExampleLayout, "--format", "json"});
+  const CliRun measured =
+      RunCliWith({"--port", reader.slavePath(), "measure", "--primary", "450", "--reference", "620",
+                  "--layout", kExampleLayout, "--format", "json"});
   ASSERT_EQ(measured.code, kExitSuccess) << measured.err;
   const Json plate = Json::parse(measured.out);
   EXPECT_TRUE(plate["values"][3][6].is_null()) << "D7 holds no number";
@@ -95,9 +83,9 @@ TEST_F(CliOverRange, AWellAboveTheRangeIsNamedFlaggedAndKept) {
   EXPECT_FALSE(neighbour->contains("overRange"));
 
   // The results table as a person reads it.
-  const Outcome table =
-      Cli({"--port", reader.slavePath(), "measure", "--primary", "450", "--reference", "620",
-           "--layout", kExampleLayout, "--analysis-only", "--no-archive"});
+  const CliRun table =
+      RunCliWith({"--port", reader.slavePath(), "measure", "--primary", "450", "--reference", "620",
+                  "--layout", kExampleLayout, "--analysis-only", "--no-archive"});
   ASSERT_EQ(table.code, kExitSuccess) << table.err;
   EXPECT_NE(table.out.find("over range: D7"), std::string::npos) << table.out;
 
@@ -122,10 +110,10 @@ TEST_F(CliOverRange, AWellAboveTheRangeIsNamedFlaggedAndKept) {
   EXPECT_EQ(back.overRange, stored.overRange);
   EXPECT_EQ(archive::ReadContent(back), content);
 
-  const Outcome shown = Cli({"archive", "show", stored.uuid, "--format", "json"});
+  const CliRun shown = RunCliWith({"archive", "show", stored.uuid, "--format", "json"});
   ASSERT_EQ(shown.code, kExitSuccess) << shown.err;
   EXPECT_EQ(Json::parse(shown.out)["overRange"], kSpilled) << shown.out;
-  const Outcome csv = Cli({"archive", "show", stored.uuid, "--format", "csv"});
+  const CliRun csv = RunCliWith({"archive", "show", stored.uuid, "--format", "csv"});
   ASSERT_EQ(csv.code, kExitSuccess) << csv.err;
   EXPECT_NE(csv.out.find("over range,A6 D7 H8\n"), std::string::npos) << csv.out;
 }

@@ -23,6 +23,7 @@
 #include "results/shared_state.h"
 #include "sim/reader_simulator.h"
 #include "tests/results/result_file_parsers.h"
+#include "tests/support/cli_in_process.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/temp_home.h"
 
@@ -31,19 +32,6 @@ using namespace result_parsers;
 using namespace std::chrono_literals;
 
 namespace {
-
-struct CliRun {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-CliRun RunInProcess(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const CliIo io{out, err, false, -1};
-  const int code = RunCli(args, io);
-  return {code, out.str(), err.str()};
-}
 
 // What the program must make of the simulator's raw readings.
 std::array<int32_t, kWells> ExpectedPlate(const sim::ReaderSimulator& reader, sim::Family family,
@@ -130,21 +118,21 @@ TEST_F(CliReader, BadUsageExits64WithoutTouchingThePort) {
         {"launch"}}) {
     std::vector<std::string> withPort = {"--port", reader.slavePath()};
     withPort.insert(withPort.end(), args.begin(), args.end());
-    const CliRun run = RunInProcess(withPort);
+    const CliRun run = RunCliWith(withPort);
     EXPECT_EQ(run.code, kExitUsage) << run.err;
     EXPECT_EQ(run.err.rfind("platovix-cli: ", 0), 0u) << run.err;
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_TRUE(run.out.empty());
   }
   // Without --port and with no port in the settings there is nothing to open.
-  EXPECT_EQ(RunInProcess({"id"}).code, kExitUsage);
+  EXPECT_EQ(RunCliWith({"id"}).code, kExitUsage);
   close(held);
   EXPECT_TRUE(reader.reader().Commands().empty());
 }
 
 TEST_F(CliReader, DigiScanMeasurePrintsTheClipboardText) {
   sim::PtySimulator reader(Reader(sim::Family::DigiScan));
-  const CliRun run = RunInProcess(
+  const CliRun run = RunCliWith(
       {"--port", reader.slavePath(), "--family", "digiscan", "measure", "--primary", "450"});
   ASSERT_EQ(run.code, kExitSuccess) << run.err;
   const auto expected = ExpectedPlate(reader.reader(), sim::Family::DigiScan, 450, 0);
@@ -155,8 +143,8 @@ TEST_F(CliReader, DigiScanMeasurePrintsTheClipboardText) {
 
 TEST_F(CliReader, JupiterMeasureWithReferenceAndDecimalComma) {
   sim::PtySimulator reader(Reader(sim::Family::Jupiter));
-  const CliRun run = RunInProcess({"--port", reader.slavePath(), "--family", "jupiter", "--yes",
-                                   "measure", "--primary", "450", "--reference", "620", "--comma"});
+  const CliRun run = RunCliWith({"--port", reader.slavePath(), "--family", "jupiter", "--yes",
+                                 "measure", "--primary", "450", "--reference", "620", "--comma"});
   ASSERT_EQ(run.code, kExitSuccess) << run.err;
   const auto expected = ExpectedPlate(reader.reader(), sim::Family::Jupiter, 450, 620);
   EXPECT_EQ(run.out, ClipboardText(expected, 450, 620, true));
@@ -164,8 +152,8 @@ TEST_F(CliReader, JupiterMeasureWithReferenceAndDecimalComma) {
 
 TEST_F(CliReader, DigiScanJsonParsesBackWithItsMetadata) {
   sim::PtySimulator reader(Reader(sim::Family::DigiScan));
-  const CliRun run = RunInProcess({"--port", reader.slavePath(), "--family", "digiscan", "measure",
-                                   "--primary", "450", "--reference", "620", "--format", "json"});
+  const CliRun run = RunCliWith({"--port", reader.slavePath(), "--family", "digiscan", "measure",
+                                 "--primary", "450", "--reference", "620", "--format", "json"});
   ASSERT_EQ(run.code, kExitSuccess) << run.err;
   const Json json = ParseJson(run.out);
   EXPECT_EQ(json["reader"].text, "DigiScan");
@@ -187,9 +175,9 @@ TEST_F(CliReader, DigiScanJsonParsesBackWithItsMetadata) {
 TEST_F(CliReader, ExpertKineticSeriesWritesThreeStampedReads) {
   sim::PtySimulator reader(Reader(sim::Family::Expert));
   const fs::path file = home_ / "kinetic.csv";
-  const CliRun run = RunInProcess({"--port", reader.slavePath(), "--family", "jupiter", "measure",
-                                   "--primary", "405", "--reference", "690", "--format", "csv",
-                                   "--repeat", "3", "--every", "0.5", "--output", file.string()});
+  const CliRun run = RunCliWith({"--port", reader.slavePath(), "--family", "jupiter", "measure",
+                                 "--primary", "405", "--reference", "690", "--format", "csv",
+                                 "--repeat", "3", "--every", "0.5", "--output", file.string()});
   ASSERT_EQ(run.code, kExitSuccess) << run.err;
   EXPECT_TRUE(run.out.empty());
   EXPECT_NE(run.err.find("read 3 of 3"), std::string::npos) << run.err;
@@ -218,7 +206,7 @@ TEST_F(CliReader, ExpertKineticSeriesWritesThreeStampedReads) {
 TEST_F(CliReader, SilentReaderExits2) {
   PtyPair silent;  // nobody answers on the far end
   const auto start = std::chrono::steady_clock::now();
-  const CliRun run = RunInProcess({"--port", silent.slavePath(), "filters"});
+  const CliRun run = RunCliWith({"--port", silent.slavePath(), "filters"});
   EXPECT_EQ(run.code, kExitNotResponding) << run.err;
   EXPECT_NE(run.err.find("Reader not responding. Timeout ("), std::string::npos) << run.err;
   EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
@@ -226,7 +214,7 @@ TEST_F(CliReader, SilentReaderExits2) {
 }
 
 TEST_F(CliReader, MissingDeviceExits1WithTheSystemsText) {
-  const CliRun run = RunInProcess({"--port", (home_ / "no-such-tty").string(), "plate", "in"});
+  const CliRun run = RunCliWith({"--port", (home_ / "no-such-tty").string(), "plate", "in"});
   EXPECT_EQ(run.code, kExitFailure);
   EXPECT_NE(run.err.find("No such file or directory"), std::string::npos) << run.err;
 }
@@ -236,7 +224,7 @@ TEST_F(CliReader, FiltersIdCalibrateAndCarrier) {
   const std::vector<std::string> port = {"--port", reader.slavePath()};
   const auto run = [&](std::vector<std::string> args) {
     args.insert(args.begin(), port.begin(), port.end());
-    return RunInProcess(args);
+    return RunCliWith(args);
   };
   EXPECT_EQ(run({"filters"}).out, "405 450 492 540 620 690\n");
   EXPECT_EQ(run({"id"}).out, "12345\n");
@@ -258,7 +246,7 @@ TEST_F(CliReader, TakesPortAndFamilyFromTheSettingsFileAndLeavesItAlone) {
   const std::string text =
       "[Setup]\nreaderSubType=1\nnComPort=2\n[Ports]\nCOM2=" + reader.slavePath() + "\n";
   std::ofstream(settings) << text;
-  const CliRun run = RunInProcess({"plate", "out"});
+  const CliRun run = RunCliWith({"plate", "out"});
   EXPECT_EQ(run.code, kExitSuccess) << run.err;
   const auto commands = reader.reader().Commands();
   EXPECT_NE(std::find(commands.begin(), commands.end(), "Mx1jG"), commands.end())
@@ -344,8 +332,8 @@ TEST_F(CliReader, ElisaPlateReadAgainstItsReferenceLooksLikeAnAssay) {
     sim::PtySimulator reader(options);
     const std::string name = family == sim::Family::DigiScan ? "digiscan" : "jupiter";
     const CliRun run =
-        RunInProcess({"--port", reader.slavePath(), "--family", name, "--yes", "measure",
-                      "--primary", "450", "--reference", "620", "--format", "json"});
+        RunCliWith({"--port", reader.slavePath(), "--family", name, "--yes", "measure", "--primary",
+                    "450", "--reference", "620", "--format", "json"});
     ASSERT_EQ(run.code, kExitSuccess) << run.err;
     const Json json = ParseJson(run.out);
     std::vector<std::optional<int>> wells;

@@ -26,10 +26,6 @@ constexpr double kByteTimeout = 1.6;
 constexpr double kMeasurement = 4.0 + 2 * 0.7 + 1.5;
 constexpr double kMargin = 5.0;
 
-bool IsMeasure(Operation operation) {
-  return operation == Operation::Measure || operation == Operation::MeasureWithReference;
-}
-
 int SuccessId(Operation operation) {
   switch (operation) {
     case Operation::Measure:

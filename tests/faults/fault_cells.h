@@ -51,6 +51,10 @@ struct Cell {
 
 std::vector<Cell> AllCells();
 
+inline bool IsMeasure(Operation operation) {
+  return operation == Operation::Measure || operation == Operation::MeasureWithReference;
+}
+
 std::string OperationName(Operation operation);
 std::string FamilyName(sim::Family family);
 std::string FaultName(LineFault fault);

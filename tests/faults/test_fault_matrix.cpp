@@ -27,10 +27,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using sim::Fault;
 
-bool IsMeasure(faults::Operation o) {
-  return o == faults::Operation::Measure || o == faults::Operation::MeasureWithReference;
-}
-
 int BlocksPerPass(sim::Family family) {
   return family == sim::Family::DigiScan ? 12 : family == sim::Family::Jupiter ? 2 : 6;
 }

@@ -16,28 +16,12 @@
 #include "link/system_error.h"
 #include "link/worker_thread.h"
 #include "results/shared_state.h"
+#include "tests/support/message_boxes.h"
 #include "tests/support/pty_pair.h"
 
 namespace {
 
-struct Box {
-  std::string text;
-  std::string caption;
-  MessageIcon icon;
-};
-std::vector<Box> boxes;
-
-int RecordBox(void*, const std::string& text, const std::string& caption, MessageIcon icon,
-              MessageButtons) {
-  boxes.push_back({text, caption, icon});
-  return kAnswerOk;
-}
-
-std::string SystemText(int code) {
-  char text[256];
-  FormatSystemError(text, sizeof text, code);
-  return text;
-}
+using namespace message_boxes;
 
 using Clock = std::chrono::steady_clock;
 

@@ -20,25 +20,14 @@
 #include "link/port_setup.h"
 #include "link/system_error.h"
 #include "results/shared_state.h"
+#include "tests/support/message_boxes.h"
 #include "tests/support/pty_pair.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> boxes;
-
-int RecordBox(void*, const std::string& text, const std::string& caption, MessageIcon,
-              MessageButtons) {
-  boxes.push_back(caption + ": " + text);
-  return kAnswerOk;
-}
-
-std::string SystemText(int code) {
-  char text[256];
-  FormatSystemError(text, sizeof text, code);
-  return text;
-}
+using namespace message_boxes;
 
 class PortRefusal : public testing::Test {
  protected:
@@ -66,7 +55,7 @@ class PortRefusal : public testing::Test {
     EXPECT_TRUE(OpenReaderPort(nullptr));
     EXPECT_EQ(hComPort, kInvalidPort);
     EXPECT_EQ(boxes.size(), 1u);
-    return boxes.empty() ? "" : boxes[0];
+    return boxes.empty() ? "" : boxes[0].Shown();
   }
 
   MessageBoxHandler previous_ = nullptr;
@@ -156,7 +145,7 @@ TEST_F(PortRefusal, NoAccessTellsTheDialoutCommand) {
     PortMap.szDevice[2] = pty.slavePath();
     boxes.clear();
     const bool failed = OpenReaderPort(nullptr);
-    const std::string text = failed && boxes.size() == 1 ? boxes[0] : "opened";
+    const std::string text = failed && boxes.size() == 1 ? boxes[0].Shown() : "opened";
     (void)!write(pipeFds[1], text.data(), text.size());
     _exit(0);
   }

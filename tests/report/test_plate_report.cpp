@@ -22,21 +22,15 @@
 #include "report/report_painting.h"
 #include "results/result_file.h"
 #include "sim/reader_simulator.h"
+#include "tests/report/report_fixture.h"
 #include "tests/support/cli_in_process.h"
 #include "tests/support/elisa_plate.h"
 
 namespace fs = std::filesystem;
 
-namespace {
+using namespace report_fixture;
 
-QGuiApplication& App() {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  static int argc = 1;
-  static char name[] = "platovix-test";
-  static char* argv[] = {name, nullptr};
-  static QGuiApplication* app = new QGuiApplication(argc, argv);
-  return *app;
-}
+namespace {
 
 std::string Output(const std::string& command) {
   std::string text;
@@ -70,20 +64,6 @@ bool HasColour(const QImage& image, QColor wanted, int tolerance = 12) {
 
 analysis::PlateLayout ElisaLayout() {
   return analysis::ParseLayout(elisa_plate::LayoutFile()).layout;
-}
-
-TPlateResult ElisaPlate() {
-  TPlateResult plate;
-  const auto primary = elisa_plate::Primary(true);
-  for (int well = 0; well < kWells; ++well) {
-    plate.nValue[well] = primary[static_cast<size_t>(well)] == elisa_plate::kBeyondRange
-                             ? kNoValue
-                             : primary[static_cast<size_t>(well)] - elisa_plate::kReference;
-  }
-  plate.nPrimary = 450;
-  plate.nReference = 620;
-  plate.bValid = 1;
-  return plate;
 }
 
 PlateReport ElisaReport() {

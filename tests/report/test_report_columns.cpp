@@ -16,26 +16,20 @@
 #include "report/plate_report.h"
 #include "results/result_file.h"
 #include "sim/reader_simulator.h"
+#include "tests/report/report_fixture.h"
 #include "tests/support/cli_in_process.h"
 #include "tests/support/elisa_plate.h"
 #include "tests/support/pdf_words.h"
 
 namespace fs = std::filesystem;
 
+using namespace report_fixture;
+
 namespace {
 
 const std::vector<std::string> kHeaders = {"Name", "Role", "Wells", "Dilution",   "Mean",
                                            "SD",   "CV %", "Conc.", "% Recovery", "Flag"};
 const std::string kAssay = PLATOVIX_SOURCE_DIR "/examples/elisa-assay.json";
-
-void App() {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  static int argc = 1;
-  static char name[] = "platovix-test";
-  static char* argv[] = {name, nullptr};
-  static QGuiApplication* app = new QGuiApplication(argc, argv);
-  (void)app;
-}
 
 // The table as read, a row a line, for a failure's message.
 std::string TableText(const std::vector<PdfTableRow>& table) {
@@ -89,20 +83,6 @@ void ExpectValuesUnderTheirHeaders(const std::string& pdf,
       EXPECT_FALSE(table[i].Under("% Recovery").empty());
     }
   }
-}
-
-TPlateResult ElisaPlate() {
-  TPlateResult plate;
-  const auto primary = elisa_plate::Primary(true);
-  for (int well = 0; well < kWells; ++well) {
-    const int value = primary[static_cast<size_t>(well)];
-    plate.nValue[well] =
-        value == elisa_plate::kBeyondRange ? kNoValue : value - elisa_plate::kReference;
-  }
-  plate.nPrimary = 450;
-  plate.nReference = 620;
-  plate.bValid = 1;
-  return plate;
 }
 
 archive::PlateRead OnlyRead() {

@@ -7,6 +7,17 @@
 
 #include "cli/cli_run.h"
 
+#ifdef PLATOVIX_WITH_REPORT
+inline constexpr bool kWithReport = true;
+#else
+inline constexpr bool kWithReport = false;  // a build without Qt writes no PDF
+#endif
+
+#ifdef PLATOVIX_SOURCE_DIR
+// The example layout of the simulator's ELISA plate, as the program ships it.
+inline const std::string kExampleLayout = PLATOVIX_SOURCE_DIR "/examples/elisa-layout.csv";
+#endif
+
 struct CliRun {
   int code;
   std::string out;
