@@ -3,9 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <thread>
 
 #include "archive/archive_url.h"
 #include "archive/continued_archive.h"
@@ -129,6 +131,20 @@ bool Refused(const std::string& path, SqliteOpenNotes* notes) {
   return true;
 }
 
+// The switch to the write-ahead log needs the file to itself. Programs that
+// open a new archive at the same moment each hold a shared lock and wait for
+// the others' to go, which SQLite breaks at once with "database is locked"
+// instead of waiting its busy time: the switch is tried again until then.
+bool SwitchToWal(SqliteConnection& db) {
+  constexpr auto kPatience = std::chrono::seconds(5);
+  const auto giveUp = std::chrono::steady_clock::now() + kPatience;
+  while (!db.Script("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL")) {
+    if (db.Failure() != SqlFailure::Busy || std::chrono::steady_clock::now() > giveUp) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string DefaultArchivePath() {
@@ -175,7 +191,7 @@ std::unique_ptr<ChainedArchive> OpenSqliteArchive(const std::string& path, Sqlit
   std::string error;
   bool readOnly = false;
   std::unique_ptr<SqliteConnection> db = SqliteConnection::Open(chosen, false, &error);
-  if (db && !db->Script("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL")) {
+  if (db && !SwitchToWal(*db)) {
     error = db->Error();
     db.reset();
   }
