@@ -177,8 +177,8 @@ TEST(CliKineticRun, ARunIsOneRecordNamingItsReadsAndAnAbortedOneKeepsThoseBefore
 TEST(CliKineticRun, AGrowthRunOnAFastPlateClockRecoversEachCulturesMuMax) {
   TempHome home("cli-growth-run");
   bAbort.store(0);
-  // Half an hour of growth between reads five seconds apart.
-  constexpr double kScale = 360;
+  // Half an hour of growth between reads two and a half seconds apart.
+  constexpr double kScale = 720;
   constexpr int kReads = 16;
   sim::Options options;
   options.scenario = sim::PlateScenario::Growth;
@@ -219,7 +219,7 @@ TEST(CliKineticRun, AGrowthRunOnAFastPlateClockRecoversEachCulturesMuMax) {
                                     "--repeat",
                                     std::to_string(kReads),
                                     "--every",
-                                    "5",
+                                    "2.5",
                                     "--kinetic",
                                     "growth",
                                     "--window",
