@@ -1,12 +1,9 @@
 #include "report/kinetic_report.h"
 
-#include <QFile>
 #include <QFont>
 #include <QFontMetricsF>
-#include <QLocale>
-#include <QPageLayout>
+#include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPdfWriter>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -351,31 +348,7 @@ int PaintKineticReport(const KineticReport& report, QPagedPaintDevice* device) {
 }
 
 bool WriteKineticReportPdf(const KineticReport& report, const QString& path, QString* error) {
-  // Written beside the target and renamed, so a failed report never
-  // replaces a good one.
-  const QString partial = path + QStringLiteral(".part");
-  {
-    QPdfWriter writer(partial);
-    writer.setPageSize(QLocale().measurementSystem() == QLocale::ImperialUSSystem
-                           ? QPageSize(QPageSize::Letter)
-                           : QPageSize(QPageSize::A4));
-    writer.setPageMargins(QMarginsF(15, 15, 15, 12), QPageLayout::Millimeter);
-    writer.setResolution(600);
-    writer.setTitle(KineticReportTitle(report));
-    writer.setCreator(Q(report.programVersion));
-    PaintKineticReport(report, &writer);
-  }
-  QFile written(partial);
-  if (written.size() == 0) {
-    *error = QStringLiteral("cannot write %1").arg(partial);
-    QFile::remove(partial);
-    return false;
-  }
-  QFile::remove(path);
-  if (!written.rename(path)) {
-    *error = written.errorString();
-    QFile::remove(partial);
-    return false;
-  }
-  return true;
+  return WriteReportPdf(
+      path, KineticReportTitle(report), Q(report.programVersion),
+      [&report](QPagedPaintDevice* device) { PaintKineticReport(report, device); }, error);
 }

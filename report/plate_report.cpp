@@ -1,12 +1,9 @@
 #include "report/plate_report.h"
 
-#include <QFile>
 #include <QFont>
 #include <QFontMetricsF>
-#include <QLocale>
-#include <QPageLayout>
+#include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPdfWriter>
 #include <algorithm>
 #include <cmath>
 
@@ -323,12 +320,6 @@ class ReportPainter {
   std::optional<ReportTableLayout> layout_;
 };
 
-// Letter where the locale measures in US units, A4 elsewhere.
-QPageSize LocalePageSize() {
-  return QLocale().measurementSystem() == QLocale::ImperialUSSystem ? QPageSize(QPageSize::Letter)
-                                                                    : QPageSize(QPageSize::A4);
-}
-
 // An analysis made with an assay carries its own verdict; a caller that
 // filled none gets that one, so no report of an assayed plate leaves it out.
 PlateReport WithAnalysisVerdict(const PlateReport& report) {
@@ -366,29 +357,7 @@ int PaintPlateReport(const PlateReport& report, QPagedPaintDevice* device) {
 }
 
 bool WritePlateReportPdf(const PlateReport& report, const QString& path, QString* error) {
-  // Written beside the target and renamed, so a failed report never
-  // replaces a good one.
-  const QString partial = path + QStringLiteral(".part");
-  {
-    QPdfWriter writer(partial);
-    writer.setPageSize(LocalePageSize());
-    writer.setPageMargins(QMarginsF(15, 15, 15, 12), QPageLayout::Millimeter);
-    writer.setResolution(600);
-    writer.setTitle(PlateReportTitle(report));
-    writer.setCreator(Q(report.programVersion));
-    PaintPlateReport(report, &writer);
-  }
-  QFile written(partial);
-  if (written.size() == 0) {
-    *error = QStringLiteral("cannot write %1").arg(partial);
-    QFile::remove(partial);
-    return false;
-  }
-  QFile::remove(path);
-  if (!written.rename(path)) {
-    *error = written.errorString();
-    QFile::remove(partial);
-    return false;
-  }
-  return true;
+  return WriteReportPdf(
+      path, PlateReportTitle(report), Q(report.programVersion),
+      [&report](QPagedPaintDevice* device) { PaintPlateReport(report, device); }, error);
 }
