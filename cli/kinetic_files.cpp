@@ -5,11 +5,9 @@
 
 #ifdef PLATOVIX_WITH_REPORT
 #include <platovix_version.h>
-#include <stdlib.h>
-
-#include <QGuiApplication>
 #include <memory>
 
+#include "cli/offscreen_app.h"
 #include "report/kinetic_report.h"
 #include "report/report_input.h"
 #endif
@@ -37,15 +35,7 @@ bool WriteKineticWorkbook(const std::vector<analysis::KineticRead>& reads,
 
 bool WriteKineticReport(const std::vector<analysis::KineticRead>& reads, const CliOptions& options,
                         const KineticRunFacts& facts, std::string* error) {
-  // Painting text needs a GUI application; a command line has no display.
-  std::unique_ptr<QGuiApplication> app;
-  if (QCoreApplication::instance() == nullptr) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static int argc = 1;
-    static char name[] = "platovix-cli";
-    static char* argv[] = {name, nullptr};
-    app = std::make_unique<QGuiApplication>(argc, argv);
-  }
+  const std::unique_ptr<QGuiApplication> app = OffscreenGuiApplication();
   KineticReport report;
   report.assayName = options.assay ? options.assay->name : "";
   report.title = !options.title.empty() ? options.title : report.assayName;
