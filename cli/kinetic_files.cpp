@@ -4,8 +4,8 @@
 #include "cli/kinetic_output.h"
 
 #ifdef PLATOVIX_WITH_REPORT
-#include <platovix_version.h>
 #include <memory>
+#include <utility>
 
 #include "cli/offscreen_app.h"
 #include "report/kinetic_report.h"
@@ -36,26 +36,19 @@ bool WriteKineticWorkbook(const std::vector<analysis::KineticRead>& reads,
 bool WriteKineticReport(const std::vector<analysis::KineticRead>& reads, const CliOptions& options,
                         const KineticRunFacts& facts, std::string* error) {
   const std::unique_ptr<QGuiApplication> app = OffscreenGuiApplication();
-  KineticReport report;
-  report.assayName = options.assay ? options.assay->name : "";
-  report.title = !options.title.empty() ? options.title : report.assayName;
-  report.plateId = options.plateId;
-  report.operatorName = options.operatorName;
-  report.programVersion = std::string("Platovix ") + PLATOVIX_VERSION;
-  report.started = facts.started;
-  report.intervalSeconds = facts.intervalSeconds;
-  report.plannedReads = facts.plannedReads;
-  report.recordUuid = facts.recordUuid;
-  report.archiveName = ArchiveShortName(facts.archiveName);
-  report.chainHead = ChainHeadText(facts.archiveName);
-  report.status = facts.status;
-  report.statusMessage = facts.message;
-  report.analysis = AnalysisOf(reads, options);
-  report.reads = reads;
-  report.rates = RatesOf(report.analysis, options);
-  report.decimalComma = options.comma;
+  KineticReportInput input;
+  input.run = facts;
+  if (options.assay) input.assayName = options.assay->name;
+  input.title = options.title;
+  input.plateId = options.plateId;
+  input.operatorName = options.operatorName;
+  input.analysis = AnalysisOf(reads, options);
+  input.reads = reads;
+  input.rates = RatesOf(input.analysis, options);
+  input.decimalComma = options.comma;
   QString reason;
-  if (WriteKineticReportPdf(report, QString::fromStdString(options.reportPath), &reason)) {
+  if (WriteKineticReportPdf(MakeKineticReport(std::move(input)),
+                            QString::fromStdString(options.reportPath), &reason)) {
     return true;
   }
   *error = reason.toStdString();
