@@ -220,7 +220,9 @@ class KineticPainter {
   void Curve(QPainter& painter, double y) const {
     const double w = page_.width();
     const analysis::PlateAnalysis& result = *report_.rates;
-    PaintStandardCurve(painter, QRectF(0, y, w * 0.58, mm(46)), result.fit, Q(result.unit), true,
+    // Up the side the rates, not absorbances.
+    PaintStandardCurve(painter, QRectF(0, y, w * 0.58, mm(46)), result.fit, Q(result.unit),
+                       QStringLiteral("Rate [%1]").arg(Q(result.responseUnit)), true,
                        report_.decimalComma);
     painter.setFont(ReportFont(9, true));
     Line(painter, w * 0.62, y, w * 0.38, QStringLiteral("Standard curve of the rates"));

@@ -234,7 +234,8 @@ class ReportPainter {
     const double w = g().page.width();
     const analysis::PlateAnalysis& result = *report_.analysis;
     PaintStandardCurve(painter, QRectF(0, y, w * 0.58, CurveHeight() - g().mm(4)), result.fit,
-                       Q(result.unit), true, report_.decimalComma);
+                       Q(result.unit), QStringLiteral("Absorbance, blank-corrected"), true,
+                       report_.decimalComma);
     painter.setFont(ReportFont(9, true));
     Line(painter, w * 0.62, y, w * 0.38, QStringLiteral("Standard curve"));
     painter.setFont(ReportFont(9));

@@ -133,7 +133,8 @@ void PaintPlate(QPainter& painter, const QRectF& area, std::span<const int32_t, 
 }
 
 void PaintStandardCurve(QPainter& painter, const QRectF& area, const analysis::CurveFit& fit,
-                        const QString& unit, bool logarithmic, bool decimalComma) {
+                        const QString& unit, const QString& responseTitle, bool logarithmic,
+                        bool decimalComma) {
   painter.save();
   const double text = area.height() * 0.05;
   const QRectF plot = area.adjusted(text * 6, text * 0.5, -text, -text * 3.2);
@@ -189,7 +190,7 @@ void PaintStandardCurve(QPainter& painter, const QRectF& area, const analysis::C
   painter.translate(area.left() + text * 0.8, plot.center().y());
   painter.rotate(-90);
   painter.drawText(QRectF(-plot.height() / 2, -text * 0.7, plot.height(), text * 1.4),
-                   Qt::AlignCenter, QStringLiteral("Absorbance, blank-corrected"));
+                   Qt::AlignCenter, responseTitle);
   painter.restore();
 
   painter.setClipRect(plot);

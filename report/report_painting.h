@@ -24,11 +24,12 @@ void PaintPlate(QPainter& painter, const QRectF& area, std::span<const int32_t, 
                 const uint8_t* overRange = nullptr);
 
 // The standards' points and the fitted curve with the concentration (unit)
-// along and the absorbance up, on the axes the analysis window draws
-// (curve_axes.h): numbered decades on a logarithmic axis, round ticks on a
-// linear one.
+// along and the response up, titled responseTitle, on the axes the analysis
+// window draws (curve_axes.h): numbered decades on a logarithmic axis, round
+// ticks on a linear one.
 void PaintStandardCurve(QPainter& painter, const QRectF& area, const analysis::CurveFit& fit,
-                        const QString& unit, bool logarithmic = true, bool decimalComma = false);
+                        const QString& unit, const QString& responseTitle, bool logarithmic = true,
+                        bool decimalComma = false);
 
 // A report page's footer within box: created on the left, "Page n of m" on
 // the right and, between them when there is one, "Archive chain head: ..."
