@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "analysis/flag_text.h"
 #include "results/shared_state.h"
 
 namespace analysis {
@@ -169,13 +170,7 @@ std::string KineticFlagText(unsigned flags) {
       {kKineticAboveRange, "above range"},     {kKineticNegativeRate, "negative rate"},
       {kKineticNoLogistic, "no logistic fit"},
   };
-  std::string text;
-  for (const auto& [flag, words] : kTexts) {
-    if ((flags & flag) == 0) continue;
-    if (!text.empty()) text += "; ";
-    text += words;
-  }
-  return text;
+  return FlagText(flags, kTexts);
 }
 
 KineticAnalysis AnalyseKinetics(const std::vector<KineticRead>& reads, const PlateLayout* layout,

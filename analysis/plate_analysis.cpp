@@ -6,6 +6,7 @@
 #include <map>
 
 #include "analysis/curve_fit.h"
+#include "analysis/flag_text.h"
 #include "analysis/number_format.h"
 
 namespace analysis {
@@ -198,13 +199,7 @@ std::string GroupFlagText(unsigned flags) {
       {kFlagWellsExcluded, "wells excluded"},
       {kFlagOverRange, "over range"},
   };
-  std::string text;
-  for (const auto& [flag, words] : kTexts) {
-    if ((flags & flag) == 0) continue;
-    if (!text.empty()) text += "; ";
-    text += words;
-  }
-  return text;
+  return FlagText(flags, kTexts);
 }
 
 bool CvJudged(const GroupResult& group) {

@@ -10,8 +10,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
-
-#include <platovix_version.h>
+#include <utility>
 
 #include "analysis/kinetics_output.h"
 #include "analysis/kinetics_workbook.h"
@@ -180,23 +179,15 @@ bool KineticWindow::SaveResults() {
 }
 
 KineticReport KineticWindow::Report() const {
-  KineticReport report;
-  if (run_.assay) report.title = report.assayName = run_.assay->name;
-  report.operatorName = archive::LoginName();
-  report.programVersion = std::string("Platovix ") + PLATOVIX_VERSION;
-  report.started = run_.started;
-  report.intervalSeconds = run_.intervalSeconds;
-  report.plannedReads = run_.plannedReads;
-  report.recordUuid = run_.recordUuid;
-  report.archiveName = ArchiveShortName(run_.archiveName);
-  report.chainHead = ChainHeadText(run_.archiveName);
-  report.status = run_.status;
-  report.statusMessage = run_.message;
-  report.analysis = analysis_;
-  report.reads = reads_;
-  report.rates = Rates();
-  report.decimalComma = AppSettings.bDelimComma != 0;
-  return report;
+  KineticReportInput input;
+  input.run = run_;
+  if (run_.assay) input.assayName = run_.assay->name;
+  input.operatorName = archive::LoginName();
+  input.analysis = analysis_;
+  input.reads = reads_;
+  input.rates = Rates();
+  input.decimalComma = AppSettings.bDelimComma != 0;
+  return MakeKineticReport(std::move(input));
 }
 
 bool KineticWindow::SaveReport() {

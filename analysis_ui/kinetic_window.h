@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "analysis/assay.h"
+#include "analysis/kinetic_run_facts.h"
 #include "analysis/kinetics.h"
 #include "report/kinetic_report.h"
 
@@ -19,14 +20,7 @@ class QTableWidget;
 class WellCurveDialog;
 
 // What the report says of the run besides its reads.
-struct KineticRunInfo {
-  std::string started;  // the first read's start, ISO 8601
-  std::optional<double> intervalSeconds;
-  int plannedReads = 0;
-  std::string recordUuid;   // the run's archive record, once kept
-  std::string archiveName;  // the archive that holds it
-  std::string status = "completed";
-  std::string message;  // why an aborted or failed run ended
+struct KineticRunInfo : analysis::KineticRunFacts {
   // Its name heads the report; with the rate as its response the rates get
   // its standard curve and verdict.
   std::optional<analysis::Assay> assay;

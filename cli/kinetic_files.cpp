@@ -4,12 +4,10 @@
 #include "cli/kinetic_output.h"
 
 #ifdef PLATOVIX_WITH_REPORT
-#include <platovix_version.h>
-#include <stdlib.h>
-
-#include <QGuiApplication>
 #include <memory>
+#include <utility>
 
+#include "cli/offscreen_app.h"
 #include "report/kinetic_report.h"
 #include "report/report_input.h"
 #endif
@@ -37,35 +35,20 @@ bool WriteKineticWorkbook(const std::vector<analysis::KineticRead>& reads,
 
 bool WriteKineticReport(const std::vector<analysis::KineticRead>& reads, const CliOptions& options,
                         const KineticRunFacts& facts, std::string* error) {
-  // Painting text needs a GUI application; a command line has no display.
-  std::unique_ptr<QGuiApplication> app;
-  if (QCoreApplication::instance() == nullptr) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static int argc = 1;
-    static char name[] = "platovix-cli";
-    static char* argv[] = {name, nullptr};
-    app = std::make_unique<QGuiApplication>(argc, argv);
-  }
-  KineticReport report;
-  report.assayName = options.assay ? options.assay->name : "";
-  report.title = !options.title.empty() ? options.title : report.assayName;
-  report.plateId = options.plateId;
-  report.operatorName = options.operatorName;
-  report.programVersion = std::string("Platovix ") + PLATOVIX_VERSION;
-  report.started = facts.started;
-  report.intervalSeconds = facts.intervalSeconds;
-  report.plannedReads = facts.plannedReads;
-  report.recordUuid = facts.recordUuid;
-  report.archiveName = ArchiveShortName(facts.archiveName);
-  report.chainHead = ChainHeadText(facts.archiveName);
-  report.status = facts.status;
-  report.statusMessage = facts.message;
-  report.analysis = AnalysisOf(reads, options);
-  report.reads = reads;
-  report.rates = RatesOf(report.analysis, options);
-  report.decimalComma = options.comma;
+  const std::unique_ptr<QGuiApplication> app = OffscreenGuiApplication();
+  KineticReportInput input;
+  input.run = facts;
+  if (options.assay) input.assayName = options.assay->name;
+  input.title = options.title;
+  input.plateId = options.plateId;
+  input.operatorName = options.operatorName;
+  input.analysis = AnalysisOf(reads, options);
+  input.reads = reads;
+  input.rates = RatesOf(input.analysis, options);
+  input.decimalComma = options.comma;
   QString reason;
-  if (WriteKineticReportPdf(report, QString::fromStdString(options.reportPath), &reason)) {
+  if (WriteKineticReportPdf(MakeKineticReport(std::move(input)),
+                            QString::fromStdString(options.reportPath), &reason)) {
     return true;
   }
   *error = reason.toStdString();

@@ -7,19 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "analysis/kinetic_run_facts.h"
 #include "analysis/kinetics.h"
 #include "cli/cli_options.h"
 
-// What the report says of the run beyond its reads.
-struct KineticRunFacts {
-  std::string started;  // the first read's start, ISO 8601
-  std::optional<double> intervalSeconds;
-  int plannedReads = 0;     // 0: not known
-  std::string recordUuid;   // the run's archive record
-  std::string archiveName;  // the archive that holds it
-  std::string status = "completed";
-  std::string message;  // why an aborted or failed run ended
-};
+using KineticRunFacts = analysis::KineticRunFacts;
 
 // The workbook to options.output when options.xlsx; false with the reason.
 bool WriteKineticWorkbook(const std::vector<analysis::KineticRead>& reads,

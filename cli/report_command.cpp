@@ -9,10 +9,8 @@
 
 #ifdef PLATOVIX_WITH_REPORT
 #include <platovix_version.h>
-#include <stdlib.h>
 
-#include <QGuiApplication>
-
+#include "cli/offscreen_app.h"
 #include "report/plate_report.h"
 #include "report/report_input.h"
 #endif
@@ -38,16 +36,7 @@ bool WriteReadReport(const TPlateResult& plate, const ResultContext& context,
 bool WritePlateReportFile(const TPlateResult& plate, const ResultContext& context,
                           const CliOptions& options, const std::string& path, std::string* error,
                           const archive::ReadState* state, const std::string& archiveName) {
-  // Painting text needs a GUI application; a command line has no display,
-  // so it takes the offscreen platform unless told otherwise.
-  std::unique_ptr<QGuiApplication> app;
-  if (QCoreApplication::instance() == nullptr) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static int argc = 1;
-    static char name[] = "platovix-cli";
-    static char* argv[] = {name, nullptr};
-    app = std::make_unique<QGuiApplication>(argc, argv);
-  }
+  const std::unique_ptr<QGuiApplication> app = OffscreenGuiApplication();
   ReportInput input;
   input.programVersion = std::string("Platovix ") + PLATOVIX_VERSION;
   input.plateId = options.plateId;

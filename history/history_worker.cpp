@@ -1,11 +1,13 @@
 #include "history/history_worker.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <deque>
 #include <exception>
 #include <mutex>
 #include <thread>
 #include <utility>
+#include <vector>
 
 struct HistoryWorker::Shared {
   std::mutex mutex;
@@ -24,6 +26,46 @@ struct HistoryWorker::Shared {
 };
 
 namespace {
+
+// The workers' threads, joined when the application ends: a query still
+// under way then (a locked lab) is let run out on the lab's time-outs, so no
+// thread is left using the archive while the program's static objects go.
+// Never destroyed, so a thread can always report its end here.
+struct Threads {
+  struct Running {
+    std::thread thread;
+    bool done = false;
+  };
+  std::mutex mutex;
+  std::vector<std::shared_ptr<Running>> running;
+  std::vector<std::weak_ptr<HistoryWorker::Shared>> workers;
+  bool hooked = false;
+};
+
+Threads& AllThreads() {
+  static Threads* threads = new Threads;
+  return *threads;
+}
+
+void JoinAll() {
+  Threads& all = AllThreads();
+  std::vector<std::shared_ptr<Threads::Running>> running;
+  {
+    std::lock_guard<std::mutex> lock(all.mutex);
+    running.swap(all.running);
+    all.hooked = false;
+    // No window gets findings any more; nothing queued starts.
+    for (const auto& weak : all.workers) {
+      if (const auto shared = weak.lock()) {
+        std::lock_guard<std::mutex> jobs(shared->mutex);
+        shared->receiver = nullptr;
+        shared->jobs.clear();
+      }
+    }
+    all.workers.clear();
+  }
+  for (const auto& thread : running) thread->thread.join();
+}
 
 void Drain(const std::shared_ptr<HistoryWorker::Shared>& shared) {
   for (;;) {
@@ -47,6 +89,33 @@ void Drain(const std::shared_ptr<HistoryWorker::Shared>& shared) {
     std::lock_guard<std::mutex> lock(shared->mutex);
     shared->Deliver(std::move(done));
   }
+}
+
+// Drains shared's jobs on a thread of its own; threads that have ended are
+// joined on the way.
+void StartThread(std::shared_ptr<HistoryWorker::Shared> shared) {
+  Threads& all = AllThreads();
+  std::lock_guard<std::mutex> lock(all.mutex);
+  std::erase_if(all.running, [](const std::shared_ptr<Threads::Running>& running) {
+    if (!running->done) return false;
+    running->thread.join();
+    return true;
+  });
+  std::erase_if(all.workers, [](const auto& weak) { return weak.expired(); });
+  all.workers.push_back(shared);
+  if (!all.hooked) {
+    // Before QCoreApplication is gone, and with it main()'s stack.
+    qAddPostRoutine(JoinAll);
+    all.hooked = true;
+  }
+  auto entry = std::make_shared<Threads::Running>();
+  entry->thread = std::thread([ended = &entry->done, shared = std::move(shared)]() mutable {
+    Drain(shared);
+    shared.reset();  // the last owner closes the archive here, before the join
+    std::lock_guard<std::mutex> lock(AllThreads().mutex);
+    *ended = true;
+  });
+  all.running.push_back(std::move(entry));
 }
 
 }  // namespace
@@ -75,19 +144,20 @@ HistoryWorker::~HistoryWorker() {
 
 void HistoryWorker::Post(Kind kind, Job job) {
   busy_ = true;
-  std::lock_guard<std::mutex> lock(shared_->mutex);
-  bool replaced = false;
-  for (auto& queued : shared_->jobs) {
-    if (queued.first == kind && kind != Open && kind != Export) {
-      queued.second = std::move(job);
-      replaced = true;
-      break;
+  {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    bool replaced = false;
+    for (auto& queued : shared_->jobs) {
+      if (queued.first == kind && kind != Open && kind != Export) {
+        queued.second = std::move(job);
+        replaced = true;
+        break;
+      }
     }
-  }
-  if (!replaced) shared_->jobs.emplace_back(kind, std::move(job));
-  if (!shared_->running) {
+    if (!replaced) shared_->jobs.emplace_back(kind, std::move(job));
+    if (shared_->running) return;
     shared_->running = true;
-    // Detached: the last job may outlive the window; the shared state with it.
-    std::thread(Drain, shared_).detach();
   }
+  // The last job may outlive the window; the shared state with it.
+  StartThread(shared_);
 }

@@ -2,6 +2,8 @@
 // server never freezes the window. One query at a time, in the order asked;
 // a request not yet started gives way to a newer one of its kind. What a
 // query found comes back to the GUI thread as a queued call on the window.
+// When the application ends, queries under way are let finish and their
+// threads joined, so none outlives the program's end.
 #pragma once
 
 #include <QObject>

@@ -1,12 +1,9 @@
 #include "report/kinetic_report.h"
 
-#include <QFile>
 #include <QFont>
 #include <QFontMetricsF>
-#include <QLocale>
-#include <QPageLayout>
+#include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPdfWriter>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -223,7 +220,9 @@ class KineticPainter {
   void Curve(QPainter& painter, double y) const {
     const double w = page_.width();
     const analysis::PlateAnalysis& result = *report_.rates;
-    PaintStandardCurve(painter, QRectF(0, y, w * 0.58, mm(46)), result.fit, Q(result.unit), true,
+    // Up the side the rates, not absorbances.
+    PaintStandardCurve(painter, QRectF(0, y, w * 0.58, mm(46)), result.fit, Q(result.unit),
+                       QStringLiteral("Rate [%1]").arg(Q(result.responseUnit)), true,
                        report_.decimalComma);
     painter.setFont(ReportFont(9, true));
     Line(painter, w * 0.62, y, w * 0.38, QStringLiteral("Standard curve of the rates"));
@@ -351,31 +350,7 @@ int PaintKineticReport(const KineticReport& report, QPagedPaintDevice* device) {
 }
 
 bool WriteKineticReportPdf(const KineticReport& report, const QString& path, QString* error) {
-  // Written beside the target and renamed, so a failed report never
-  // replaces a good one.
-  const QString partial = path + QStringLiteral(".part");
-  {
-    QPdfWriter writer(partial);
-    writer.setPageSize(QLocale().measurementSystem() == QLocale::ImperialUSSystem
-                           ? QPageSize(QPageSize::Letter)
-                           : QPageSize(QPageSize::A4));
-    writer.setPageMargins(QMarginsF(15, 15, 15, 12), QPageLayout::Millimeter);
-    writer.setResolution(600);
-    writer.setTitle(KineticReportTitle(report));
-    writer.setCreator(Q(report.programVersion));
-    PaintKineticReport(report, &writer);
-  }
-  QFile written(partial);
-  if (written.size() == 0) {
-    *error = QStringLiteral("cannot write %1").arg(partial);
-    QFile::remove(partial);
-    return false;
-  }
-  QFile::remove(path);
-  if (!written.rename(path)) {
-    *error = written.errorString();
-    QFile::remove(partial);
-    return false;
-  }
-  return true;
+  return WriteReportPdf(
+      path, KineticReportTitle(report), Q(report.programVersion),
+      [&report](QPagedPaintDevice* device) { PaintKineticReport(report, device); }, error);
 }

@@ -1,12 +1,9 @@
 #include "report/plate_report.h"
 
-#include <QFile>
 #include <QFont>
 #include <QFontMetricsF>
-#include <QLocale>
-#include <QPageLayout>
+#include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPdfWriter>
 #include <algorithm>
 #include <cmath>
 
@@ -237,7 +234,8 @@ class ReportPainter {
     const double w = g().page.width();
     const analysis::PlateAnalysis& result = *report_.analysis;
     PaintStandardCurve(painter, QRectF(0, y, w * 0.58, CurveHeight() - g().mm(4)), result.fit,
-                       Q(result.unit), true, report_.decimalComma);
+                       Q(result.unit), QStringLiteral("Absorbance, blank-corrected"), true,
+                       report_.decimalComma);
     painter.setFont(ReportFont(9, true));
     Line(painter, w * 0.62, y, w * 0.38, QStringLiteral("Standard curve"));
     painter.setFont(ReportFont(9));
@@ -323,12 +321,6 @@ class ReportPainter {
   std::optional<ReportTableLayout> layout_;
 };
 
-// Letter where the locale measures in US units, A4 elsewhere.
-QPageSize LocalePageSize() {
-  return QLocale().measurementSystem() == QLocale::ImperialUSSystem ? QPageSize(QPageSize::Letter)
-                                                                    : QPageSize(QPageSize::A4);
-}
-
 // An analysis made with an assay carries its own verdict; a caller that
 // filled none gets that one, so no report of an assayed plate leaves it out.
 PlateReport WithAnalysisVerdict(const PlateReport& report) {
@@ -366,29 +358,7 @@ int PaintPlateReport(const PlateReport& report, QPagedPaintDevice* device) {
 }
 
 bool WritePlateReportPdf(const PlateReport& report, const QString& path, QString* error) {
-  // Written beside the target and renamed, so a failed report never
-  // replaces a good one.
-  const QString partial = path + QStringLiteral(".part");
-  {
-    QPdfWriter writer(partial);
-    writer.setPageSize(LocalePageSize());
-    writer.setPageMargins(QMarginsF(15, 15, 15, 12), QPageLayout::Millimeter);
-    writer.setResolution(600);
-    writer.setTitle(PlateReportTitle(report));
-    writer.setCreator(Q(report.programVersion));
-    PaintPlateReport(report, &writer);
-  }
-  QFile written(partial);
-  if (written.size() == 0) {
-    *error = QStringLiteral("cannot write %1").arg(partial);
-    QFile::remove(partial);
-    return false;
-  }
-  QFile::remove(path);
-  if (!written.rename(path)) {
-    *error = written.errorString();
-    QFile::remove(partial);
-    return false;
-  }
-  return true;
+  return WriteReportPdf(
+      path, PlateReportTitle(report), Q(report.programVersion),
+      [&report](QPagedPaintDevice* device) { PaintPlateReport(report, device); }, error);
 }

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
+
+#include <platovix_version.h>
 
 #include "archive/archive_url.h"
 #include "archive/witness.h"
@@ -40,6 +43,28 @@ PlateReport MakePlateReport(const ReportInput& input) {
   report.layout = *layout;
   report.analysis =
       analysis::AnalysePlate(input.plate.nValue, input.plate.bOverRange, *layout, options);
+  return report;
+}
+
+KineticReport MakeKineticReport(KineticReportInput input) {
+  KineticReport report;
+  report.assayName = std::move(input.assayName);
+  report.title = !input.title.empty() ? std::move(input.title) : report.assayName;
+  report.plateId = std::move(input.plateId);
+  report.operatorName = std::move(input.operatorName);
+  report.programVersion = std::string("Platovix ") + PLATOVIX_VERSION;
+  report.started = std::move(input.run.started);
+  report.intervalSeconds = input.run.intervalSeconds;
+  report.plannedReads = input.run.plannedReads;
+  report.recordUuid = std::move(input.run.recordUuid);
+  report.archiveName = ArchiveShortName(input.run.archiveName);
+  report.chainHead = ChainHeadText(input.run.archiveName);
+  report.status = std::move(input.run.status);
+  report.statusMessage = std::move(input.run.message);
+  report.analysis = std::move(input.analysis);
+  report.reads = std::move(input.reads);
+  report.rates = std::move(input.rates);
+  report.decimalComma = input.decimalComma;
   return report;
 }
 

@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "analysis/assay.h"
+#include "analysis/kinetic_run_facts.h"
+#include "analysis/kinetics.h"
 #include "archive/read_state.h"
+#include "report/kinetic_report.h"
 #include "report/plate_report.h"
 
 struct ReportInput {
@@ -39,6 +42,22 @@ struct ReportInput {
 };
 
 PlateReport MakePlateReport(const ReportInput& input);
+
+// A kinetic run as its window or platovix-cli knows it.
+struct KineticReportInput {
+  analysis::KineticRunFacts run;
+  std::string assayName;  // empty: none
+  std::string title;      // set: instead of the assay's name
+  std::string plateId;
+  std::string operatorName;
+  analysis::KineticAnalysis analysis;
+  std::vector<analysis::KineticRead> reads;
+  std::optional<analysis::PlateAnalysis> rates;
+  bool decimalComma = false;
+};
+
+// The one way a kinetic report is made, by this program as it runs.
+KineticReport MakeKineticReport(KineticReportInput input);
 
 // The archive's chain head as its witness holds it: "1043 · 3f9a…", or
 // "not archived" without an archive.

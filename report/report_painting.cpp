@@ -1,10 +1,14 @@
 #include "report/report_painting.h"
 
+#include <QFile>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QLinearGradient>
+#include <QLocale>
+#include <QPageLayout>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPdfWriter>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -43,6 +47,12 @@ QFont SizedFont(const QPainter& painter, double pixelHeight, bool bold = false) 
   font.setPixelSize(std::max(1, static_cast<int>(std::lround(pixelHeight))));
   font.setBold(bold);
   return font;
+}
+
+// Letter where the locale measures in US units, A4 elsewhere.
+QPageSize LocalePageSize() {
+  return QLocale().measurementSystem() == QLocale::ImperialUSSystem ? QPageSize(QPageSize::Letter)
+                                                                    : QPageSize(QPageSize::A4);
 }
 
 }  // namespace
@@ -123,7 +133,8 @@ void PaintPlate(QPainter& painter, const QRectF& area, std::span<const int32_t, 
 }
 
 void PaintStandardCurve(QPainter& painter, const QRectF& area, const analysis::CurveFit& fit,
-                        const QString& unit, bool logarithmic, bool decimalComma) {
+                        const QString& unit, const QString& responseTitle, bool logarithmic,
+                        bool decimalComma) {
   painter.save();
   const double text = area.height() * 0.05;
   const QRectF plot = area.adjusted(text * 6, text * 0.5, -text, -text * 3.2);
@@ -179,7 +190,7 @@ void PaintStandardCurve(QPainter& painter, const QRectF& area, const analysis::C
   painter.translate(area.left() + text * 0.8, plot.center().y());
   painter.rotate(-90);
   painter.drawText(QRectF(-plot.height() / 2, -text * 0.7, plot.height(), text * 1.4),
-                   Qt::AlignCenter, QStringLiteral("Absorbance, blank-corrected"));
+                   Qt::AlignCenter, responseTitle);
   painter.restore();
 
   painter.setClipRect(plot);
@@ -233,4 +244,33 @@ void PaintReportFooter(QPainter& painter, const QRectF& box, const QString& crea
   }
   painter.drawText(QRectF(box.left() + left, box.top(), std::max(width, 0.0), box.height()),
                    Qt::AlignLeft | Qt::AlignVCenter, text);
+}
+
+bool WriteReportPdf(const QString& path, const QString& title, const QString& creator,
+                    const std::function<void(QPagedPaintDevice*)>& paint, QString* error) {
+  // Written beside the target and renamed, so a failed report never
+  // replaces a good one.
+  const QString partial = path + QStringLiteral(".part");
+  {
+    QPdfWriter writer(partial);
+    writer.setPageSize(LocalePageSize());
+    writer.setPageMargins(QMarginsF(15, 15, 15, 12), QPageLayout::Millimeter);
+    writer.setResolution(600);
+    writer.setTitle(title);
+    writer.setCreator(creator);
+    paint(&writer);
+  }
+  QFile written(partial);
+  if (written.size() == 0) {
+    *error = QStringLiteral("cannot write %1").arg(partial);
+    QFile::remove(partial);
+    return false;
+  }
+  QFile::remove(path);
+  if (!written.rename(path)) {
+    *error = written.errorString();
+    QFile::remove(partial);
+    return false;
+  }
+  return true;
 }

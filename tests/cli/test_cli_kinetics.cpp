@@ -113,6 +113,18 @@ TEST(CliKinetics, RatesGoThroughTheAssaysStandardCurve) {
         "Assay: Phosphatase activity", "QC verdict: Pass", "Standard curve of the rates"}) {
     EXPECT_FALSE(FindPdfPhrase(words, phrase).empty()) << phrase;
   }
+  // Up the standard curve's side, reading upwards: the rates with their
+  // unit, not absorbances.
+  bool rateTitle = false;
+  for (size_t i = 0; i + 1 < words.size(); ++i) {
+    const PdfWord& rate = words[i];
+    const PdfWord& unit = words[i + 1];
+    rateTitle = rateTitle || (rate.text == "Rate" && unit.text == "[mOD/min]" &&
+                              rate.yMax - rate.yMin > rate.xMax - rate.xMin &&
+                              unit.yMax <= rate.yMin + 1 && PdfXOverlap(rate, unit) > 0);
+  }
+  EXPECT_TRUE(rateTitle);
+  for (const PdfWord& word : words) EXPECT_NE(word.text, "Absorbance,");
   const std::vector<PdfTableRow> table =
       ReadPdfTable(words, {"Well", "Name", "Role", "Rate (mOD/min)", "R²", "Window start (min)",
                            "Window end (min)", "Lag (min)", "Time to max (min)", "Flag"});

@@ -2,19 +2,23 @@
 // computer holds locked: the window opens at once, says it is loading,
 // goes on taking keys and firing timers, closes without waiting, and lists
 // the lab's reads once the lock is gone. A lab database without the
-// archive's schema is named as such and left as it was.
+// archive's schema is named as such and left as it was. A program that ends
+// while the History's query waits on the lock leaves no query behind.
 #include <gtest/gtest.h>
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
+#include <cstdlib>
+#include <filesystem>
 
 #include "archive/archive_store.h"
 #include "archive/pg_connection.h"
 #include "history/history_window.h"
 #include "tests/archive/archive_samples.h"
 #include "tests/history/history_settled.h"
+#include "tests/support/command_output.h"
 #include "tests/support/lab_server.h"
 #include "tests/support/result_state_guard.h"
 #include "tests/ui/ui_test_support.h"
@@ -102,6 +106,49 @@ TEST_F(HistoryLab, ALabDatabaseWithoutTheSchemaIsNamedAndLeftAsItWas) {
   std::vector<archive::SqlRow> rows;
   ASSERT_TRUE(db->Exec("SELECT count(*) FROM pg_tables WHERE schemaname = 'public'", {}, &rows));
   EXPECT_EQ(rows[0][0], "0");
+}
+
+// A program of its own (this one, run again on the lab below): its History
+// asks the locked lab, the window goes, and once the application has ended
+// none of the program's queries waits on the lab any more.
+TEST(HistoryExit, TheApplicationsEndLeavesNoQueryBehind) {
+  const char* url = getenv("PLATOVIX_TEST_LOCKED_LAB");
+  const char* folder = getenv("PLATOVIX_TEST_LOCKED_LAB_FOLDER");
+  if (url == nullptr || folder == nullptr)
+    GTEST_SKIP() << "run by HistoryLab.AProgramEndingWhileItsHistoryWaitsOnTheLockEndsCleanly";
+  std::string error;
+  const auto watcher = archive::PgConnection::Open(url, &error);
+  ASSERT_TRUE(watcher) << error;
+  {
+    static int argc = 1;
+    static char name[] = "platovix-test";
+    static char* argv[] = {name, nullptr};
+    QApplication application(argc, argv);
+    HistoryWindow window(nullptr, {std::string(folder) + "/archive.sqlite", url});
+    window.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return SomeoneWaitsOnALock(*watcher); }, 60000));
+  }
+  EXPECT_FALSE(SomeoneWaitsOnALock(*watcher));
+}
+
+TEST_F(HistoryLab, AProgramEndingWhileItsHistoryWaitsOnTheLockEndsCleanly) {
+  const archive::StoreConfig config{folder_.path() + "/archive.sqlite", server_->url()};
+  ASSERT_TRUE(archive::StoreRead(config, SampleRead(0)).stored);
+  std::string error;
+  const auto other = archive::PgConnection::Open(server_->url(), &error);
+  ASSERT_TRUE(other) << error;
+  ASSERT_TRUE(other->Script("BEGIN; LOCK TABLE entries IN ACCESS EXCLUSIVE MODE"));
+  setenv("PLATOVIX_TEST_LOCKED_LAB", server_->url().c_str(), 1);
+  setenv("PLATOVIX_TEST_LOCKED_LAB_FOLDER", folder_.path().c_str(), 1);
+  const std::string output =
+      CommandOutput(std::filesystem::read_symlink("/proc/self/exe").string() +
+                    " --gtest_filter=HistoryExit.TheApplicationsEndLeavesNoQueryBehind 2>&1;"
+                    " echo exit=$?");
+  unsetenv("PLATOVIX_TEST_LOCKED_LAB");
+  unsetenv("PLATOVIX_TEST_LOCKED_LAB_FOLDER");
+  EXPECT_NE(output.find("[  PASSED  ] 1 test."), std::string::npos) << output;
+  EXPECT_NE(output.find("exit=0"), std::string::npos) << output;
+  ASSERT_TRUE(other->Script("COMMIT"));
 }
 
 }  // namespace

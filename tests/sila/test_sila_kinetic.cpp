@@ -15,6 +15,7 @@
 #include "cli/archive_reading.h"
 #include "results/result_file.h"
 #include "sila_fixture.h"
+#include "tests/support/activity_series.h"
 #include "tests/support/cli_in_process.h"
 
 namespace {
@@ -206,12 +207,7 @@ TEST_F(SilaKineticTest, AnAssayOfRatesGivesTheCommandLinesCurveConcentrationsAnd
       }
     }
   }
-  analysis::Assay assay = analysis::NewAssay("Phosphatase activity", layout);
-  assay.reading.primary = 405;
-  assay.reading.kinetic = analysis::AssayKineticReading{6, 0.5};
-  assay.model = analysis::CurveModel::Linear;
-  assay.kinetic = analysis::KineticOptions{};
-  assay.rateResponse = true;
+  const analysis::Assay assay = RateAssay(layout, 6, 0.5);
   const std::string assayPath = (home_ / "activity.json").string();
   std::string error;
   ASSERT_TRUE(analysis::SaveAssayFile(assayPath, assay, &error)) << error;

@@ -21,6 +21,19 @@ struct ActivitySeries {
   std::vector<double> seconds;       // each read's elapsed time
 };
 
+// "Phosphatase activity" on layout, its response the rate: reads of 405 nm
+// every intervalSeconds and a straight standard curve of the rates.
+inline analysis::Assay RateAssay(const analysis::PlateLayout& layout, int reads,
+                                 double intervalSeconds) {
+  analysis::Assay assay = analysis::NewAssay("Phosphatase activity", layout);
+  assay.reading.primary = 405;
+  assay.reading.kinetic = analysis::AssayKineticReading{reads, intervalSeconds};
+  assay.model = analysis::CurveModel::Linear;
+  assay.kinetic = analysis::KineticOptions{};
+  assay.rateResponse = true;
+  return assay;
+}
+
 // Writes activity.json and series.json into dir; empty paths on failure.
 inline ActivitySeries WriteActivitySeries(const std::filesystem::path& dir) {
   ActivitySeries made;
@@ -32,12 +45,7 @@ inline ActivitySeries WriteActivitySeries(const std::filesystem::path& dir) {
         analysis::WellRole::Sample, "S" + std::to_string(row + 1), {}, {}, {}};
     layout.wells[row * 12 + 11].role = analysis::WellRole::Blank;
   }
-  analysis::Assay assay = analysis::NewAssay("Phosphatase activity", layout);
-  assay.reading.primary = 405;
-  assay.reading.kinetic = analysis::AssayKineticReading{10, 30};
-  assay.model = analysis::CurveModel::Linear;
-  assay.kinetic = analysis::KineticOptions{};
-  assay.rateResponse = true;
+  analysis::Assay assay = RateAssay(layout, 10, 30);
   assay.qc.blankMax = 0.5;  // mOD/min: the blanks' own turnover
   std::string error;
   const std::string assayPath = (dir / "activity.json").string();
