@@ -34,7 +34,8 @@ TEST(HistoryButton, OpensOneNonModalHistoryOverTheArchiveInTheSettings) {
     EXPECT_TRUE(windows[0]->isVisible());
     EXPECT_FALSE(windows[0]->isModal());
     ASSERT_TRUE(Settled(*windows[0]));
-    ASSERT_EQ(windows[0]->Model().rowCount(), 1);
+    ASSERT_EQ(windows[0]->Model().rowCount(), 1)
+        << windows[0]->findChild<QLabel*>("notice")->text().toStdString();
     EXPECT_EQ(windows[0]->Model().Read(0).plateId, "P-7");
   }
   EXPECT_TRUE(BoxRecorder::Boxes().empty()) << BoxRecorder::Texts();
