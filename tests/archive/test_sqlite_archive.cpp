@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include <csignal>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -192,7 +193,9 @@ TEST(SqliteArchive, SeveralProgramsWritingAtOnceLoseAndDoubleNothing) {
       for (int n = 0; n < kReadsEach; ++n) {
         PlateRead read = SampleRead(writer * 1000 + n);
         // Each store is one program's whole way: open, check, append, close.
-        failures += StoreRead(config, read).stored ? 0 : 1;
+        const StoreOutcome outcome = StoreRead(config, read);
+        if (!outcome.stored) fprintf(stderr, "read %d: %s\n", n, outcome.warning.c_str());
+        failures += outcome.stored ? 0 : 1;
         if (n % 10 == 0) failures += StoreRead(config, read).stored ? 0 : 1;  // a retry
       }
       _exit(failures);
