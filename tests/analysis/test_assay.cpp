@@ -10,13 +10,14 @@
 
 #include "analysis/assay.h"
 #include "analysis/number_format.h"
+#include "tests/support/test_paths.h"
 
 using namespace analysis;
 namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kExamples = PLATOVIX_SOURCE_DIR "/examples/";
+const std::string kExamples = test_paths::SourceDir() + "/examples/";
 
 Assay Sample() {
   const LayoutParse layout = ReadLayoutFile(kExamples + "elisa-layout.csv");

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "analysis/curve_fit.h"
+#include "tests/support/test_paths.h"
 
 using namespace analysis;
 using nlohmann::json;
@@ -17,7 +18,7 @@ namespace {
 constexpr double kRelative = 1e-4;
 
 json Reference() {
-  std::ifstream in(PLATOVIX_TEST_DATA_DIR "/reference/curve_fits.json");
+  std::ifstream in(test_paths::SourceDir() + "/tests/analysis/reference/curve_fits.json");
   return json::parse(in);
 }
 

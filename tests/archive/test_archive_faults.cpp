@@ -22,6 +22,7 @@
 #include "tests/archive/archive_samples.h"
 #include "tests/support/cli_in_process.h"
 #include "tests/support/lab_server.h"
+#include "tests/support/test_paths.h"
 
 using namespace archive;
 using namespace archive_samples;
@@ -106,7 +107,7 @@ TEST_F(ArchiveFaults, TextThatIsNotUtf8OrADamagedVersionNeverCostsARead) {
   const std::string layout = home_.path() +
                              "/Pr\xFC"
                              "fung.csv";
-  fs::copy_file(PLATOVIX_SOURCE_DIR "/examples/elisa-layout.csv", layout);
+  fs::copy_file(test_paths::SourceDir() + "/examples/elisa-layout.csv", layout);
   const CliRun measured = measure({"--plate-id", "Prüfung-2", "--layout", layout});
   ASSERT_EQ(measured.code, 0) << measured.err;
   EXPECT_TRUE(Json::parse(measured.out).contains("values"));

@@ -21,6 +21,7 @@
 #include "tests/support/cli_in_process.h"
 #include "tests/support/elisa_plate.h"
 #include "tests/support/temp_home.h"
+#include "tests/support/test_paths.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
@@ -194,9 +195,10 @@ TEST_F(AsmExport, EveryOutputPassesTheSchemaAndReadsBackThePlate) {
   std::string files = " " + (home_ / "failed.json").string();
   for (const auto& [file, plate] : expected) files += " " + (home_ / file).string();
   const std::string report = (home_ / "validation.txt").string();
-  const std::string command = "/usr/bin/python3 " PLATOVIX_ASM_KIT
-                              "/validate_asm.py --detector absorbance-point-detector" +
-                              files + " >" + report + " 2>/dev/null";
+  const std::string command =
+      "/usr/bin/python3 " + test_paths::SourceDir() +
+      "/tests/asm/allotrope/validate_asm.py --detector absorbance-point-detector" + files + " >" +
+      report + " 2>/dev/null";
   EXPECT_EQ(std::system(command.c_str()), 0) << ReadFile(report);
 
   for (const auto& [file, plate] : expected) {

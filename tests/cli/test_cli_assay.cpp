@@ -19,13 +19,14 @@
 #include "sim/reader_simulator.h"
 #include "tests/support/cli_in_process.h"
 #include "tests/support/temp_home.h"
+#include "tests/support/test_paths.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
 
 namespace {
 
-const std::string kExamples = PLATOVIX_SOURCE_DIR "/examples/";
+const std::string kExamples = test_paths::SourceDir() + "/examples/";
 
 class CliAssay : public ::testing::Test {
  protected:

@@ -9,6 +9,7 @@
 #include "cli/terminal_dialog.h"
 #include "driver/foto.h"
 #include "link/operator_message.h"
+#include "tests/support/test_paths.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ TEST(CliOptions, ReadsAMeasureWithEveryOptionInEitherSpelling) {
   EXPECT_EQ(device.options.command, CliCommand::PlateOut);
 
   // A kinetic assay brings its series and analysis; the command line wins.
-  const std::string assay = PLATOVIX_SOURCE_DIR "/examples/kinetic-assay.json";
+  const std::string assay = test_paths::SourceDir() + "/examples/kinetic-assay.json";
   const CliParse kinetic = Parse({"measure", "--assay", assay, "-o", "s.json"});
   ASSERT_TRUE(kinetic.ok) << kinetic.error;
   EXPECT_EQ(kinetic.options.repeat, 12);

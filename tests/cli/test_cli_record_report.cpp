@@ -16,6 +16,7 @@
 #include "tests/support/cli_in_process.h"
 #include "tests/support/pdf_words.h"
 #include "tests/support/temp_home.h"
+#include "tests/support/test_paths.h"
 
 namespace fs = std::filesystem;
 
@@ -92,8 +93,8 @@ TEST_F(RecordReport, MeasureAndRecordReportNameTheStoredRecordAndItsVerdict) {
   sim::PtySimulator reader(options);
   const fs::path measured = home_ / "measured.pdf";
   const CliRun run = RunCliWith({"--port", reader.slavePath(), "--yes", "measure", "--assay",
-                                 PLATOVIX_SOURCE_DIR "/examples/elisa-assay.json", "--plate-id",
-                                 "ELISA-1", "--report", measured.string()});
+                                 test_paths::SourceDir() + "/examples/elisa-assay.json",
+                                 "--plate-id", "ELISA-1", "--report", measured.string()});
   if (run.err.find("without Qt") != std::string::npos) GTEST_SKIP() << run.err;
   ASSERT_EQ(run.code, kExitSuccess) << run.err;
   const archive::PlateRead read = OnlyRead();
@@ -120,7 +121,7 @@ TEST_F(RecordReport, MeasureAndRecordReportNameTheStoredRecordAndItsVerdict) {
   // A layout given on the command line replaces the stored assay.
   const CliRun plain =
       RunCliWith({"report", "--record", read.uuid, "--layout",
-                  PLATOVIX_SOURCE_DIR "/examples/elisa-layout.csv", "-o", later.string()});
+                  test_paths::SourceDir() + "/examples/elisa-layout.csv", "-o", later.string()});
   ASSERT_EQ(plain.code, kExitSuccess) << plain.err;
   EXPECT_EQ(PdfText(later).find("Sandwich ELISA, TMB"), std::string::npos);
   ExpectChainHead(later, head);
@@ -152,9 +153,9 @@ TEST_F(RecordReport, MeasureAndRecordReportNameTheStoredRecordAndItsVerdict) {
 
   // A read kept out of the archive says so where the head would stand.
   const fs::path unarchived = home_ / "unarchived.pdf";
-  const CliRun loose = RunCliWith({"--port", reader.slavePath(), "--yes", "measure", "--no-archive",
-                                   "--assay", PLATOVIX_SOURCE_DIR "/examples/elisa-assay.json",
-                                   "--report", unarchived.string()});
+  const CliRun loose = RunCliWith(
+      {"--port", reader.slavePath(), "--yes", "measure", "--no-archive", "--assay",
+       test_paths::SourceDir() + "/examples/elisa-assay.json", "--report", unarchived.string()});
   ASSERT_EQ(loose.code, kExitSuccess) << loose.err;
   EXPECT_EQ(ChainHeadWords(unarchived), (std::vector<std::string>{"not", "archived"}));
 }

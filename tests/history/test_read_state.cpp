@@ -30,6 +30,7 @@
 #include "tests/history/history_settled.h"
 #include "tests/support/cli_in_process.h"
 #include "tests/support/command_output.h"
+#include "tests/support/test_paths.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/main_dialog.h"
 
@@ -111,7 +112,7 @@ class ReadState : public ::testing::Test {
 
 TEST_F(ReadState, WhatIsEnteredAfterTheReadIsInTheHistoryReportsAndExports) {
   const std::string assayPath =
-      (fs::path(PLATOVIX_SOURCE_DIR) / "examples" / "elisa-assay.json").string();
+      (fs::path(test_paths::SourceDir()) / "examples" / "elisa-assay.json").string();
   const analysis::AssayParse assay = analysis::ReadAssayFile(assayPath);
   ASSERT_TRUE(assay.ok);
   AppSettings.AssayFile = assayPath;

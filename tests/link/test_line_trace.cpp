@@ -25,6 +25,7 @@
 #include "sim/trace_file.h"
 #include "tests/results/result_file_parsers.h"
 #include "tests/support/recording_dialog.h"
+#include "tests/support/test_paths.h"
 
 namespace fs = std::filesystem;
 
@@ -111,7 +112,7 @@ TEST(LineTrace, AKnownConversationGivesTheGoldenTrace) {
                                                               "405 450 492 540 620 690"}));
 
   const fs::path golden =
-      fs::path(PLATOVIX_TESTS_DIR) / "link" / "golden" / "filters-digiscan.trace";
+      (fs::path(test_paths::SourceDir()) / "tests") / "link" / "golden" / "filters-digiscan.trace";
   const std::string masked = MaskTimes(ReadWhole(dir.path() / "trace.txt"));
   // After a deliberate change of the format: PLATOVIX_UPDATE_GOLDEN=1 writes it anew.
   if (getenv("PLATOVIX_UPDATE_GOLDEN") != nullptr) std::ofstream(golden) << masked;

@@ -13,12 +13,13 @@
 #include "sim/trace_file.h"
 #include "tests/replay/child_process.h"
 #include "tests/support/temp_home.h"
+#include "tests/support/test_paths.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path kTraces = fs::path(PLATOVIX_TESTS_DIR) / "traces";
+const fs::path kTraces = (fs::path(test_paths::SourceDir()) / "tests") / "traces";
 
 std::vector<std::string> TraceNames() {
   std::vector<std::string> names;
@@ -110,14 +111,15 @@ TEST_P(ReplayOfTrace, GivesTheSameConversationAndResult) {
   const TempHome dir("replay");  // the children find no settings file
   const fs::path replayed = dir.path() / "replayed.trace";
 
-  BackgroundProgram reader(PLATOVIX_SIM, {"--replay", file.string(), "--strict"});
+  BackgroundProgram reader(test_paths::Program("sim/platovix-sim"),
+                           {"--replay", file.string(), "--strict"});
   ASSERT_FALSE(reader.firstLine().empty()) << "platovix-sim did not start";
   std::string printed;
   for (const auto& op : recorded) {
     std::vector<std::string> args = {"--port", reader.firstLine(), "--trace", replayed.string()};
     const auto command = CommandOf(op);
     args.insert(args.end(), command.begin(), command.end());
-    const Finished run = RunProgram(PLATOVIX_CLI, args);
+    const Finished run = RunProgram(test_paths::Program("cli/platovix-cli"), args);
     EXPECT_EQ(run.code, ExitCodeOf(op)) << op.name << "\n" << run.err;
     printed += run.out;
   }
@@ -152,11 +154,12 @@ TEST(Replay, StrictNamesTheFirstDifferingCommandAndOtherwiseTheFamilyAnswers) {
   const TempHome dir("replay");  // the children find no settings file
   const std::string file = (kTraces / "measure-digiscan.trace").string();
   {
-    BackgroundProgram reader(PLATOVIX_SIM, {"--replay", file, "--strict"});
+    BackgroundProgram reader(test_paths::Program("sim/platovix-sim"),
+                             {"--replay", file, "--strict"});
     ASSERT_FALSE(reader.firstLine().empty());
-    const Finished run =
-        RunProgram(PLATOVIX_CLI, {"--port", reader.firstLine(), "--family", "digiscan", "measure",
-                                  "--primary", "405", "--reference", "620"});
+    const Finished run = RunProgram(test_paths::Program("cli/platovix-cli"),
+                                    {"--port", reader.firstLine(), "--family", "digiscan",
+                                     "measure", "--primary", "405", "--reference", "620"});
     EXPECT_NE(run.code, 0);
     EXPECT_EQ(reader.WaitForExit(10000), 1);
     EXPECT_NE(reader.err().find("the program sent command \"Sf1f5x3G\", the recording has "
@@ -164,11 +167,11 @@ TEST(Replay, StrictNamesTheFirstDifferingCommandAndOtherwiseTheFamilyAnswers) {
               std::string::npos)
         << reader.err();
   }
-  BackgroundProgram reader(PLATOVIX_SIM, {"--replay", file});
+  BackgroundProgram reader(test_paths::Program("sim/platovix-sim"), {"--replay", file});
   ASSERT_FALSE(reader.firstLine().empty());
-  const Finished run =
-      RunProgram(PLATOVIX_CLI, {"--port", reader.firstLine(), "--family", "digiscan", "measure",
-                                "--primary", "405", "--reference", "620", "--no-header"});
+  const Finished run = RunProgram(test_paths::Program("cli/platovix-cli"),
+                                  {"--port", reader.firstLine(), "--family", "digiscan", "measure",
+                                   "--primary", "405", "--reference", "620", "--no-header"});
   EXPECT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 8);
   EXPECT_EQ(reader.Stop(), 0);
@@ -179,8 +182,12 @@ TEST(Replay, ATraceThatIsNotOneIsRefusedWithTheLine) {
   const TempHome dir("replay");  // the children find no settings file
   const fs::path file = dir.path() / "bad.trace";
   std::ofstream(file) << "# a trace\n0 begin filters\n12 > STX \"E\" ETX 0xZZ\n";
-  const Finished run = RunProgram(PLATOVIX_SIM, {"--replay", file.string()});
+  const Finished run =
+      RunProgram(test_paths::Program("sim/platovix-sim"), {"--replay", file.string()});
   EXPECT_EQ(run.code, 2);
   EXPECT_NE(run.err.find("line 3: cannot read the bytes"), std::string::npos) << run.err;
-  EXPECT_EQ(RunProgram(PLATOVIX_SIM, {"--replay", (dir.path() / "none").string()}).code, 2);
+  EXPECT_EQ(RunProgram(test_paths::Program("sim/platovix-sim"),
+                       {"--replay", (dir.path() / "none").string()})
+                .code,
+            2);
 }

@@ -25,6 +25,7 @@
 #include "tests/report/report_fixture.h"
 #include "tests/support/cli_in_process.h"
 #include "tests/support/elisa_plate.h"
+#include "tests/support/test_paths.h"
 
 namespace fs = std::filesystem;
 
@@ -210,7 +211,7 @@ TEST_F(PlateReportTest, CommandLineReportsAPlateWithoutLayout) {
   // With an assay the report takes the assay's name and its verdict.
   const std::string assayed = (home_ / "assayed.pdf").string();
   const CliRun withAssay =
-      RunCliWith({"report", "--assay", PLATOVIX_SOURCE_DIR "/examples/elisa-assay.json", "-o",
+      RunCliWith({"report", "--assay", test_paths::SourceDir() + "/examples/elisa-assay.json", "-o",
                   assayed, saved});
   ASSERT_EQ(withAssay.code, 0) << withAssay.err;
   const std::string assayedText = PdfText(assayed);

@@ -20,6 +20,7 @@
 #include "tests/support/cli_in_process.h"
 #include "tests/support/elisa_plate.h"
 #include "tests/support/pdf_words.h"
+#include "tests/support/test_paths.h"
 
 namespace fs = std::filesystem;
 
@@ -29,7 +30,7 @@ namespace {
 
 const std::vector<std::string> kHeaders = {"Name", "Role", "Wells", "Dilution",   "Mean",
                                            "SD",   "CV %", "Conc.", "% Recovery", "Flag"};
-const std::string kAssay = PLATOVIX_SOURCE_DIR "/examples/elisa-assay.json";
+const std::string kAssay = test_paths::SourceDir() + "/examples/elisa-assay.json";
 
 // The table as read, a row a line, for a failure's message.
 std::string TableText(const std::vector<PdfTableRow>& table) {

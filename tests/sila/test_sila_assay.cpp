@@ -9,12 +9,14 @@
 #include "analysis/assay.h"
 #include "archive/sqlite_archive.h"
 #include "sila_fixture.h"
+#include "tests/support/test_paths.h"
 
 namespace {
 
 // The example assay that fits the simulator's ELISA plate.
 std::string ElisaAssayText() {
-  std::ifstream example(std::filesystem::path(PLATOVIX_SOURCE_DIR) / "examples/elisa-assay.json");
+  std::ifstream example(std::filesystem::path(test_paths::SourceDir()) /
+                        "examples/elisa-assay.json");
   EXPECT_TRUE(example.good());
   return std::string(std::istreambuf_iterator<char>(example), {});
 }

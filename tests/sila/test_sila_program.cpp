@@ -10,12 +10,15 @@
 #include <regex>
 
 #include "tests/sila/sila_fixture.h"
+#include "tests/support/test_paths.h"
 
 namespace {
 
 class SilaProgram {
  public:
   SilaProgram(const std::vector<std::string>& args, const std::string& home) {
+    // Made before the fork: the child only execs.
+    std::string program = test_paths::Program("sila/platovix-sila");
     int pipeFds[2];
     if (pipe(pipeFds) != 0) return;
     pid_ = fork();
@@ -23,7 +26,7 @@ class SilaProgram {
       dup2(pipeFds[1], STDERR_FILENO);
       close(pipeFds[0]);
       setenv("XDG_CONFIG_HOME", home.c_str(), 1);
-      std::vector<char*> argv{const_cast<char*>(PLATOVIX_SILA_PROGRAM)};
+      std::vector<char*> argv{program.data()};
       for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
       argv.push_back(nullptr);
       execv(argv[0], argv.data());

@@ -13,10 +13,12 @@
 
 #include "sila/reader_session.h"
 #include "sila_fixture.h"
+#include "tests/support/test_paths.h"
 
 namespace {
 
-const std::filesystem::path kStandard = PLATOVIX_SILA_STANDARD;
+const std::filesystem::path kStandard =
+    std::filesystem::path(test_paths::SourceDir()) / "third_party" / "sila2";
 
 std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

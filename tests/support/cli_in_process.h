@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli_run.h"
+#include "tests/support/test_paths.h"
 
 #ifdef PLATOVIX_WITH_REPORT
 inline constexpr bool kWithReport = true;
@@ -13,10 +14,8 @@ inline constexpr bool kWithReport = true;
 inline constexpr bool kWithReport = false;  // a build without Qt writes no PDF
 #endif
 
-#ifdef PLATOVIX_SOURCE_DIR
 // The example layout of the simulator's ELISA plate, as the program ships it.
-inline const std::string kExampleLayout = PLATOVIX_SOURCE_DIR "/examples/elisa-layout.csv";
-#endif
+inline const std::string kExampleLayout = test_paths::SourceDir() + "/examples/elisa-layout.csv";
 
 struct CliRun {
   int code;

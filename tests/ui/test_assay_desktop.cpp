@@ -22,6 +22,7 @@
 #include "sim/reader_simulator.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/temp_home.h"
+#include "tests/support/test_paths.h"
 #include "tests/ui/analysis_test_plate.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/assay_choice.h"
@@ -58,7 +59,7 @@ class AssayDesktop : public ::testing::Test {
 
   // The ELISA kit's assay: the example layout, read at 450 against 620 nm.
   std::string ElisaAssay() {
-    const fs::path layout = fs::path(PLATOVIX_SOURCE_DIR) / "examples" / "elisa-layout.csv";
+    const fs::path layout = fs::path(test_paths::SourceDir()) / "examples" / "elisa-layout.csv";
     analysis::AssayParse made = analysis::AssayFromLayoutFile(layout.string());
     EXPECT_TRUE(made.ok) << made.message;
     made.assay.reading.primary = 450;
@@ -157,7 +158,7 @@ TEST_F(AssayDesktop, TheAssayWindowMakesAnAssayFromTheLayoutInUse) {
   OperatorSettings();
   LayoutChooserStandIn chooser;
   AppSettings.LayoutFile =
-      (fs::path(PLATOVIX_SOURCE_DIR) / "examples" / "elisa-layout.csv").string();
+      (fs::path(test_paths::SourceDir()) / "examples" / "elisa-layout.csv").string();
   MainDialog dialog;
   const std::string path = (home_ / "kit.json").string();
   LayoutChooserStandIn::Chosen() = QString::fromStdString(path);
@@ -188,9 +189,9 @@ TEST_F(AssayDesktop, TheAssayWindowMakesAnAssayFromTheLayoutInUse) {
 // the verdict Pass.
 TEST_F(AssayDesktop, TheDemosFirstEnterEndsInAPassingVerdict) {
   const std::string settings = (home_ / "platovix.ini").string();
-  const std::string command = std::string(PLATOVIX_SOURCE_DIR "/scripts/demo-settings.sh ") +
-                              "--with-assay " + PLATOVIX_SIM + " " + settings + " " +
-                              reader_->slavePath() + " --scenario elisa";
+  const std::string command = std::string(test_paths::SourceDir() + "/scripts/demo-settings.sh ") +
+                              "--with-assay " + test_paths::Program("sim/platovix-sim") + " " +
+                              settings + " " + reader_->slavePath() + " --scenario elisa";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
   LoadSettings();
   AppSettings.bAutoView = 0;

@@ -11,6 +11,7 @@
 #include "settings/settings.h"
 #include "sim/reader_simulator.h"
 #include "tests/support/temp_home.h"
+#include "tests/support/test_paths.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/main_dialog.h"
 
@@ -28,9 +29,9 @@ TEST(DemoStart, FirstEnterMeasuresAnElisaPlate) {
   sim::PtySimulator reader(options);
 
   const std::string settings = (home / "platovix.ini").string();
-  const std::string command = std::string(PLATOVIX_SOURCE_DIR "/scripts/demo-settings.sh ") +
-                              PLATOVIX_SIM + " " + settings + " " + reader.slavePath() +
-                              " --scenario elisa";
+  const std::string command = std::string(test_paths::SourceDir() + "/scripts/demo-settings.sh ") +
+                              test_paths::Program("sim/platovix-sim") + " " + settings + " " +
+                              reader.slavePath() + " --scenario elisa";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
   LoadSettings();
   EXPECT_EQ(AppSettings.nBaudRate, 9600);

@@ -30,6 +30,7 @@
 #include "sim/reader_simulator.h"
 #include "tests/support/pdf_words.h"
 #include "tests/support/temp_home.h"
+#include "tests/support/test_paths.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/kinetic_run.h"
 #include "ui/main_dialog.h"
@@ -171,7 +172,7 @@ TEST_F(KineticDesktop, KineticControlsAreOffByDefaultAndMeasureReadsOnce) {
 TEST_F(KineticDesktop, RunFillsThePlateOfCurvesReadByRead) {
   // The kinetic assay fills in the controls; the run is made shorter.
   AppSettings.AssayFile =
-      (fs::path(PLATOVIX_SOURCE_DIR) / "examples" / "kinetic-assay.json").string();
+      (fs::path(test_paths::SourceDir()) / "examples" / "kinetic-assay.json").string();
   MainDialog& dialog = OpenDialog();
   EXPECT_TRUE(Control<QCheckBox>("kinetic")->isChecked());
   EXPECT_EQ(Control<QSpinBox>("kineticReads")->value(), 12);

@@ -19,6 +19,7 @@
 #include "settings/settings.h"
 #include "tests/support/result_state_guard.h"
 #include "tests/support/temp_home.h"
+#include "tests/support/test_paths.h"
 #include "tests/ui/analysis_test_plate.h"
 #include "tests/ui/ui_test_support.h"
 
@@ -185,7 +186,7 @@ TEST_F(LayoutEditorTest, AnUnusableLayoutIsNotSavedAndABadFileNotOpened) {
 }
 
 TEST_F(LayoutEditorTest, TheExampleLayoutOpensAndIsUsedAsItStands) {
-  const fs::path example = fs::path(PLATOVIX_SOURCE_DIR) / "examples" / "elisa-layout.csv";
+  const fs::path example = fs::path(test_paths::SourceDir()) / "examples" / "elisa-layout.csv";
   LayoutEditor editor(nullptr);
   LayoutChooserStandIn::Chosen() = QString::fromStdString(example.string());
   ASSERT_TRUE(editor.OpenFile()) << BoxRecorder::Texts();

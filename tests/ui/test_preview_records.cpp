@@ -29,6 +29,7 @@
 #include "sim/reader_simulator.h"
 #include "tests/support/command_output.h"
 #include "tests/support/temp_home.h"
+#include "tests/support/test_paths.h"
 #include "tests/ui/analysis_test_plate.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/main_dialog.h"
@@ -130,7 +131,7 @@ class PreviewRecords : public ::testing::Test {
 
 TEST_F(PreviewRecords, AnAssayedReadIsStoredWithItsAnalysisAndThePreviewReportsItsRecord) {
   analysis::AssayParse made = analysis::AssayFromLayoutFile(
-      (fs::path(PLATOVIX_SOURCE_DIR) / "examples" / "elisa-layout.csv").string());
+      (fs::path(test_paths::SourceDir()) / "examples" / "elisa-layout.csv").string());
   ASSERT_TRUE(made.ok) << made.message;
   made.assay.reading.primary = 450;
   const std::string assayPath = (dir_ / "elisa.json").string();
