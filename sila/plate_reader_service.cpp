@@ -112,6 +112,11 @@ grpc::Status PlateReaderService::StartMeasurement(const std::string& command,
                                                   silafw::CommandConfirmation* response) {
   if (!reader_.TryClaim()) return StatusOf(ReaderBusyError());
   const std::string uuid = executions_.Create(command);
+  // A client that asks before the measurement's thread runs sees the first
+  // guess of the time it takes, never a running execution with none left.
+  executions_.SetProgress(uuid, 0,
+                          request.kinetic ? request.intervalSeconds * request.reads
+                                          : MeasureProgress().remainingSeconds());
   reader_.SetExecution(uuid);
   {
     std::lock_guard<std::mutex> lock(threadMutex_);
