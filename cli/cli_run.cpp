@@ -241,7 +241,7 @@ int Measure(Session& session) {
     session.io.out << FormatKinetics(series, options, session.io.err, &qcFailed) << std::flush;
   }
   if (options.kinetic && !options.reportPath.empty()) {
-    KineticRunFacts facts;
+    analysis::KineticRunFacts facts;
     facts.started = runStarted;
     facts.intervalSeconds = options.everySeconds;
     facts.plannedReads = reads;

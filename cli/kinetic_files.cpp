@@ -34,7 +34,7 @@ bool WriteKineticWorkbook(const std::vector<analysis::KineticRead>& reads,
 #ifdef PLATOVIX_WITH_REPORT
 
 bool WriteKineticReport(const std::vector<analysis::KineticRead>& reads, const CliOptions& options,
-                        const KineticRunFacts& facts, std::string* error) {
+                        const analysis::KineticRunFacts& facts, std::string* error) {
   const std::unique_ptr<QGuiApplication> app = OffscreenGuiApplication();
   KineticReportInput input;
   input.run = facts;
@@ -58,7 +58,7 @@ bool WriteKineticReport(const std::vector<analysis::KineticRead>& reads, const C
 #else
 
 bool WriteKineticReport(const std::vector<analysis::KineticRead>&, const CliOptions&,
-                        const KineticRunFacts&, std::string* error) {
+                        const analysis::KineticRunFacts&, std::string* error) {
   *error = "this build of platovix-cli has no report (built without Qt)";
   return false;
 }

@@ -11,12 +11,10 @@
 #include "analysis/kinetics.h"
 #include "cli/cli_options.h"
 
-using KineticRunFacts = analysis::KineticRunFacts;
-
 // The workbook to options.output when options.xlsx; false with the reason.
 bool WriteKineticWorkbook(const std::vector<analysis::KineticRead>& reads,
                           const CliOptions& options, std::string* error);
 
 // The report to options.reportPath; false with the reason.
 bool WriteKineticReport(const std::vector<analysis::KineticRead>& reads, const CliOptions& options,
-                        const KineticRunFacts& facts, std::string* error);
+                        const analysis::KineticRunFacts& facts, std::string* error);

@@ -120,7 +120,7 @@ int RunKineticAnalyse(const CliOptions& options, const CliIo& io) {
     }
   }
   if (!options.reportPath.empty()) {
-    KineticRunFacts facts;
+    analysis::KineticRunFacts facts;
     const ResultContext& first = saved.plates.front().context;
     if (first.started) facts.started = FormatIsoLocalTime(*first.started);
     // A saved series knows its reads' times, not the interval set: their mean spacing.

@@ -144,8 +144,7 @@ void PlateReaderService::RunKinetic(const std::string& uuid, const MeasureReques
   std::vector<analysis::KineticRead> series;
   ReaderReport report;  // how the last read ended
   bool cancelled = false;
-  std::string endMessage;  // why the run ended early
-  executions_.SetProgress(uuid, 0, request.intervalSeconds * request.reads);
+  std::string endMessage;    // why the run ended early
   Steady::time_point first;  // the first read's start: elapsed time 0
   for (int number = 0; number < request.reads; ++number) {
     // Read n starts n intervals after the first, or at once when the one

@@ -138,7 +138,6 @@ void PlateReaderService::RunMeasurement(std::string uuid, MeasureRequest request
   plate.reference = request.reference;
   plate.started = std::chrono::system_clock::now();
   MeasureProgress progress;
-  executions_.SetProgress(uuid, 0, progress.remainingSeconds());
   std::fill(std::begin(plate.values), std::end(plate.values), kNoValue);
   const ReaderReport report = reader_.Run(
       [&](TFoto& driver, PortHandle* port, DialogHandle** dialog, AbortFlag* abort) {

@@ -1,4 +1,4 @@
-// Plates with a layout for the analysis tests: wells named as on the plate,
+// Plates with a layout for the analysis tests (wells by PlateWellOfName),
 // values in thousandths of an absorbance unit as the reader gives them.
 #pragma once
 
@@ -6,18 +6,13 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 #include "analysis/plate_analysis.h"
 #include "results/shared_state.h"
+#include "results/well_names.h"
 
 namespace layout_plates {
-
-// "C5" -> its index, row by row.
-inline int Well(const char* name) {
-  return (name[0] - 'A') * 12 + std::atoi(name + 1) - 1;
-}
 
 struct Plate {
   analysis::PlateLayout layout;

@@ -40,8 +40,8 @@ Plate ElisaPlate() {
   Plate plate;
   plate.values.fill(kNoValue);
   auto set = [&](const char* well, WellContent content, double absorbance) {
-    plate.layout.wells[Well(well)] = content;
-    plate.values[Well(well)] = Thousandths(absorbance);
+    plate.layout.wells[PlateWellOfName(well)] = content;
+    plate.values[PlateWellOfName(well)] = Thousandths(absorbance);
   };
   set("A1", Content(WellRole::Blank), 0.050);
   set("B1", Content(WellRole::Blank), 0.050);
@@ -62,8 +62,8 @@ void AddSample(Plate& plate, const char* first, const char* second, const std::s
   if (dilution != 1) sample.dilution = dilution;
   const double od = 0.050 + kTruth.Response(trueConcentration / dilution);
   for (const char* well : {first, second}) {
-    plate.layout.wells[Well(well)] = sample;
-    plate.values[Well(well)] = Thousandths(od);
+    plate.layout.wells[PlateWellOfName(well)] = sample;
+    plate.values[PlateWellOfName(well)] = Thousandths(od);
   }
 }
 
@@ -82,7 +82,7 @@ TEST(PlateAnalysis, CorrectsForTheBlankAndRecoversConcentrations) {
   Plate plate = ElisaPlate();
   AddSample(plate, "A4", "A5", "S1", 10);
   AddSample(plate, "B4", "B5", "S2", 40, 4);  // diluted four times: 10 on the curve
-  plate.values[Well("B5")] = Thousandths(0.050 + kTruth.Response(10) * 1.02);
+  plate.values[PlateWellOfName("B5")] = Thousandths(0.050 + kTruth.Response(10) * 1.02);
   const PlateAnalysis analysis = AnalysePlate(plate.values, plate.layout, {});
   ExpectAllFinite(analysis);
   ASSERT_TRUE(analysis.blank);
@@ -95,7 +95,8 @@ TEST(PlateAnalysis, CorrectsForTheBlankAndRecoversConcentrations) {
   ASSERT_EQ(analysis.groups.size(), 10u);
   EXPECT_EQ(analysis.groups[0].name, "Standard 0");
   EXPECT_EQ(analysis.groups[7].name, "Standard 100");
-  EXPECT_EQ(analysis.groups[7].wells, (std::vector<int>{Well("H2"), Well("H3")}));
+  EXPECT_EQ(analysis.groups[7].wells,
+            (std::vector<int>{PlateWellOfName("H2"), PlateWellOfName("H3")}));
   EXPECT_EQ(analysis.groups[8].name, "S1");
   const GroupResult& s1 = Group(analysis, "S1");
   ASSERT_TRUE(s1.concentration);
@@ -117,8 +118,8 @@ TEST(PlateAnalysis, FlagsConcentrationsAtAndBeyondTheStandardsAndTheCurve) {
   AddSample(plate, "C4", "C5", "below standards", 0.8);
   AddSample(plate, "D4", "D5", "above standards", 200);
   const auto put = [&](const char* well, const std::string& name, double od) {
-    plate.layout.wells[Well(well)] = Content(WellRole::Sample, name);
-    plate.values[Well(well)] = Thousandths(od);
+    plate.layout.wells[PlateWellOfName(well)] = Content(WellRole::Sample, name);
+    plate.values[PlateWellOfName(well)] = Thousandths(od);
   };
   put("E4", "below curve", 0.040);  // under the blank
   put("F4", "above curve", 3.5);
@@ -143,9 +144,9 @@ TEST(PlateAnalysis, FlagsConcentrationsAtAndBeyondTheStandardsAndTheCurve) {
 TEST(PlateAnalysis, ChecksControlsAgainstTheirRange) {
   Plate plate = ElisaPlate();
   const auto control = [&](const char* well, const std::string& name, double low, double high) {
-    plate.layout.wells[Well(well)] = Content(WellRole::Control, name);
-    plate.layout.wells[Well(well)].range = ExpectedRange{low, high};
-    plate.values[Well(well)] = Thousandths(0.050 + kTruth.Response(20));
+    plate.layout.wells[PlateWellOfName(well)] = Content(WellRole::Control, name);
+    plate.layout.wells[PlateWellOfName(well)].range = ExpectedRange{low, high};
+    plate.values[PlateWellOfName(well)] = Thousandths(0.050 + kTruth.Response(20));
   };
   control("H6", "in", 18, 22);
   control("H7", "low", 25, 30);
@@ -172,7 +173,7 @@ TEST(PlateAnalysis, PlatesThatDefeatTheAnalysisGiveReasonsNotNumbers) {
 
   // No blanks: nothing is subtracted.
   Plate noBlanks = plate;
-  noBlanks.layout.wells[Well("A1")] = noBlanks.layout.wells[Well("B1")] = {};
+  noBlanks.layout.wells[PlateWellOfName("A1")] = noBlanks.layout.wells[PlateWellOfName("B1")] = {};
   PlateAnalysis analysis = AnalysePlate(noBlanks.values, noBlanks.layout, {});
   EXPECT_FALSE(analysis.blank);
   EXPECT_NEAR(*Group(analysis, "S1").mean, 0.050 + kTruth.Response(10), 0.001);
@@ -195,7 +196,7 @@ TEST(PlateAnalysis, PlatesThatDefeatTheAnalysisGiveReasonsNotNumbers) {
 
   // One replicate missing: the other carries the group, without an SD.
   Plate oneMissing = plate;
-  oneMissing.values[Well("A5")] = kNoValue;
+  oneMissing.values[PlateWellOfName("A5")] = kNoValue;
   analysis = AnalysePlate(oneMissing.values, oneMissing.layout, {});
   EXPECT_EQ(Group(analysis, "S1").flags, kFlagWellsMissing);
   EXPECT_EQ(Group(analysis, "S1").measuredWells, 1);

@@ -4,13 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "analysis/plate_layout.h"
-#include "tests/analysis/layout_plates.h"
+#include "results/well_names.h"
 #include "tests/analysis/layout_text.h"
 
 using namespace analysis;
 using layout_text::Block;
-
-using layout_plates::Well;
 
 namespace {
 
@@ -40,16 +38,16 @@ TEST(PlateLayout, ReadsEveryBlockAsMeant) {
   const LayoutParse parse = ParseLayout(text);
   ASSERT_TRUE(parse.ok) << parse.error;
   const PlateLayout& layout = parse.layout;
-  EXPECT_EQ(layout.wells[Well("A1")].role, WellRole::Blank);
-  EXPECT_EQ(layout.wells[Well("B1")].role, WellRole::Blank);
-  EXPECT_EQ(layout.wells[Well("A2")].role, WellRole::Standard);
-  EXPECT_EQ(layout.wells[Well("A2")].name, "top");
-  EXPECT_EQ(layout.wells[Well("B2")].concentration, 12.5);
-  EXPECT_EQ(layout.wells[Well("C3")].name, "Serum, 2");
-  EXPECT_EQ(layout.wells[Well("A3")].dilution, 10);
-  EXPECT_FALSE(layout.wells[Well("C3")].dilution);
-  EXPECT_EQ(layout.wells[Well("A4")].range, (ExpectedRange{40, 60}));
-  EXPECT_EQ(layout.wells[Well("H12")].role, WellRole::Empty);
+  EXPECT_EQ(layout.wells[PlateWellOfName("A1")].role, WellRole::Blank);
+  EXPECT_EQ(layout.wells[PlateWellOfName("B1")].role, WellRole::Blank);
+  EXPECT_EQ(layout.wells[PlateWellOfName("A2")].role, WellRole::Standard);
+  EXPECT_EQ(layout.wells[PlateWellOfName("A2")].name, "top");
+  EXPECT_EQ(layout.wells[PlateWellOfName("B2")].concentration, 12.5);
+  EXPECT_EQ(layout.wells[PlateWellOfName("C3")].name, "Serum, 2");
+  EXPECT_EQ(layout.wells[PlateWellOfName("A3")].dilution, 10);
+  EXPECT_FALSE(layout.wells[PlateWellOfName("C3")].dilution);
+  EXPECT_EQ(layout.wells[PlateWellOfName("A4")].range, (ExpectedRange{40, 60}));
+  EXPECT_EQ(layout.wells[PlateWellOfName("H12")].role, WellRole::Empty);
   EXPECT_EQ(layout.unit, "ng/mL");
 }
 

@@ -96,7 +96,7 @@ Plate BradfordPlate() {
     }
   }
   const auto sample = [&](const char* first, const std::string& name, double od) {
-    for (int well : {Well(first), Well(first) + 1}) {
+    for (int well : {PlateWellOfName(first), PlateWellOfName(first) + 1}) {
       p.layout.wells[well].role = WellRole::Sample;
       p.layout.wells[well].name = name;
       p.values[well] = static_cast<int32_t>(std::lround(od * 1000));
@@ -193,8 +193,9 @@ TEST(QcRules, JudgeEachLimitAtAndJustBeyondIt) {
 
 TEST(QcRules, AnAssayGivesRecoveryLimitsFlagsAndTheVerdictInEveryOutput) {
   Plate plate = BradfordPlate();
-  plate.values[Well("D6")] = kNoValue;
-  for (int well : {Well("E5"), Well("E6")}) {  // diluted tenfold, read below the LLOQ
+  plate.values[PlateWellOfName("D6")] = kNoValue;
+  for (int well :
+       {PlateWellOfName("E5"), PlateWellOfName("E6")}) {  // diluted tenfold, read below the LLOQ
     plate.layout.wells[well] = {WellRole::Sample, "P4", std::nullopt, 10.0, std::nullopt};
     plate.values[well] = static_cast<int32_t>(std::lround(Bend(60) * 1000));
   }
@@ -202,7 +203,7 @@ TEST(QcRules, AnAssayGivesRecoveryLimitsFlagsAndTheVerdictInEveryOutput) {
   assay.model = CurveModel::Quadratic;
   assay.qc.blankMax = 0.5;
   AnalysisOptions options = assay.Options();
-  options.excluded = {{Well("H3"), "bubble"}, {Well("A5"), "pipetting"}};
+  options.excluded = {{PlateWellOfName("H3"), "bubble"}, {PlateWellOfName("A5"), "pipetting"}};
   const PlateAnalysis analysis = AnalysePlate(plate.values, plate.layout, options);
   ASSERT_TRUE(analysis.fit.fitted) << analysis.fit.failure;
   EXPECT_EQ(analysis.fit.parameters.size(), 3u);
@@ -220,7 +221,7 @@ TEST(QcRules, AnAssayGivesRecoveryLimitsFlagsAndTheVerdictInEveryOutput) {
   EXPECT_EQ(samples, (std::vector<std::string>{"P1", "P2", "P3", "P4", "P10"}));
   const GroupResult& p10 = Group(analysis, "P10");
   EXPECT_EQ(p10.wells.size(), 2u);
-  EXPECT_EQ(p10.excludedWells, std::vector<int>{Well("A5")});
+  EXPECT_EQ(p10.excludedWells, std::vector<int>{PlateWellOfName("A5")});
   EXPECT_EQ(p10.measuredWells, 1);
   EXPECT_EQ(GroupFlagLine(p10, analysis), "excluded: A5 (pipetting)");
   EXPECT_EQ(GroupFlagLine(Group(analysis, "P3"), analysis), "no value: D6");
@@ -277,7 +278,8 @@ TEST(QcRules, NewModelsFitAndDegenerateFitsAreRefused) {
   EXPECT_EQ(Group(p2p, "P1").flags & kFlagBelowCurve, kFlagBelowCurve);
 
   // A falling-then-rising series has no point-to-point curve.
-  plate.values[Well("C1")] = plate.values[Well("C2")] = plate.values[Well("C3")] = 900;
+  plate.values[PlateWellOfName("C1")] = plate.values[PlateWellOfName("C2")] =
+      plate.values[PlateWellOfName("C3")] = 900;
   p2p = AnalysePlate(plate.values, plate.layout, {CurveModel::PointToPoint});
   EXPECT_FALSE(p2p.fit.fitted);
   EXPECT_NE(p2p.fit.failure.find("rise (or fall) throughout"), std::string::npos);

@@ -14,6 +14,7 @@
 #include "analysis/plate_layout.h"
 #include "cli/cli_run.h"
 #include "results/shared_state.h"
+#include "results/well_names.h"
 #include "results/workbook_reader.h"
 #include "sim/plate_layout.h"
 #include "sim/plate_scenarios.h"
@@ -197,7 +198,7 @@ TEST(CliKineticRun, AGrowthRunOnAFastPlateClockRecoversEachCulturesMuMax) {
     std::string well, kind, name;
     double mu = 0;
     fields >> well >> kind;
-    const int index = (well[0] - 'A') * 12 + std::stoi(well.substr(1)) - 1;
+    const int index = PlateWellOfName(well);
     if (kind == "blank") layout.wells[index].role = analysis::WellRole::Blank;
     if (kind != "sample") continue;
     ASSERT_TRUE(fields >> name >> mu) << line;
