@@ -13,9 +13,11 @@ struct HistoryWorker::Shared {
   std::mutex mutex;
   std::deque<std::pair<Kind, Job>> jobs;
   bool running = false;
-  QObject* receiver = nullptr;  // null once the window is gone
-  std::function<void()> onIdle;
-  HistorySource source;  // the worker thread's alone
+  QObject* receiver = nullptr;           // null once the window is gone
+  std::function<void(uint64_t)> onIdle;  // with the count of jobs finished by then
+  uint64_t posted = 0;                   // jobs asked for, a replaced one not counted again
+  uint64_t finished = 0;                 // jobs run, their findings sent
+  HistorySource source;                  // the worker thread's alone
 
   // Under the lock, so the window cannot go away in between.
   void Deliver(Done done) {
@@ -74,7 +76,7 @@ void Drain(const std::shared_ptr<HistoryWorker::Shared>& shared) {
       std::lock_guard<std::mutex> lock(shared->mutex);
       if (shared->jobs.empty() || shared->receiver == nullptr) {
         shared->running = false;
-        shared->Deliver(shared->onIdle);
+        shared->Deliver([onIdle = shared->onIdle, upTo = shared->finished] { onIdle(upTo); });
         return;
       }
       job = std::move(shared->jobs.front().second);
@@ -88,6 +90,7 @@ void Drain(const std::shared_ptr<HistoryWorker::Shared>& shared) {
     }
     std::lock_guard<std::mutex> lock(shared->mutex);
     shared->Deliver(std::move(done));
+    ++shared->finished;
   }
 }
 
@@ -124,13 +127,15 @@ HistoryWorker::HistoryWorker(QObject* receiver, std::function<void()> onIdle)
     : shared_(std::make_shared<Shared>()), onIdle_(std::move(onIdle)) {
   shared_->receiver = receiver;
   // Delivered after every finding before it: the window is alive, and so is this.
-  shared_->onIdle = [this] { Quiet(); };
+  shared_->onIdle = [this](uint64_t finished) { Quiet(finished); };
 }
 
-void HistoryWorker::Quiet() {
+void HistoryWorker::Quiet(uint64_t finished) {
   {
     std::lock_guard<std::mutex> lock(shared_->mutex);
-    if (shared_->running || !shared_->jobs.empty()) return;  // asked again meanwhile
+    // Asked again meanwhile, or a later thread's findings still on their way
+    // (they were queued after this call, on a thread that has ended since).
+    if (shared_->running || !shared_->jobs.empty() || finished != shared_->posted) return;
   }
   busy_ = false;
   if (onIdle_) onIdle_();
@@ -154,7 +159,10 @@ void HistoryWorker::Post(Kind kind, Job job) {
         break;
       }
     }
-    if (!replaced) shared_->jobs.emplace_back(kind, std::move(job));
+    if (!replaced) {
+      shared_->jobs.emplace_back(kind, std::move(job));
+      ++shared_->posted;
+    }
     if (shared_->running) return;
     shared_->running = true;
   }

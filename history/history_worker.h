@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QObject>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -37,7 +38,7 @@ class HistoryWorker {
   struct Shared;
 
  private:
-  void Quiet();
+  void Quiet(uint64_t finished);
   std::shared_ptr<Shared> shared_;
   std::function<void()> onIdle_;
   bool busy_ = false;  // the GUI thread's alone
